@@ -1,0 +1,30 @@
+# zlib and minizip for both targets, GoogleTest for both targets.
+if(WIN32)
+  find_library(KBT_ZLIB NAMES libz.a z REQUIRED)
+  set(KBT_MINIZIP_DIR "" CACHE PATH "minizip sources (contrib/minizip of Debian's zlib source package)")
+  if(NOT EXISTS "${KBT_MINIZIP_DIR}/iowin32.c")
+    message(FATAL_ERROR "KBT_MINIZIP_DIR must name the minizip sources; scripts/build fetches them")
+  endif()
+  add_library(minizip STATIC
+    ${KBT_MINIZIP_DIR}/ioapi.c ${KBT_MINIZIP_DIR}/iowin32.c
+    ${KBT_MINIZIP_DIR}/zip.c ${KBT_MINIZIP_DIR}/unzip.c)
+  target_include_directories(minizip SYSTEM PUBLIC ${KBT_MINIZIP_DIR})
+  target_compile_options(minizip PRIVATE -O2 -w)
+  target_link_libraries(minizip PUBLIC ${KBT_ZLIB})
+
+  # GoogleTest from the sources of Debian's googletest package, built with the cross compiler.
+  set(gtest_force_shared_crt OFF CACHE BOOL "" FORCE)
+  set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
+  set(BUILD_GMOCK ON CACHE BOOL "" FORCE)
+  add_subdirectory(/usr/src/googletest ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL SYSTEM)
+  set(KBT_GTEST gtest gmock)
+  set(KBT_GTEST_MAIN gtest_main)
+else()
+  find_package(PkgConfig REQUIRED)
+  pkg_check_modules(MINIZIP REQUIRED IMPORTED_TARGET minizip)
+  add_library(minizip INTERFACE)
+  target_link_libraries(minizip INTERFACE PkgConfig::MINIZIP)
+  find_package(GTest REQUIRED)
+  set(KBT_GTEST GTest::gtest GTest::gmock)
+  set(KBT_GTEST_MAIN GTest::gtest_main)
+endif()

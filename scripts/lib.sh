@@ -1,0 +1,105 @@
+# Shared helpers for scripts/build, scripts/test and scripts/demo. Sourced, not run.
+set -euo pipefail
+
+ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+# A separate build root lets several work trees or runs share a machine.
+BUILD_ROOT=${KBT_BUILD_ROOT:-$ROOT/build}
+CACHE_DIR=${KBT_CACHE_DIR:-${XDG_CACHE_HOME:-$HOME/.cache}/kestrove-backup-tool}
+MINIZIP_DIR=$CACHE_DIR/minizip
+
+PACKAGES=(cmake ninja-build python3 pkg-config
+  g++-mingw-w64-x86-64 binutils-mingw-w64-x86-64 mingw-w64-tools libz-mingw-w64-dev
+  zlib1g-dev libminizip-dev libgtest-dev libgmock-dev googletest
+  wine64 wine xvfb x11-utils imagemagick zip unzip clang)
+
+log() { printf '== %s\n' "$*" >&2; }
+
+install_packages() {
+  local missing=()
+  for p in "${PACKAGES[@]}"; do
+    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+  done
+  [ ${#missing[@]} -eq 0 ] && return 0
+  log "installing: ${missing[*]}"
+  export DEBIAN_FRONTEND=noninteractive
+  apt-get update -qq
+  apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+}
+
+# minizip for the Windows target comes from Debian's zlib source package and is never committed.
+fetch_minizip() {
+  [ -f "$MINIZIP_DIR/iowin32.c" ] && return 0
+  log "fetching minizip sources"
+  local st; st=$(mktemp -d); chmod 755 "$st"
+  mkdir -p "$st/parts" "$st/lists/partial" "$st/dl"
+  local src=/etc/apt/sources.list.d/debian.sources
+  if [ -f "$src" ]; then
+    sed -e 's/^Types: deb$/Types: deb-src/' "$src" > "$st/parts/src.sources"
+  else
+    sed -n 's/^deb /deb-src /p' /etc/apt/sources.list > "$st/parts/src.list"
+  fi
+  local O=(-o Dir::Etc::SourceList=/dev/null -o "Dir::Etc::SourceParts=$st/parts"
+           -o "Dir::State::Lists=$st/lists" -o APT::Sandbox::User=root)
+  apt-get "${O[@]}" update -qq
+  . /etc/os-release
+  (cd "$st/dl" && apt-get "${O[@]}" source --download-only "zlib/$VERSION_CODENAME" >/dev/null)
+  mkdir -p "$st/x"
+  tar -xjf "$st"/dl/zlib_*.orig.tar.bz2 -C "$st/x" --wildcards '*/contrib/minizip/*'
+  mkdir -p "$MINIZIP_DIR"
+  cp "$st"/x/*/contrib/minizip/{ioapi.c,ioapi.h,iowin32.c,iowin32.h,zip.c,zip.h,unzip.c,unzip.h,crypt.h} "$MINIZIP_DIR/"
+  rm -rf "$st"
+}
+
+build_all() {
+  install_packages
+  fetch_minizip
+  local jobs; jobs=$(nproc)
+  if [ ! -f "$BUILD_ROOT/native/build.ninja" ]; then
+    cmake -S "$ROOT" -B "$BUILD_ROOT/native" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+  fi
+  if [ ! -f "$BUILD_ROOT/windows/build.ninja" ]; then
+    cmake -S "$ROOT" -B "$BUILD_ROOT/windows" -G Ninja -DCMAKE_BUILD_TYPE=Release \
+      -DCMAKE_TOOLCHAIN_FILE="$ROOT/cmake/toolchain-mingw.cmake" -DKBT_MINIZIP_DIR="$MINIZIP_DIR" >/dev/null
+  fi
+  log "building native"
+  cmake --build "$BUILD_ROOT/native" -j "$jobs"
+  log "building windows"
+  cmake --build "$BUILD_ROOT/windows" -j "$jobs"
+}
+
+# A private Wine prefix, a wine server that stays up and a virtual display.
+WINE_STARTED=""
+start_wine() {
+  export WINEPREFIX=${WINEPREFIX_OVERRIDE:-$BUILD_ROOT/wine}
+  export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+  if [ -z "${DISPLAY_NUMBER:-}" ]; then
+    DISPLAY_NUMBER=$(( 90 + RANDOM % 400 ))
+    while [ -e "/tmp/.X${DISPLAY_NUMBER}-lock" ]; do DISPLAY_NUMBER=$((DISPLAY_NUMBER + 1)); done
+  fi
+  export DISPLAY=:$DISPLAY_NUMBER
+  Xvfb "$DISPLAY" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
+  XVFB_PID=$!
+  for _ in $(seq 50); do [ -e "/tmp/.X11-unix/X$DISPLAY_NUMBER" ] && break; sleep 0.1; done
+  # The server and Wine's services must not inherit our pipes, or readers never see the end.
+  wineserver -p </dev/null >/dev/null 2>&1 || true
+  if [ ! -f "$WINEPREFIX/system.reg" ]; then
+    log "creating wine prefix $WINEPREFIX"
+    wineboot -i </dev/null >/dev/null 2>&1 || true
+  fi
+  wine cmd.exe /c exit </dev/null >/dev/null 2>&1 || true
+  WINE_STARTED=1
+}
+
+stop_wine() {
+  [ -n "$WINE_STARTED" ] || return 0
+  wineserver -k >/dev/null 2>&1 || true
+  [ -n "${XVFB_PID:-}" ] && kill "$XVFB_PID" 2>/dev/null || true
+  wait "${XVFB_PID:-}" 2>/dev/null || true
+  WINE_STARTED=""
+}
+
+# Runs a program under Wine with its output in a file (never a pipe: see start_wine).
+run_wine() {
+  local out=$1; shift
+  wine "$@" </dev/null >"$out" 2>&1
+}

@@ -1,0 +1,17 @@
+#pragma once
+// Where the client keeps its data files, as its registry settings and the shell tell.
+#include "platform/text.h"
+
+namespace kbt {
+
+class OperationRequest;
+
+// The data folder from "Data Path", else the default below the application data folder;
+// writes the folder back as "Data Path". True when an existing folder was found.
+bool FindDataFolder(Text& folder);
+// "Favorites Folder" as stored (expanded); true when it names an existing folder.
+bool FindFavoritesFolder(Text& folder);
+// Both discoveries at start-up; an empty favorites folder becomes the data folder.
+void DiscoverClientLocations(OperationRequest& request);
+
+}  // namespace kbt

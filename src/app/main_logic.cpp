@@ -1,0 +1,21 @@
+#include "app/main_logic.h"
+
+#include "app/client_locations.h"
+#include "app/command_line.h"
+
+namespace kbt {
+
+int RunMainLogic(const Text& commandTail, OperationRequest& request, AppShell& shell) {
+  if (ParseCommandLine(commandTail, request, [&shell]() { shell.ShowUsage(); })) return kExitSuccess;
+  DiscoverClientLocations(request);
+  if (shell.WarnIfClientRuns()) return kExitClientRunning;
+  if (request.IsUnattended()) {
+    const bool ok = request.Run();
+    shell.ReportLog(request.Log);
+    return ok ? kExitSuccess : kExitOperationFailed;
+  }
+  shell.RunWizard(request);
+  return kExitSuccess;
+}
+
+}  // namespace kbt

@@ -1,0 +1,25 @@
+#pragma once
+// The one pass of main logic between start-up and shut-down.
+#include "operations/operation_request.h"
+
+namespace kbt {
+
+// What the main logic needs from the desktop; the Windows entry provides the real one.
+class AppShell {
+ public:
+  virtual ~AppShell() = default;
+  virtual void ShowUsage() = 0;
+  // Brings a running client to the front and says so; false when the client is not running.
+  virtual bool WarnIfClientRuns() = 0;
+  virtual void RunWizard(OperationRequest& request) = 0;
+  // An unattended run's messages, where the caller can see them (standard error when redirected).
+  virtual void ReportLog(const ResultLog& log) = 0;
+};
+
+constexpr int kExitSuccess = 0;
+constexpr int kExitOperationFailed = 1;
+constexpr int kExitClientRunning = -1;
+
+int RunMainLogic(const Text& commandTail, OperationRequest& request, AppShell& shell);
+
+}  // namespace kbt

@@ -1,0 +1,58 @@
+// The Windows entry: process set-up, the main logic, shut-down.
+#include <windows.h>
+#include <commctrl.h>
+#include <objbase.h>
+
+#include "app/main_logic.h"
+#include "app/show_message_win32.h"
+#include "platform/win32/wide.h"
+#include "res/non_localizable.h"
+#include "res/resource.h"
+#include "ui/wizard_entry.h"
+
+namespace kbt {
+namespace {
+
+OperationRequest g_request(OperationMode::Backup);
+
+class Win32Shell : public AppShell {
+ public:
+  void ShowUsage() override { ShowMessage(nullptr, IDS_USAGE, IDS_USAGE_CAPTION, MB_OK | MB_ICONINFORMATION | MB_TASKMODAL); }
+
+  bool WarnIfClientRuns() override {
+    HWND client = ::FindWindowW(win32::W(names::kClientWindowClass), nullptr);
+    if (!client) return false;
+    ::ShowWindow(client, SW_SHOW);
+    ::SetForegroundWindow(client);
+    wchar_t title[128] = {};
+    ::GetWindowTextW(client, title, 128);
+    ShowMessage(client, IDS_CLIENT_RUNNING, win32::FromW(title), MB_OK | MB_ICONEXCLAMATION);
+    return true;
+  }
+
+  void RunWizard(OperationRequest& request) override { kbt::RunWizard(request); }
+
+  // A caller that redirected standard error gets the messages there, one per line in UTF-8.
+  void ReportLog(const ResultLog& log) override {
+    HANDLE error = ::GetStdHandle(STD_ERROR_HANDLE);
+    if (error == nullptr || error == INVALID_HANDLE_VALUE) return;
+    for (const Text& entry : log.Entries()) {
+      const std::string line = ToUtf8(entry) + "\n";
+      DWORD written = 0;
+      if (!::WriteFile(error, line.data(), static_cast<DWORD>(line.size()), &written, nullptr)) return;
+    }
+  }
+};
+
+}  // namespace
+}  // namespace kbt
+
+int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, LPWSTR commandTail, int) {
+  ::CoInitialize(nullptr);
+  ::InitCommonControls();
+  kbt::RegisterWizardClasses(instance);
+  kbt::Win32Shell shell;
+  const int exitCode = kbt::RunMainLogic(kbt::win32::FromW(commandTail), kbt::g_request, shell);
+  ::CoUninitialize();
+  return exitCode;
+}

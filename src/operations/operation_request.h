@@ -1,0 +1,63 @@
+#pragma once
+// What to do and what went wrong: the one request that every front end fills in.
+#include <cstdint>
+
+#include "operations/result_log.h"
+#include "regfile/settings_key_list.h"
+
+namespace kbt {
+
+class BackupArchiveWriter;
+class BackupArchiveReader;
+
+enum class OperationMode : int32_t { Backup = 0, Restore = 1, Reset = 2 };
+
+namespace DataSelection {
+constexpr uint32_t ApplicationData = 1;
+constexpr uint32_t Settings = 2;
+}  // namespace DataSelection
+
+class OperationRequest {
+ public:
+  explicit OperationRequest(OperationMode mode) : mode_(mode) {}
+  virtual ~OperationRequest() = default;
+  OperationRequest(const OperationRequest&) = delete;
+  OperationRequest& operator=(const OperationRequest&) = delete;
+
+  Text DataFolder;
+  Text FavoritesFolder;
+  Text ArchivePath;
+  Text Comment;
+  bool ResetAfterBackup = false;
+  ResultLog Log;
+  SettingsKeyList SettingsKeys;
+
+  void SetUnattended(bool unattended) { unattended_ = unattended; }
+  bool IsUnattended() const { return unattended_; }
+  void SetMode(OperationMode mode) { mode_ = mode; }
+  OperationMode GetMode() const { return mode_; }
+  void AddSelection(uint32_t bits) { selection_ |= bits; }
+  void RemoveSelection(uint32_t bits) { selection_ &= ~bits; }
+  uint32_t GetSelection() const { return selection_; }
+
+  // The operation that the mode names; false for a mode outside the three.
+  bool Run();
+  bool Backup(uint32_t selection);
+  bool Restore(uint32_t selection);
+  bool Reset(uint32_t selection);
+
+  // Steps of the operations.
+  bool ResetApplicationData();
+  bool ResetSettings();
+  bool BackupSettings(BackupArchiveWriter& archive);
+  bool RestoreSettings(BackupArchiveReader& archive);
+  bool BackupApplicationData(BackupArchiveWriter& archive);
+  bool RestoreApplicationData(BackupArchiveReader& archive);
+
+ private:
+  OperationMode mode_;
+  uint32_t selection_ = DataSelection::ApplicationData | DataSelection::Settings;
+  bool unattended_ = false;
+};
+
+}  // namespace kbt

@@ -1,0 +1,14 @@
+#pragma once
+#include <cstdint>
+
+namespace kbt::platform {
+
+struct LocalTime {
+  uint16_t year = 0, month = 0, day = 0, hour = 0, minute = 0, second = 0;
+};
+
+LocalTime GetLocalTime();
+// SystemTimeToFileTime on the local time (no time-zone conversion).
+bool LocalTimeToFileTime(const LocalTime& time, uint64_t* fileTime);
+
+}  // namespace kbt::platform

@@ -1,0 +1,70 @@
+#pragma once
+// Files, folders and file times, with the Win32 semantics the logic relies on.
+#include <cstddef>
+#include <cstdint>
+
+#include "platform/registry.h"
+#include "platform/text.h"
+
+namespace kbt::platform {
+
+constexpr Status kPathNotFound = 3;
+constexpr Status kFileExists = 80;
+constexpr Status kDiskFull = 112;
+constexpr Status kAlreadyExists = 183;
+constexpr Status kFilenameTooLong = 206;
+
+constexpr uint32_t kAttributeReadOnly = 0x01;
+constexpr uint32_t kAttributeDirectory = 0x10;
+constexpr uint32_t kAttributeDevice = 0x40;
+
+enum class FileMode {
+  ReadShared,     // existing file, others may read
+  ReadExclusive,  // existing file, no sharing
+  CreateAlways,   // new or replaced file for writing, others may read
+  AppendExisting  // existing file for writing, positioned at its end
+};
+
+class File {
+ public:
+  File() = default;
+  ~File();
+  File(const File&) = delete;
+  File& operator=(const File&) = delete;
+  File(File&& other) noexcept;
+  File& operator=(File&& other) noexcept;
+
+  bool Open(const Text& path, FileMode mode);
+  bool IsOpen() const { return handle_ != 0; }
+  // False on a read error; *read is 0 at the end of the file.
+  bool Read(void* buffer, size_t size, size_t* read);
+  // True only when every byte was written.
+  bool Write(const void* data, size_t size);
+  // Closes the file; false when the system reports the close (and so the last writes) failed.
+  bool Close();
+
+ private:
+  std::uintptr_t handle_ = 0;
+};
+
+// Last error of the calling thread, as a Win32 code.
+Status LastError();
+
+bool GetAttributes(const Text& path, uint32_t* attributes);
+bool RemoveFile(const Text& path);
+// CreateDirectoryW: 0, or the Win32 error (kAlreadyExists, kPathNotFound, ...).
+Status MakeDirectory(const Text& path);
+// Moves source over destination, replacing it (same volume).
+bool MoveReplacing(const Text& source, const Text& destination);
+
+// Last-write time as a DOS date (high 16 bits) and time (low 16 bits), local time.
+bool GetLastWriteDosTime(const Text& path, uint32_t* dosDateTime);
+// Sets creation, last-access and last-write time to a DOS date and time taken as local time.
+bool SetFileTimesFromDos(const Text& path, uint32_t dosDateTime);
+
+bool GetTempFolder(Text& folder);
+// GetTempFileNameW with unique number 0: creates a new empty file with a unique name.
+bool CreateTempFile(const Text& folder, const Text& prefix, Text& path);
+bool GetCurrentFolder(Text& folder);
+
+}  // namespace kbt::platform

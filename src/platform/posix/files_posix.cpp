@@ -1,0 +1,186 @@
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <utime.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <ctime>
+
+#include "platform/files.h"
+
+namespace kbt::platform {
+namespace {
+thread_local Status g_lastError = 0;
+
+Status FromErrno(int error) {
+  switch (error) {
+    case ENOENT: return kFileNotFound;
+    case ENOTDIR: return kPathNotFound;
+    case EEXIST: return kAlreadyExists;
+    case EACCES: case EPERM: case EROFS: case EISDIR: return kAccessDenied;
+    case ENAMETOOLONG: return kFilenameTooLong;
+    case ENOSPC: case EFBIG: case EDQUOT: return kDiskFull;
+    default: return 31;  // ERROR_GEN_FAILURE
+  }
+}
+bool Fail() {
+  g_lastError = FromErrno(errno);
+  return false;
+}
+std::string N(const Text& path) { return ToUtf8(path); }
+int Fd(std::uintptr_t handle) { return static_cast<int>(handle) - 1; }
+}  // namespace
+
+File::~File() { Close(); }
+File::File(File&& other) noexcept : handle_(other.handle_) { other.handle_ = 0; }
+File& File::operator=(File&& other) noexcept {
+  if (this != &other) {
+    Close();
+    handle_ = other.handle_;
+    other.handle_ = 0;
+  }
+  return *this;
+}
+
+bool File::Open(const Text& path, FileMode mode) {
+  Close();
+  int flags = O_RDONLY;
+  if (mode == FileMode::CreateAlways) flags = O_WRONLY | O_CREAT | O_TRUNC;
+  if (mode == FileMode::AppendExisting) flags = O_WRONLY;
+  const int fd = ::open(N(path).c_str(), flags | O_CLOEXEC, 0644);
+  if (fd < 0) return Fail();
+  struct stat info {};
+  if (::fstat(fd, &info) != 0 || S_ISDIR(info.st_mode)) {
+    errno = EISDIR;
+    ::close(fd);
+    return Fail();
+  }
+  if (mode == FileMode::AppendExisting && ::lseek(fd, 0, SEEK_END) < 0) {
+    ::close(fd);
+    return Fail();
+  }
+  handle_ = static_cast<std::uintptr_t>(fd) + 1;
+  return true;
+}
+
+bool File::Read(void* buffer, size_t size, size_t* read) {
+  *read = 0;
+  for (;;) {
+    const ssize_t got = ::read(Fd(handle_), buffer, size);
+    if (got >= 0) {
+      *read = static_cast<size_t>(got);
+      return true;
+    }
+    if (errno != EINTR) return Fail();
+  }
+}
+
+bool File::Write(const void* data, size_t size) {
+  const char* bytes = static_cast<const char*>(data);
+  while (size > 0) {
+    const ssize_t written = ::write(Fd(handle_), bytes, size);
+    if (written < 0 && errno == EINTR) continue;
+    if (written <= 0) return Fail();
+    bytes += written;
+    size -= static_cast<size_t>(written);
+  }
+  return true;
+}
+
+bool File::Close() {
+  if (handle_ == 0) return true;
+  const int result = ::close(Fd(handle_));
+  handle_ = 0;
+  return result == 0 || Fail();
+}
+
+Status LastError() { return g_lastError; }
+
+bool GetAttributes(const Text& path, uint32_t* attributes) {
+  struct stat info {};
+  if (::stat(N(path).c_str(), &info) != 0) return Fail();
+  uint32_t value = 0;
+  if (S_ISDIR(info.st_mode)) value |= kAttributeDirectory;
+  if (S_ISCHR(info.st_mode) || S_ISBLK(info.st_mode) || S_ISFIFO(info.st_mode)) value |= kAttributeDevice;
+  if (!(info.st_mode & S_IWUSR)) value |= kAttributeReadOnly;
+  *attributes = value == 0 ? 0x80 : value;  // FILE_ATTRIBUTE_NORMAL
+  return true;
+}
+
+bool RemoveFile(const Text& path) {
+  struct stat info {};
+  if (::lstat(N(path).c_str(), &info) == 0 && S_ISDIR(info.st_mode)) {
+    errno = EACCES;
+    return Fail();
+  }
+  return ::unlink(N(path).c_str()) == 0 || Fail();
+}
+
+Status MakeDirectory(const Text& path) {
+  if (path.empty()) return g_lastError = kPathNotFound;
+  if (::mkdir(N(path).c_str(), 0755) == 0) return kSuccess;
+  return g_lastError = FromErrno(errno);
+}
+
+bool MoveReplacing(const Text& source, const Text& destination) {
+  return ::rename(N(source).c_str(), N(destination).c_str()) == 0 || Fail();
+}
+
+bool GetLastWriteDosTime(const Text& path, uint32_t* dosDateTime) {
+  *dosDateTime = 0;
+  struct stat info {};
+  if (::stat(N(path).c_str(), &info) != 0) return false;
+  struct tm local {};
+  const time_t when = info.st_mtime;
+  if (!::localtime_r(&when, &local) || local.tm_year < 80 || local.tm_year > 207) return false;
+  const uint32_t date = ((local.tm_year - 80) << 9) | ((local.tm_mon + 1) << 5) | local.tm_mday;
+  const uint32_t time = (local.tm_hour << 11) | (local.tm_min << 5) | (local.tm_sec / 2);
+  *dosDateTime = (date << 16) | time;
+  return true;
+}
+
+bool SetFileTimesFromDos(const Text& path, uint32_t dosDateTime) {
+  struct tm local {};
+  const uint32_t date = dosDateTime >> 16, time = dosDateTime & 0xFFFF;
+  local.tm_year = static_cast<int>((date >> 9) + 80);
+  local.tm_mon = static_cast<int>(((date >> 5) & 15)) - 1;
+  local.tm_mday = static_cast<int>(date & 31);
+  local.tm_hour = static_cast<int>(time >> 11);
+  local.tm_min = static_cast<int>((time >> 5) & 63);
+  local.tm_sec = static_cast<int>((time & 31) * 2);
+  local.tm_isdst = -1;
+  if (local.tm_mon < 0 || local.tm_mon > 11 || local.tm_mday < 1) return false;
+  const time_t when = ::mktime(&local);
+  if (when == static_cast<time_t>(-1)) return false;
+  struct utimbuf times {when, when};
+  return ::utime(N(path).c_str(), &times) == 0 || Fail();
+}
+
+bool GetTempFolder(Text& folder) {
+  const char* tmp = std::getenv("TMPDIR");
+  folder = FromUtf8(tmp && *tmp ? tmp : "/tmp");
+  if (folder.back() != u'/') folder += u'/';
+  return true;
+}
+
+bool CreateTempFile(const Text& folder, const Text& prefix, Text& path) {
+  std::string pattern = N(folder);
+  if (pattern.empty() || pattern.back() != '/') pattern += '/';
+  pattern += N(prefix.substr(0, 3)) + "XXXXXX";
+  const int fd = ::mkstemp(&pattern[0]);
+  if (fd < 0) return Fail();
+  ::close(fd);
+  path = FromUtf8(pattern);
+  return true;
+}
+
+bool GetCurrentFolder(Text& folder) {
+  char buffer[4096];
+  if (!::getcwd(buffer, sizeof buffer)) return Fail();
+  folder = FromUtf8(buffer);
+  return true;
+}
+
+}  // namespace kbt::platform

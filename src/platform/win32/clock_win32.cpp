@@ -1,0 +1,26 @@
+#include "platform/clock.h"
+#include "platform/win32/wide.h"
+
+namespace kbt::platform {
+
+LocalTime GetLocalTime() {
+  SYSTEMTIME now{};
+  ::GetLocalTime(&now);
+  return LocalTime{now.wYear, now.wMonth, now.wDay, now.wHour, now.wMinute, now.wSecond};
+}
+
+bool LocalTimeToFileTime(const LocalTime& time, uint64_t* fileTime) {
+  SYSTEMTIME st{};
+  st.wYear = time.year;
+  st.wMonth = time.month;
+  st.wDay = time.day;
+  st.wHour = time.hour;
+  st.wMinute = time.minute;
+  st.wSecond = time.second;
+  FILETIME ft{};
+  if (!::SystemTimeToFileTime(&st, &ft)) return false;
+  *fileTime = (static_cast<uint64_t>(ft.dwHighDateTime) << 32) | ft.dwLowDateTime;
+  return true;
+}
+
+}  // namespace kbt::platform

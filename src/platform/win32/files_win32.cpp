@@ -1,0 +1,135 @@
+#include "platform/files.h"
+#include "platform/win32/wide.h"
+
+namespace kbt::platform {
+using win32::W;
+
+namespace {
+HANDLE H(std::uintptr_t handle) { return reinterpret_cast<HANDLE>(handle); }
+}  // namespace
+
+File::~File() { Close(); }
+File::File(File&& other) noexcept : handle_(other.handle_) { other.handle_ = 0; }
+File& File::operator=(File&& other) noexcept {
+  if (this != &other) {
+    Close();
+    handle_ = other.handle_;
+    other.handle_ = 0;
+  }
+  return *this;
+}
+
+bool File::Open(const Text& path, FileMode mode) {
+  Close();
+  DWORD access = GENERIC_READ, share = FILE_SHARE_READ, disposition = OPEN_EXISTING;
+  switch (mode) {
+    case FileMode::ReadShared: break;
+    case FileMode::ReadExclusive: share = 0; break;
+    case FileMode::CreateAlways: access = GENERIC_WRITE; disposition = CREATE_ALWAYS; break;
+    case FileMode::AppendExisting: access = GENERIC_WRITE; break;
+  }
+  HANDLE handle = ::CreateFileW(W(path), access, share, nullptr, disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (handle == INVALID_HANDLE_VALUE) return false;
+  if (mode == FileMode::AppendExisting && ::SetFilePointer(handle, 0, nullptr, FILE_END) == INVALID_SET_FILE_POINTER &&
+      ::GetLastError() != NO_ERROR) {
+    ::CloseHandle(handle);
+    return false;
+  }
+  handle_ = reinterpret_cast<std::uintptr_t>(handle);
+  return true;
+}
+
+bool File::Read(void* buffer, size_t size, size_t* read) {
+  DWORD got = 0;
+  const BOOL ok = ::ReadFile(H(handle_), buffer, static_cast<DWORD>(size), &got, nullptr);
+  *read = ok ? got : 0;
+  return ok != FALSE;
+}
+
+bool File::Write(const void* data, size_t size) {
+  const char* bytes = static_cast<const char*>(data);
+  while (size > 0) {
+    const DWORD chunk = size > 0x40000000 ? 0x40000000 : static_cast<DWORD>(size);
+    DWORD written = 0;
+    if (!::WriteFile(H(handle_), bytes, chunk, &written, nullptr) || written == 0) return false;
+    bytes += written;
+    size -= written;
+  }
+  return true;
+}
+
+bool File::Close() {
+  if (handle_ == 0) return true;
+  const BOOL ok = ::CloseHandle(H(handle_));
+  handle_ = 0;
+  return ok != FALSE;
+}
+
+Status LastError() { return static_cast<Status>(::GetLastError()); }
+
+bool GetAttributes(const Text& path, uint32_t* attributes) {
+  const DWORD value = ::GetFileAttributesW(W(path));
+  if (value == INVALID_FILE_ATTRIBUTES) return false;
+  *attributes = value;
+  return true;
+}
+
+bool RemoveFile(const Text& path) { return ::DeleteFileW(W(path)) == TRUE; }
+
+Status MakeDirectory(const Text& path) {
+  return ::CreateDirectoryW(W(path), nullptr) ? kSuccess : static_cast<Status>(::GetLastError());
+}
+
+bool MoveReplacing(const Text& source, const Text& destination) {
+  return ::MoveFileExW(W(source), W(destination), MOVEFILE_REPLACE_EXISTING) != FALSE;
+}
+
+bool GetLastWriteDosTime(const Text& path, uint32_t* dosDateTime) {
+  *dosDateTime = 0;
+  WIN32_FILE_ATTRIBUTE_DATA data{};
+  FILETIME local{};
+  if (::GetFileAttributesExW(W(path), GetFileExInfoStandard, &data)) {
+    ::FileTimeToLocalFileTime(&data.ftLastWriteTime, &local);
+  }
+  WORD date = 0, time = 0;
+  if (!::FileTimeToDosDateTime(&local, &date, &time)) return false;
+  *dosDateTime = (static_cast<uint32_t>(date) << 16) | time;
+  return true;
+}
+
+bool SetFileTimesFromDos(const Text& path, uint32_t dosDateTime) {
+  FILETIME local{}, utc{};
+  if (!::DosDateTimeToFileTime(static_cast<WORD>(dosDateTime >> 16), static_cast<WORD>(dosDateTime & 0xFFFF), &local))
+    return false;
+  HANDLE handle =
+      ::CreateFileW(W(path), GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (handle == INVALID_HANDLE_VALUE) return false;
+  const bool ok = ::LocalFileTimeToFileTime(&local, &utc) && ::SetFileTime(handle, &utc, &utc, &utc);
+  ::CloseHandle(handle);
+  return ok;
+}
+
+bool GetTempFolder(Text& folder) {
+  wchar_t buffer[MAX_PATH + 1] = {};
+  const DWORD length = ::GetTempPathW(MAX_PATH, buffer);
+  if (length == 0 || length > MAX_PATH) return false;
+  folder = win32::FromW(buffer, length);
+  return true;
+}
+
+bool CreateTempFile(const Text& folder, const Text& prefix, Text& path) {
+  wchar_t buffer[MAX_PATH] = {};
+  if (::GetTempFileNameW(W(folder), W(prefix), 0, buffer) == 0) return false;
+  path = win32::FromW(buffer);
+  return true;
+}
+
+bool GetCurrentFolder(Text& folder) {
+  wchar_t buffer[MAX_PATH] = {};
+  const DWORD length = ::GetCurrentDirectoryW(MAX_PATH, buffer);
+  if (length == 0 || length >= MAX_PATH) return false;
+  folder = win32::FromW(buffer, length);
+  return true;
+}
+
+}  // namespace kbt::platform

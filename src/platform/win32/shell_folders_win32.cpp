@@ -1,0 +1,25 @@
+#include <shlobj.h>
+
+#include "platform/shell_folders.h"
+#include "platform/win32/wide.h"
+
+namespace kbt::platform {
+
+bool GetAppDataFolder(Text& folder) {
+  LPITEMIDLIST items = nullptr;
+  if (FAILED(::SHGetSpecialFolderLocation(nullptr, CSIDL_APPDATA, &items)) || items == nullptr) return false;
+  wchar_t buffer[MAX_PATH] = {};
+  const bool ok = ::SHGetPathFromIDListW(items, buffer) != FALSE;
+  ::CoTaskMemFree(items);
+  if (ok) folder = win32::FromW(buffer);
+  return ok;
+}
+
+bool GetDocumentsFolder(Text& folder) {
+  wchar_t buffer[MAX_PATH] = {};
+  if (!::SHGetSpecialFolderPathW(nullptr, buffer, CSIDL_PERSONAL, FALSE)) return false;
+  folder = win32::FromW(buffer);
+  return true;
+}
+
+}  // namespace kbt::platform

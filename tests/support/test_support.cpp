@@ -1,0 +1,154 @@
+#include "support/test_support.h"
+
+#include <atomic>
+#include <cstdio>
+#include <fstream>
+#include <random>
+
+#include "platform/files.h"
+#include "platform/paths.h"
+#include "regfile/registry_key.h"
+#include "res/non_localizable.h"
+
+#ifdef _WIN32
+#include <windows.h>
+#else
+#include <sys/stat.h>
+#include <filesystem>
+#endif
+
+namespace kbt::testing {
+using namespace platform;
+
+ScratchFolder::ScratchFolder() {
+  static std::atomic<unsigned> counter{0};
+  Text temp;
+  GetTempFolder(temp);
+  std::random_device random;
+  for (;;) {
+    Text candidate = temp;
+    AppendPath(candidate, FromUtf8("kbt-test-" + std::to_string(random() % 1000000) + "-" + std::to_string(counter++)));
+    if (MakeDirectory(candidate) == kSuccess) {
+      path_ = candidate;
+      break;
+    }
+  }
+}
+
+ScratchFolder::~ScratchFolder() { RemoveTree(path_); }
+
+Text ScratchFolder::operator/(const Text& name) const {
+  Text out = path_;
+  AppendPath(out, name);
+  return out;
+}
+
+bool WriteBytes(const Text& path, const std::vector<uint8_t>& bytes) {
+  File file;
+  if (!file.Open(path, FileMode::CreateAlways)) return false;
+  return (bytes.empty() || file.Write(bytes.data(), bytes.size())) && file.Close();
+}
+
+bool WriteText(const Text& path, const std::string& text) {
+  return WriteBytes(path, std::vector<uint8_t>(text.begin(), text.end()));
+}
+
+std::vector<uint8_t> ReadBytes(const Text& path) {
+  std::vector<uint8_t> out;
+  File file;
+  if (!file.Open(path, FileMode::ReadShared)) return out;
+  uint8_t buffer[65536];
+  size_t got = 0;
+  while (file.Read(buffer, sizeof buffer, &got) && got > 0) out.insert(out.end(), buffer, buffer + got);
+  return out;
+}
+
+bool FileExists(const Text& path) {
+  uint32_t attributes = 0;
+  return GetAttributes(path, &attributes) && !(attributes & kAttributeDirectory);
+}
+
+void RemoveTree(const Text& path) {
+  if (path.empty()) return;
+#ifdef _WIN32
+  std::wstring from(reinterpret_cast<const wchar_t*>(path.c_str()));
+  // Clear read-only flags set by tests, then remove the tree.
+  WIN32_FIND_DATAW data;
+  std::vector<std::wstring> stack{from};
+  std::vector<std::wstring> folders;
+  while (!stack.empty()) {
+    std::wstring folder = stack.back();
+    stack.pop_back();
+    folders.push_back(folder);
+    HANDLE find = ::FindFirstFileW((folder + L"\\*").c_str(), &data);
+    if (find == INVALID_HANDLE_VALUE) continue;
+    do {
+      std::wstring name = data.cFileName;
+      if (name == L"." || name == L"..") continue;
+      std::wstring full = folder + L"\\" + name;
+      if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+        stack.push_back(full);
+      } else {
+        ::SetFileAttributesW(full.c_str(), FILE_ATTRIBUTE_NORMAL);
+        ::DeleteFileW(full.c_str());
+      }
+    } while (::FindNextFileW(find, &data));
+    ::FindClose(find);
+  }
+  for (auto it = folders.rbegin(); it != folders.rend(); ++it) ::RemoveDirectoryW(it->c_str());
+#else
+  std::error_code ignored;
+  std::filesystem::path root(ToUtf8(path));
+  for (auto& entry : std::filesystem::recursive_directory_iterator(root, ignored)) {
+    std::filesystem::permissions(entry.path(), std::filesystem::perms::owner_all,
+                                 std::filesystem::perm_options::add, ignored);
+  }
+  std::filesystem::remove_all(root, ignored);
+#endif
+}
+
+void DeleteKey(const Text& path) { DeleteKeyTree(RegRoot::CurrentUser, path); }
+
+bool KeyExists(const Text& path) {
+  RegistryKey key;
+  return key.Open(RegRoot::CurrentUser, path, kKeyRead) == kSuccess;
+}
+
+void SeedValue(const Text& keyPath, const Text& name, uint32_t type, const std::vector<uint8_t>& data) {
+  RegistryKey key;
+  ASSERT_EQ(key.Create(RegRoot::CurrentUser, keyPath, kKeyReadWrite), kSuccess);
+  ASSERT_EQ(platform::SetValue(key.Get(), name, type, data.data(), static_cast<uint32_t>(data.size())), kSuccess);
+}
+
+std::vector<uint8_t> StringBytes(const Text& text) {
+  const auto* bytes = reinterpret_cast<const uint8_t*>(text.c_str());
+  return std::vector<uint8_t>(bytes, bytes + (text.size() + 1) * 2);
+}
+
+void SeedString(const Text& key, const Text& name, const Text& text, uint32_t type) {
+  SeedValue(key, name, type, StringBytes(text));
+}
+
+void SeedDword(const Text& key, const Text& name, uint32_t value) {
+  SeedValue(key, name, kRegDword,
+           {static_cast<uint8_t>(value), static_cast<uint8_t>(value >> 8), static_cast<uint8_t>(value >> 16),
+            static_cast<uint8_t>(value >> 24)});
+}
+
+StoredValue ReadValue(const Text& keyPath, const Text& name) {
+  StoredValue out;
+  RegistryKey key;
+  if (key.Open(RegRoot::CurrentUser, keyPath, kKeyRead) != kSuccess) return out;
+  uint32_t size = 0;
+  if (QueryValue(key.Get(), name, &out.type, nullptr, &size) != kSuccess) return out;
+  out.data.resize(size);
+  if (QueryValue(key.Get(), name, &out.type, out.data.data(), &size) != kSuccess) return out;
+  out.data.resize(size);
+  out.exists = true;
+  return out;
+}
+
+void ClientRegistryTest::SetUp() { DeleteKey(names::kClientKey); }
+void ClientRegistryTest::TearDown() { DeleteKey(names::kClientKey); }
+
+}  // namespace kbt::testing

@@ -1,0 +1,58 @@
+#pragma once
+// Scratch folders and registry keys for tests; each leaves nothing behind.
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "platform/registry.h"
+#include "platform/text.h"
+
+namespace kbt::testing {
+
+// A new empty folder below the temporary folder, removed with everything in it.
+class ScratchFolder {
+ public:
+  ScratchFolder();
+  ~ScratchFolder();
+  ScratchFolder(const ScratchFolder&) = delete;
+  ScratchFolder& operator=(const ScratchFolder&) = delete;
+  const Text& Path() const { return path_; }
+  // Path() joined with a relative name.
+  Text operator/(const Text& name) const;
+
+ private:
+  Text path_;
+};
+
+// File helpers that work in both builds.
+bool WriteBytes(const Text& path, const std::vector<uint8_t>& bytes);
+bool WriteText(const Text& path, const std::string& text);
+std::vector<uint8_t> ReadBytes(const Text& path);
+bool FileExists(const Text& path);
+void RemoveTree(const Text& path);
+
+// Registry helpers on HKEY_CURRENT_USER.
+void DeleteKey(const Text& path);
+bool KeyExists(const Text& path);
+void SeedValue(const Text& key, const Text& name, uint32_t type, const std::vector<uint8_t>& data);
+void SeedString(const Text& key, const Text& name, const Text& text, uint32_t type = platform::kRegSz);
+void SeedDword(const Text& key, const Text& name, uint32_t value);
+struct StoredValue {
+  bool exists = false;
+  uint32_t type = 0;
+  std::vector<uint8_t> data;
+};
+StoredValue ReadValue(const Text& key, const Text& name);
+std::vector<uint8_t> StringBytes(const Text& text);  // with terminator
+
+// Starts and ends each test without the client's registry key.
+class ClientRegistryTest : public ::testing::Test {
+ protected:
+  void SetUp() override;
+  void TearDown() override;
+};
+
+}  // namespace kbt::testing
+
