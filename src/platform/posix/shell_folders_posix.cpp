@@ -16,7 +16,13 @@ bool FromEnvironment(const char* name, const char* fallbackBelowHome, Text& fold
 }
 }  // namespace
 
-bool GetAppDataFolder(Text& folder) { return FromEnvironment("APPDATA", "/.config", folder); }
+// As on Windows, the application data folder is also the APPDATA variable, so that paths below it
+// can be written back with a %APPDATA% reference.
+bool GetAppDataFolder(Text& folder) {
+  if (!FromEnvironment("APPDATA", "/.config", folder)) return false;
+  setenv("APPDATA", ToUtf8(folder).c_str(), 0);
+  return true;
+}
 bool GetDocumentsFolder(Text& folder) { return FromEnvironment("KBT_DOCUMENTS", "/Documents", folder); }
 
 }  // namespace kbt::platform
