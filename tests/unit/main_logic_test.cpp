@@ -1,0 +1,65 @@
+#include "app/main_logic.h"
+
+#include <gtest/gtest.h>
+
+#include "support/test_support.h"
+
+namespace kbt {
+namespace {
+
+class RecordingShell : public AppShell {
+ public:
+  bool clientRuns = false;
+  int usageBoxes = 0, wizards = 0, clientChecks = 0;
+  std::vector<Text> reported;
+  void ShowUsage() override { ++usageBoxes; }
+  bool WarnIfClientRuns() override {
+    ++clientChecks;
+    return clientRuns;
+  }
+  void RunWizard(OperationRequest&) override { ++wizards; }
+  void ReportLog(const ResultLog& log) override { reported = log.Entries(); }
+};
+
+class MainLogicTest : public testing::ClientRegistryTest {
+ protected:
+  OperationRequest request{OperationMode::Backup};
+  RecordingShell shell;
+};
+
+TEST_F(MainLogicTest, UsageEndsTheRunBeforeAnythingElse) {
+  EXPECT_EQ(RunMainLogic(u"/reset /?", request, shell), kExitSuccess);
+  EXPECT_EQ(shell.usageBoxes, 1);
+  EXPECT_EQ(shell.clientChecks, 0);
+  EXPECT_TRUE(request.DataFolder.empty()) << "no folder discovery after the usage box";
+  EXPECT_FALSE(testing::KeyExists(u"Software\\Kestrove"));
+}
+
+TEST_F(MainLogicTest, RunningClientStopsEveryModeAfterTheDiscovery) {
+  shell.clientRuns = true;
+  EXPECT_EQ(RunMainLogic(u"/reset", request, shell), kExitClientRunning);
+  EXPECT_EQ(shell.wizards, 0);
+  EXPECT_TRUE(shell.reported.empty());
+  EXPECT_FALSE(request.DataFolder.empty());
+  EXPECT_TRUE(testing::ReadValue(u"Software\\Kestrove", u"Data Path").exists) << "written before the client check";
+  EXPECT_EQ(RunMainLogic(u"", request, shell), kExitClientRunning);
+  EXPECT_EQ(shell.wizards, 0);
+}
+
+TEST_F(MainLogicTest, UnattendedFailureGivesExitCodeOneAndItsMessages) {
+  // The default data folder holds none of the client's files, so the reset cannot delete them.
+  EXPECT_EQ(RunMainLogic(u"/reset", request, shell), kExitOperationFailed);
+  ASSERT_EQ(shell.reported.size(), 1u);
+  EXPECT_EQ(shell.reported[0], u"Failed to reset application data.");
+  EXPECT_EQ(shell.wizards, 0);
+}
+
+TEST_F(MainLogicTest, WithoutAnOperationTheWizardRuns) {
+  EXPECT_EQ(RunMainLogic(u"/backup", request, shell), kExitSuccess);
+  EXPECT_EQ(shell.wizards, 1);
+  EXPECT_EQ(request.GetMode(), OperationMode::Backup);
+  EXPECT_EQ(request.FavoritesFolder, request.DataFolder);
+}
+
+}  // namespace
+}  // namespace kbt
