@@ -28,6 +28,15 @@ inline constexpr char16_t kFavoritesFile[] = u"favorites.dat";
 inline constexpr char16_t kQueueFallbackFile[] = u"queue.dat";
 inline constexpr char16_t kWritableProbePrefix[] = u"sbt";
 
+// The settings file: its header, the notice below it, the root names of its sections and the
+// marker of a typed hex value line.
+inline constexpr char16_t kSettingsFileHeader[] = u"Windows Registry Editor Version 5.00";
+inline constexpr char16_t kSettingsFileNotice[] = u"; Attention: Please do not modify this file!";
+inline constexpr char16_t kRootLocalMachine[] = u"HKEY_LOCAL_MACHINE";
+inline constexpr char16_t kRootCurrentUser[] = u"HKEY_CURRENT_USER";
+inline constexpr char16_t kRootUsers[] = u"HKEY_USERS";
+inline constexpr char16_t kHexValueMarker[] = u"=hex(";
+
 // The archive comment's first line.
 inline constexpr char16_t kBackupMagic[] = u"Kestrove Client Backup File";
 
