@@ -107,6 +107,25 @@ void RemoveTree(const Text& path) {
 #endif
 }
 
+bool FolderIsEmpty(const Text& folder) {
+#ifdef _WIN32
+  WIN32_FIND_DATAW data;
+  std::wstring pattern = std::wstring(reinterpret_cast<const wchar_t*>(folder.c_str())) + L"\\*";
+  HANDLE find = ::FindFirstFileW(pattern.c_str(), &data);
+  if (find == INVALID_HANDLE_VALUE) return false;
+  bool empty = true;
+  do {
+    const std::wstring name = data.cFileName;
+    if (name != L"." && name != L"..") empty = false;
+  } while (::FindNextFileW(find, &data));
+  ::FindClose(find);
+  return empty;
+#else
+  std::error_code error;
+  return std::filesystem::is_directory(ToUtf8(folder), error) && std::filesystem::is_empty(ToUtf8(folder), error);
+#endif
+}
+
 void DeleteKey(const Text& path) { DeleteKeyTree(RegRoot::CurrentUser, path); }
 
 bool KeyExists(const Text& path) {

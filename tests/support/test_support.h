@@ -32,6 +32,8 @@ bool WriteText(const Text& path, const std::string& text);
 std::vector<uint8_t> ReadBytes(const Text& path);
 bool FileExists(const Text& path);
 void RemoveTree(const Text& path);
+// True when the folder exists and holds nothing.
+bool FolderIsEmpty(const Text& folder);
 
 // Registry helpers on HKEY_CURRENT_USER.
 void DeleteKey(const Text& path);

@@ -1,0 +1,40 @@
+#include "operations/file_checks.h"
+
+#include "platform/files.h"
+#include "res/non_localizable.h"
+
+namespace kbt {
+using namespace platform;
+
+bool IsExistingFile(const Text& path) {
+  uint32_t attributes = 0;
+  return !path.empty() && GetAttributes(path, &attributes) &&
+         !(attributes & (kAttributeDirectory | kAttributeDevice));
+}
+
+bool IsWritableFolder(const Text& folder) {
+  Text probe;
+  if (!CreateTempFile(folder, names::kWritableProbePrefix, probe)) return false;
+  File file;
+  const bool writable = file.Open(probe, FileMode::CreateAlways);
+  file.Close();
+  RemoveFile(probe);
+  return writable;
+}
+
+bool HasExecutableExtension(const Text& fileName) {
+  static const char16_t* const kExtensions[] = {u".exe", u".com", u".bat", u".cmd", u".scr", u".pif",
+                                                u".lnk", u".dll", u".cpl", u".msi", u".ps1", u".vbs",
+                                                u".vbe", u".js",  u".jse", u".wsf", u".wsh", u".hta"};
+  // Windows ignores trailing dots and blanks, so "x.exe." would still run.
+  Text name = fileName;
+  while (!name.empty() && (name.back() == u'.' || name.back() == u' ')) name.pop_back();
+  for (const char16_t* extension : kExtensions) {
+    const Text ending(extension);
+    if (name.size() >= ending.size() && EqualsIgnoreAsciiCase(name.substr(name.size() - ending.size()), ending))
+      return true;
+  }
+  return false;
+}
+
+}  // namespace kbt
