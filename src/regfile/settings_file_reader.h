@@ -1,0 +1,28 @@
+#pragma once
+// Applies a settings file ("settings.reg") to the registry as a merge: every typed hex line is
+// written into the key of its section; nothing is deleted. Only the client's own key and the keys
+// below it are ever written. The format is described in docs/SETTINGS_FILE.md.
+#include <string_view>
+#include <vector>
+
+#include "platform/text.h"
+#include "regfile/hex_codec.h"
+
+namespace kbt {
+
+// False when the file cannot be read or does not start with the byte-order mark and the header
+// line (registry unchanged then), or when a value of a section that was applied could not be
+// written (the other values are still written). A relative path is taken from the current folder.
+bool ImportSettingsFile(const Text& path);
+
+// The body as the platform's profile functions see it: "[name]" lines open sections, the other
+// non-empty lines up to the next section line are the section's entries (taken whole, trimmed of
+// surrounding white space, comment lines starting with ';' dropped). Lines before the first
+// section are ignored. The views point into 'body'.
+struct SettingsSection {
+  std::u16string_view name;
+  std::vector<std::u16string_view> lines;
+};
+std::vector<SettingsSection> ParseSettingsBody(std::u16string_view body);
+
+}  // namespace kbt
