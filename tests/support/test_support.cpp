@@ -167,6 +167,38 @@ StoredValue ReadValue(const Text& keyPath, const Text& name) {
   return out;
 }
 
+namespace {
+void TakeSnapshot(const Text& path, RegistrySnapshot& into) {
+  RegistryKey key;
+  if (key.Open(RegRoot::CurrentUser, path, kKeyRead) != kSuccess) return;
+  KeyInfo info;
+  if (QueryKeyInfo(key.Get(), &info) != kSuccess) return;
+  for (uint32_t i = 0;; ++i) {
+    std::vector<char16_t> name(info.maxValueNameLength + 1);
+    std::vector<uint8_t> data(info.maxValueDataSize + 1);
+    uint32_t length = static_cast<uint32_t>(name.size()), type = 0, size = static_cast<uint32_t>(data.size());
+    if (EnumerateValue(key.Get(), i, name.data(), &length, &type, data.data(), &size) != kSuccess) break;
+    data.resize(size);
+    into[path + u"|" + Text(name.data(), length)] = {type, data};
+  }
+  for (uint32_t i = 0;; ++i) {
+    std::vector<char16_t> name(info.maxSubKeyLength + 1);
+    uint32_t length = static_cast<uint32_t>(name.size());
+    if (EnumerateKey(key.Get(), i, name.data(), &length) != kSuccess) break;
+    const Text child = path + u"\\" + Text(name.data(), length);
+    if (EqualsIgnoreAsciiCase(child, names::kToolKey) || EqualsIgnoreAsciiCase(child, u"Software\\Kestrove\\Backup"))
+      continue;
+    TakeSnapshot(child, into);
+  }
+}
+}  // namespace
+
+RegistrySnapshot ClientSettingsSnapshot() {
+  RegistrySnapshot snapshot;
+  TakeSnapshot(names::kClientKey, snapshot);
+  return snapshot;
+}
+
 void ClientRegistryTest::SetUp() { DeleteKey(names::kClientKey); }
 void ClientRegistryTest::TearDown() { DeleteKey(names::kClientKey); }
 

@@ -1,6 +1,7 @@
 #pragma once
 // Scratch folders and registry keys for tests; each leaves nothing behind.
 #include <cstdint>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -48,6 +49,10 @@ struct StoredValue {
 };
 StoredValue ReadValue(const Text& key, const Text& name);
 std::vector<uint8_t> StringBytes(const Text& text);  // with terminator
+
+// Every value below a key, by "key path|value name", with type and bytes; the tool's own key left out.
+using RegistrySnapshot = std::map<Text, std::pair<uint32_t, std::vector<uint8_t>>>;
+RegistrySnapshot ClientSettingsSnapshot();
 
 // Starts and ends each test without the client's registry key.
 class ClientRegistryTest : public ::testing::Test {
