@@ -1,0 +1,302 @@
+#include "regfile/settings_file_reader.h"
+
+#include <gtest/gtest.h>
+
+#include "platform/files.h"
+#include "platform/paths.h"
+#include "regfile/settings_file_writer.h"
+#include "res/non_localizable.h"
+#include "support/test_support.h"
+#include "unit/settings_file_test_util.h"
+
+#ifdef _WIN32
+#include <windows.h>
+#else
+#include <unistd.h>
+#endif
+
+namespace kbt {
+namespace {
+using namespace platform;
+using namespace testing;
+
+const Text kClient = names::kClientKey;
+const Text kScratch = u"Software\\Kestrove\\ReaderTest";
+const Text kSection = u"[HKEY_CURRENT_USER\\Software\\Kestrove\\ReaderTest]\r\n";
+
+// Changes the current folder for one test and puts the old one back.
+class CurrentFolder {
+ public:
+  explicit CurrentFolder(const Text& folder) {
+    GetCurrentFolder(old_);
+    Change(folder);
+  }
+  ~CurrentFolder() { Change(old_); }
+
+ private:
+  static void Change(const Text& folder) {
+#ifdef _WIN32
+    ::SetCurrentDirectoryW(reinterpret_cast<const wchar_t*>(folder.c_str()));
+#else
+    if (::chdir(ToUtf8(folder).c_str()) != 0) ADD_FAILURE() << "chdir failed";
+#endif
+  }
+  Text old_;
+};
+
+class SettingsFileReaderTest : public ClientRegistryTest {
+ protected:
+  // Writes a settings file with the header and 'body' and imports it.
+  bool Import(const Text& body, const Text& name = u"in.reg") {
+    const Text path = folder_ / name;
+    EXPECT_TRUE(WriteBytes(path, Utf16FileBytes(SettingsHeader() + body)));
+    return ImportSettingsFile(path);
+  }
+  StoredValue Scratch(const Text& name) { return ReadValue(kScratch, name); }
+  ScratchFolder folder_;
+};
+
+// Every type and the names that are hard to get back: what goes out must come back unchanged.
+TEST_F(SettingsFileReaderTest, RoundTripRestoresEveryNameTypeAndByte) {
+  const Text names[] = {u"plain", u"x\"y", u"a\\b", u"a\\\"b", u"ends\\", u"\\", u"\"", u"\\\"", u"\"quoted\"",
+                        u"a = b", u" lead and trail ", u"x\"=hex(1):00", u"[not a section]", u";not a comment",
+                        u"@", u"=", u"\u00e4\u00f6\u00fc \u4e2d", u"semi;colon=equals"};
+  const uint32_t types[] = {kRegNone, kRegSz, kRegExpandSz, kRegBinary, kRegDword, 5, 7, 11, 0xFFFFFFFFu, 0x7FFFFFFFu};
+  size_t n = 0;
+  for (const Text& name : names) {
+    std::vector<uint8_t> data(n % 5 * 3);
+    for (size_t i = 0; i < data.size(); ++i) data[i] = static_cast<uint8_t>(n * 31 + i * 17);
+    SeedValue(kScratch, name, types[n % (sizeof types / sizeof types[0])], data);
+    ++n;
+  }
+  SeedString(kScratch, u"", u"default");
+  SeedValue(kScratch + u"\\Sub\\Deeper", u"big", kRegBinary, std::vector<uint8_t>(70000, 0x5A));
+  SeedValue(kScratch + u"\\Sub", u"", kRegDword, {1, 2, 3, 4});
+
+  const RegistryDump before = DumpTree(kClient);
+  const Text path = folder_ / names::kSettingsFile;
+  ASSERT_TRUE(ExportKeyToFile(RegRoot::CurrentUser, kClient, path, true, false));
+  DeleteKey(kClient);
+  ASSERT_TRUE(ImportSettingsFile(path));
+  const RegistryDump after = DumpTree(kClient);
+
+  EXPECT_EQ(after.values.size(), before.values.size());
+  for (const auto& [where, value] : before.values) {
+    const auto found = after.values.find(where);
+    if (found == after.values.end()) {
+      ADD_FAILURE() << "lost: " << ToUtf8(where.first) << " / \"" << ToUtf8(where.second) << "\"";
+      continue;
+    }
+    EXPECT_EQ(found->second.type, value.type) << ToUtf8(where.second);
+    EXPECT_TRUE(found->second.data == value.data) << ToUtf8(where.second);
+  }
+}
+
+struct HeaderCase {
+  const char* what;
+  std::vector<uint8_t> bytes;
+};
+
+TEST_F(SettingsFileReaderTest, AnotherHeaderIsRefusedAndChangesNothing) {
+  const Text body = u"\r\n" + kSection + u"\"v\"=hex(4):02,00,00,00\r\n";
+  const Text goodHeader = u"Windows Registry Editor Version 5.00\r\n";
+  std::string utf8 = "\xEF\xBB\xBFWindows Registry Editor Version 5.00\r\n";
+  for (char16_t c : body) utf8 += static_cast<char>(c);
+  const HeaderCase cases[] = {
+      {"no byte-order mark", Utf16FileBytes(goodHeader + body, false)},
+      {"UTF-8 with its mark", std::vector<uint8_t>(utf8.begin(), utf8.end())},
+      {"version 4 header", Utf16FileBytes(u"REGEDIT4\r\n" + body)},
+      {"header in other letter case", Utf16FileBytes(u"windows Registry Editor Version 5.00\r\n" + body)},
+      {"header without CR LF", Utf16FileBytes(u"Windows Registry Editor Version 5.00\n" + body)},
+      {"header cut short", Utf16FileBytes(u"Windows Registry Editor Version 5.00\r")},
+      {"byte-order mark alone", {0xFF, 0xFE}},
+      {"empty file", {}},
+      {"big-endian mark", {0xFE, 0xFF, 0, 'W'}},
+  };
+  for (const HeaderCase& c : cases) {
+    SCOPED_TRACE(c.what);
+    DeleteKey(kClient);
+    SeedDword(kScratch, u"v", 1);
+    const Text path = folder_ / u"refused.reg";
+    ASSERT_TRUE(WriteBytes(path, c.bytes));
+    EXPECT_FALSE(ImportSettingsFile(path));
+    EXPECT_EQ(Scratch(u"v").data, (std::vector<uint8_t>{1, 0, 0, 0}));
+  }
+  EXPECT_FALSE(ImportSettingsFile(folder_ / u"does-not-exist.reg"));
+  // The header alone, without anything after the notice, is a valid empty file.
+  EXPECT_TRUE(Import(u""));
+}
+
+TEST_F(SettingsFileReaderTest, MergesIntoWhatIsThere) {
+  SeedDword(kScratch, u"kept", 7);
+  SeedDword(kScratch, u"replaced", 7);
+  SeedDword(kScratch + u"\\Existing", u"kept", 7);
+  ASSERT_TRUE(Import(u"\r\n" + kSection + u"\"replaced\"=hex(1):41,00,00,00\r\n\"new\"=hex(3):\r\n" +
+                     u"\r\n[HKEY_CURRENT_USER\\Software\\Kestrove\\ReaderTest\\Existing]\r\n" +
+                     u"\r\n[HKEY_CURRENT_USER\\Software\\Kestrove\\ReaderTest\\WasEmpty]\r\n"));
+  EXPECT_EQ(Scratch(u"kept").data, (std::vector<uint8_t>{7, 0, 0, 0})) << "values not in the file survive";
+  EXPECT_EQ(Scratch(u"replaced").type, kRegSz);
+  EXPECT_EQ(Scratch(u"replaced").data, StringBytes(u"A"));
+  EXPECT_TRUE(Scratch(u"new").exists);
+  EXPECT_TRUE(Scratch(u"new").data.empty());
+  EXPECT_TRUE(ReadValue(kScratch + u"\\Existing", u"kept").exists) << "an empty section leaves its key alone";
+  EXPECT_FALSE(KeyExists(kScratch + u"\\WasEmpty")) << "an empty section creates no key";
+}
+
+struct LineCase {
+  const char* what;
+  Text line;
+  Text name;
+  uint32_t type;
+  std::vector<uint8_t> data;
+};
+
+// Single lines that come from elsewhere than the writer, each followed by a line that must still apply.
+TEST_F(SettingsFileReaderTest, ReadsLinesAsTheyAreWrittenAndTolerantlyOtherwise) {
+  const LineCase cases[] = {
+      {"upper-case hex", u"\"u\"=hex(3):AB,Cd,eF", u"u", kRegBinary, {0xAB, 0xCD, 0xEF}},
+      {"type that is no number", u"\"t\"=hex(x):01", u"t", kRegNone, {1}},
+      {"type with space and sign", u"\"t\"=hex( +7):01", u"t", 7, {1}},
+      {"negative type", u"\"t\"=hex(-2):", u"t", 0xFFFFFFFEu, {}},
+      {"default value, empty string", u"@=hex(1):00,00", u"", kRegSz, {0, 0}},
+      {"items with 0x and spaces", u"\"h\"=hex(3):0x1f, 2,-1,", u"h", kRegBinary, {0x1F, 2, 0xFF}},
+      {"items that are no numbers", u"\"h\"=hex(3):zz,,1", u"h", kRegBinary, {0, 0, 0, 0, 1}},
+      {"any one character parts the items", u"\"h\"=hex(3):01:02", u"h", kRegBinary, {1, 2}},
+      {"unquoted name loses its last character", u"abc=hex(4):01", u"ab", kRegDword, {1}},
+      {"white space around the line", u"  \"w\"=hex(3):05  \t", u"w", kRegBinary, {5}},
+  };
+  for (const LineCase& c : cases) {
+    SCOPED_TRACE(c.what);
+    DeleteKey(kClient);
+    ASSERT_TRUE(Import(u"\r\n" + kSection + c.line + u"\r\n\"after\"=hex(4):09,00,00,00\r\n"));
+    const StoredValue value = Scratch(c.name);
+    EXPECT_TRUE(value.exists);
+    EXPECT_EQ(value.type, c.type);
+    EXPECT_EQ(value.data, c.data);
+    EXPECT_EQ(Scratch(u"after").data, (std::vector<uint8_t>{9, 0, 0, 0}));
+  }
+}
+
+// A hex marker without a colon after it is skipped; it never fails the import or ends the section.
+TEST_F(SettingsFileReaderTest, LinesWithoutDataAreSkipped) {
+  ASSERT_TRUE(Import(u"\r\n" + kSection + u"\"a\"=hex(1)\r\n\"b\"=hex(\r\n\"=hex(1):00\r\n=hex(1):00\r\n" +
+                     u"\"c\"=hex(4):03,00,00,00\r\n"));
+  EXPECT_FALSE(Scratch(u"a").exists);
+  EXPECT_FALSE(Scratch(u"b").exists);
+  EXPECT_EQ(Scratch(u"c").data, (std::vector<uint8_t>{3, 0, 0, 0}));
+  EXPECT_EQ(DumpTree(kScratch).values.size(), 1u);
+}
+
+// The registry editor's other forms end their section; the next section is read again.
+TEST_F(SettingsFileReaderTest, OtherValueFormsEndTheirSection) {
+  const Text forms[] = {u"\"s\"=\"text\"", u"\"d\"=dword:00000001", u"\"h\"=hex:01,02", u"no equals sign"};
+  for (const Text& form : forms) {
+    SCOPED_TRACE(ToUtf8(form));
+    DeleteKey(kClient);
+    ASSERT_TRUE(Import(u"\r\n" + kSection + u"\"before\"=hex(4):01,00,00,00\r\n" + form +
+                       u"\r\n\"after\"=hex(4):02,00,00,00\r\n" +
+                       u"\r\n[HKEY_CURRENT_USER\\Software\\Kestrove\\ReaderTest\\Next]\r\n\"n\"=hex(4):03,00,00,00\r\n"));
+    EXPECT_TRUE(Scratch(u"before").exists);
+    EXPECT_FALSE(Scratch(u"after").exists);
+    EXPECT_EQ(DumpTree(kScratch).values.size(), 2u);
+    EXPECT_TRUE(ReadValue(kScratch + u"\\Next", u"n").exists);
+  }
+}
+
+TEST_F(SettingsFileReaderTest, WrappedHexDataOfTheRegistryEditorIsJoined) {
+  ASSERT_TRUE(Import(u"\r\n" + kSection + u"\"w\"=hex(2):41,00,42,00,\\\r\n  43,00,\\\r\n  00,00\r\n" +
+                     u"\"after\"=hex(4):02,00,00,00\r\n"));
+  EXPECT_EQ(Scratch(u"w").data, StringBytes(u"ABC"));
+  EXPECT_EQ(Scratch(u"after").data, (std::vector<uint8_t>{2, 0, 0, 0}));
+}
+
+TEST_F(SettingsFileReaderTest, CommentsAndBlankLinesInsideASectionAreNoEntries) {
+  ASSERT_TRUE(Import(u"\"outside\"=hex(4):01,00,00,00\r\n\r\n" + kSection + u"; a comment\r\n\r\n  \r\n" +
+                     u"\"v\"=hex(4):01,00,00,00\r\n"));
+  EXPECT_TRUE(Scratch(u"v").exists);
+  EXPECT_FALSE(ReadValue(kClient, u"outside").exists) << "lines before the first section are not read";
+}
+
+TEST_F(SettingsFileReaderTest, LineFeedsAloneAndAMissingLastLineEndAreRead) {
+  ASSERT_TRUE(Import(u"\n" + kSection.substr(0, kSection.size() - 2) + u"\n\"a\"=hex(4):01,00,00,00\n\"b\"=hex(3):02"));
+  EXPECT_TRUE(Scratch(u"a").exists);
+  EXPECT_EQ(Scratch(u"b").data, (std::vector<uint8_t>{2}));
+}
+
+// Only the client's own key and the keys below it are written: a crafted file cannot plant values
+// elsewhere, and skipping such sections is no failure.
+TEST_F(SettingsFileReaderTest, SectionsOutsideTheClientsKeyAreSkipped) {
+  const Text outside[] = {
+      u"HKEY_CURRENT_USER\\Software\\KestroveX",
+      u"HKEY_CURRENT_USER\\Software\\Microsoft\\Windows\\CurrentVersion\\RunKbtTest",
+      u"HKEY_CURRENT_USER\\Software",
+      u"HKEY_CURRENT_USER",
+      u"HKEY_CURRENT_USER\\",
+      u"HKEY_CURRENT_USERX\\Software\\Kestrove",
+      u"HKEY_CURRENT_USERXSoftware\\Kestrove",
+      u"HKEY_CURRENT_USER\\\\Software\\Kestrove",
+      u"hkey_current_user\\Software\\Kestrove\\Lower",
+      u"HKEY_LOCAL_MACHINE\\Software\\Kestrove\\KbtTest",
+      u"HKEY_USERS\\Software\\Kestrove\\KbtTest",
+      u"HKCU\\Software\\Kestrove\\Short",
+      u"",
+  };
+  Text body;
+  for (const Text& section : outside) body += u"\r\n[" + section + u"]\r\n\"planted\"=hex(4):01,00,00,00\r\n";
+  body += u"\r\n[HKEY_CURRENT_USER\\software\\KESTROVE\\ReaderTest]\r\n\"inside\"=hex(4):01,00,00,00\r\n";
+  EXPECT_TRUE(Import(body));
+
+  EXPECT_TRUE(Scratch(u"inside").exists) << "the client's key is matched without regard to letter case";
+  const RegistryDump client = DumpTree(kClient);
+  EXPECT_EQ(client.values.size(), 1u) << "nothing else below the client's key";
+  EXPECT_FALSE(KeyExists(u"Software\\KestroveX"));
+  EXPECT_FALSE(ReadValue(u"Software\\Microsoft\\Windows\\CurrentVersion\\RunKbtTest", u"planted").exists);
+  EXPECT_FALSE(ReadValue(u"Software", u"planted").exists);
+  EXPECT_FALSE(ReadValue(u"", u"planted").exists);
+  for (RegRoot root : {RegRoot::LocalMachine, RegRoot::Users}) {
+    RegistryKey key;
+    EXPECT_NE(key.Open(root, u"Software\\Kestrove\\KbtTest", kKeyRead), kSuccess);
+    DeleteKeyTree(root, u"Software\\Kestrove\\KbtTest");
+  }
+  DeleteKey(u"Software\\KestroveX");
+  DeleteKey(u"Software\\Microsoft\\Windows\\CurrentVersion\\RunKbtTest");
+}
+
+TEST_F(SettingsFileReaderTest, SectionNamesThatRepeatAreEachApplied) {
+  ASSERT_TRUE(Import(u"\r\n" + kSection + u"\"a\"=hex(4):01,00,00,00\r\n\r\n" + kSection +
+                     u"\"b\"=hex(4):02,00,00,00\r\n"));
+  EXPECT_TRUE(Scratch(u"a").exists);
+  EXPECT_TRUE(Scratch(u"b").exists);
+}
+
+TEST_F(SettingsFileReaderTest, ARelativePathIsTakenFromTheCurrentFolder) {
+  ASSERT_TRUE(WriteBytes(folder_ / u"relative.reg",
+                         Utf16FileBytes(SettingsHeader() + u"\r\n" + kSection + u"\"rel\"=hex(4):01,00,00,00\r\n")));
+  ASSERT_EQ(MakeDirectory(folder_ / u"sub"), kSuccess);
+  CurrentFolder inSub(folder_ / u"sub");
+  EXPECT_FALSE(ImportSettingsFile(u"relative.reg")) << "not in the current folder";
+  EXPECT_FALSE(Scratch(u"rel").exists);
+  Text relative = u"..";
+  AppendPath(relative, u"relative.reg");
+  EXPECT_TRUE(ImportSettingsFile(relative));
+  EXPECT_TRUE(Scratch(u"rel").exists);
+}
+
+TEST_F(SettingsFileReaderTest, ParserSplitsSectionsAndEntriesAsTheProfileFunctionsDo) {
+  const Text body =
+      u"Windows Registry Editor Version 5.00\r\n; notice\r\nbefore=1\r\n"
+      u"\r\n[first]\r\n a=1 \r\n;comment\r\n\r\nb\r\n=nameless\r\n"
+      u"[ spaced ]x\r\n[no close\r\n[a]b]\r\n[]\r\nlast";
+  const std::vector<SettingsSection> sections = ParseSettingsBody(body);
+  ASSERT_EQ(sections.size(), 4u);
+  EXPECT_EQ(sections[0].name, u"first");
+  EXPECT_EQ(sections[0].lines, (std::vector<std::u16string_view>{u"a=1", u"b"}));
+  EXPECT_EQ(sections[1].name, u" spaced ");
+  EXPECT_EQ(sections[1].lines, (std::vector<std::u16string_view>{u"[no close"}));
+  EXPECT_EQ(sections[2].name, u"a]b");
+  EXPECT_EQ(sections[3].name, u"");
+  EXPECT_EQ(sections[3].lines, (std::vector<std::u16string_view>{u"last"}));
+}
+
+}  // namespace
+}  // namespace kbt
