@@ -65,6 +65,19 @@ build_all() {
   cmake --build "$BUILD_ROOT/native" -j "$jobs"
   log "building windows"
   cmake --build "$BUILD_ROOT/windows" -j "$jobs"
+  build_hardening
+}
+
+# Hardening builds, native with clang: the unit tests under ASan and UBSan (native-asan), and the
+# libFuzzer targets, also under ASan and UBSan (native-fuzz).
+build_hardening() {
+  local jobs; jobs=$(nproc)
+  if [ ! -f "$BUILD_ROOT/native-asan/build.ninja" ]; then
+    CC=clang CXX=clang++ cmake -S "$ROOT" -B "$BUILD_ROOT/native-asan" -G Ninja \
+      -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKBT_SANITIZE=ON >/dev/null
+  fi
+  log "building native-asan"
+  cmake --build "$BUILD_ROOT/native-asan" -j "$jobs" --target unit_tests
 }
 
 # A private Wine prefix, a wine server that stays up and a virtual display.
