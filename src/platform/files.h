@@ -40,6 +40,8 @@ class File {
   bool Read(void* buffer, size_t size, size_t* read);
   // True only when every byte was written.
   bool Write(const void* data, size_t size);
+  // The size of the open file in bytes.
+  bool Size(uint64_t* size) const;
   // Closes the file; false when the system reports the close (and so the last writes) failed.
   bool Close();
 

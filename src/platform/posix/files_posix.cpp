@@ -89,6 +89,13 @@ bool File::Write(const void* data, size_t size) {
   return true;
 }
 
+bool File::Size(uint64_t* size) const {
+  struct stat info {};
+  if (::fstat(Fd(handle_), &info) != 0) return Fail();
+  *size = static_cast<uint64_t>(info.st_size);
+  return true;
+}
+
 bool File::Close() {
   if (handle_ == 0) return true;
   const int result = ::close(Fd(handle_));

@@ -58,6 +58,13 @@ bool File::Write(const void* data, size_t size) {
   return true;
 }
 
+bool File::Size(uint64_t* size) const {
+  LARGE_INTEGER value{};
+  if (!::GetFileSizeEx(H(handle_), &value)) return false;
+  *size = static_cast<uint64_t>(value.QuadPart);
+  return true;
+}
+
 bool File::Close() {
   if (handle_ == 0) return true;
   const BOOL ok = ::CloseHandle(H(handle_));

@@ -1,0 +1,301 @@
+#include "archive/backup_archive.h"
+
+#include <unzip.h>
+#include <zip.h>
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "platform/codepage.h"
+#include "platform/files.h"
+#include "platform/paths.h"
+#include "platform/zip_files.h"
+
+namespace kbt {
+namespace {
+
+constexpr size_t kChunkSize = 32768;
+constexpr int kRawDeflateWindowBits = -MAX_WBITS;
+constexpr int kDeflateMemoryLevel = 8;
+// Names and comments carry a 16-bit length in the zip headers.
+constexpr size_t kLongestZipText = 0xFFFF;
+constexpr size_t kEndRecordSize = 22;
+// Beyond this the deflated data of an incompressible file could reach 4 GiB, which only the
+// zip64 fields can describe. The margin is well above deflate's worst-case growth.
+constexpr uint64_t kLargestPlainEntry = 0xFF000000u;
+constexpr char16_t kTempPrefix[] = u"kbt";
+
+// Removes a temporary file unless it was kept.
+class TemporaryFile {
+ public:
+  explicit TemporaryFile(Text path) : path_(std::move(path)) {}
+  ~TemporaryFile() {
+    if (!path_.empty()) platform::RemoveFile(path_);
+  }
+  TemporaryFile(const TemporaryFile&) = delete;
+  TemporaryFile& operator=(const TemporaryFile&) = delete;
+  const Text& Path() const { return path_; }
+  void Keep() { path_.clear(); }
+
+ private:
+  Text path_;
+};
+
+bool EqualsIgnoreAsciiCase(const char* a, size_t aLength, const std::string& b) {
+  if (aLength != b.size()) return false;
+  for (size_t i = 0; i < aLength; ++i) {
+    char x = a[i], y = b[i];
+    if (x >= 'A' && x <= 'Z') x = static_cast<char>(x + 32);
+    if (y >= 'A' && y <= 'Z') y = static_cast<char>(y + 32);
+    if (x != y) return false;
+  }
+  return true;
+}
+
+enum class Match { First, Last };
+
+// Walks the central directory for an entry whose name passes `equals` and makes it current;
+// when none does, the entry that was current stays current.
+template <typename Equals>
+bool FindEntry(unzFile zip, Match match, Equals equals) {
+  unz64_file_pos previous{};
+  const bool hadCurrent = unzGetFilePos64(zip, &previous) == UNZ_OK;
+  unz64_file_pos found{};
+  bool any = false;
+  std::vector<char> name(kLongestZipText + 1);
+  for (int status = unzGoToFirstFile(zip); status == UNZ_OK; status = unzGoToNextFile(zip)) {
+    unz_file_info64 info{};
+    if (unzGetCurrentFileInfo64(zip, &info, name.data(), static_cast<uLong>(name.size()), nullptr, 0, nullptr, 0) !=
+        UNZ_OK)
+      break;
+    if (!equals(name.data(), static_cast<size_t>(info.size_filename))) continue;
+    if (unzGetFilePos64(zip, &found) != UNZ_OK) break;
+    any = true;
+    if (match == Match::First) break;
+  }
+  if (any && unzGoToFilePos64(zip, &found) == UNZ_OK) return true;
+  if (hadCurrent) unzGoToFilePos64(zip, &previous);
+  return false;
+}
+
+}  // namespace
+
+namespace detail {
+bool ZipHandleTraits::Close(Type handle) { return zipClose(handle, nullptr) == ZIP_OK; }
+bool UnzipHandleTraits::Close(Type handle) { return unzClose(handle) == UNZ_OK; }
+}  // namespace detail
+
+// ---- writer ----
+
+BackupArchiveWriter::BackupArchiveWriter() = default;
+
+BackupArchiveWriter::~BackupArchiveWriter() {
+  try {
+    Close();
+  } catch (...) {
+    // The comment could not be narrowed; the entries are still completed.
+    zip_.Reset();
+  }
+}
+
+bool BackupArchiveWriter::IsOpen() const { return static_cast<bool>(zip_); }
+
+bool BackupArchiveWriter::Open(const Text& path, int appendMode) {
+  if (zip_ || path.empty()) return false;
+  platform::ZipFileAccess access(path);
+  zip_.Reset(zipOpen2_64(access.Path(), appendMode, nullptr, access.Functions()));
+  return static_cast<bool>(zip_);
+}
+
+bool BackupArchiveWriter::AddFile(const Text& sourcePath, const Text& entryName, int level,
+                                  const Text* entryComment) {
+  if (!zip_ || sourcePath.empty() || entryName.empty()) return false;
+
+  zip_fileinfo info{};
+  uint32_t dosDateTime = 0;
+  if (platform::GetLastWriteDosTime(sourcePath, &dosDateTime)) info.dosDate = dosDateTime;
+
+  platform::File source;
+  uint64_t size = 0;
+  if (!source.Open(sourcePath, platform::FileMode::ReadShared) || !source.Size(&size)) return false;
+
+  const std::string name = platform::Narrow(entryName);
+  const std::string comment = entryComment ? platform::Narrow(*entryComment) : std::string();
+  if (name.size() > kLongestZipText || comment.size() > kLongestZipText) return false;
+
+  const int zip64 = size > kLargestPlainEntry ? 1 : 0;
+  if (zipOpenNewFileInZip3_64(zip_.Get(), name.c_str(), &info, nullptr, 0, nullptr, 0,
+                              entryComment ? comment.c_str() : nullptr, level != 0 ? Z_DEFLATED : 0, level, 0,
+                              kRawDeflateWindowBits, kDeflateMemoryLevel, Z_DEFAULT_STRATEGY, nullptr, 0,
+                              zip64) != ZIP_OK)
+    return false;
+
+  // A file that grows past the plain limit while it is read would no longer fit the entry's
+  // headers: it is cut there and reported, never written as a corrupt entry.
+  const uint64_t limit = zip64 ? UINT64_MAX : kLargestPlainEntry;
+  std::vector<unsigned char> buffer(kChunkSize);
+  uint64_t total = 0;
+  bool copied = true;
+  for (;;) {
+    size_t got = 0;
+    if (!source.Read(buffer.data(), buffer.size(), &got)) {
+      copied = false;
+      break;
+    }
+    if (got == 0) break;
+    if (got > limit - total) {
+      copied = false;
+      break;
+    }
+    total += got;
+    if (zipWriteInFileInZip(zip_.Get(), buffer.data(), static_cast<unsigned>(got)) != ZIP_OK) {
+      copied = false;
+      break;
+    }
+  }
+  const bool closed = zipCloseFileInZip(zip_.Get()) == ZIP_OK;
+  return copied && closed;
+}
+
+bool BackupArchiveWriter::Close() {
+  if (!zip_) return true;
+  std::string comment;
+  bool commentFits = true;
+  if (HasComment) {
+    comment = platform::Narrow(CommentText);
+    commentFits = comment.size() <= kLongestZipText;
+  }
+  // A comment too long for the end record is left out rather than written with a wrong length.
+  const int result = zipClose(zip_.Release(), HasComment && commentFits ? comment.c_str() : nullptr);
+  return result == ZIP_OK && commentFits;
+}
+
+// ---- reader ----
+
+BackupArchiveReader::BackupArchiveReader() = default;
+BackupArchiveReader::~BackupArchiveReader() { Close(); }
+
+bool BackupArchiveReader::IsOpen() const { return unzip_ || emptyArchive_; }
+
+bool BackupArchiveReader::Open(const Text& path) {
+  if (IsOpen() || path.empty()) return false;
+  platform::ZipFileAccess access(path);
+  unzip_.Reset(unzOpen2_64(access.Path(), access.Functions()));
+  return unzip_ || OpenEmptyArchive(path);
+}
+
+// minizip never looks for the end record at offset 0, where an archive without entries has it.
+bool BackupArchiveReader::OpenEmptyArchive(const Text& path) {
+  platform::File file;
+  uint64_t size = 0;
+  if (!file.Open(path, platform::FileMode::ReadShared) || !file.Size(&size) || size < kEndRecordSize ||
+      size > kEndRecordSize + kLongestZipText)
+    return false;
+  std::string bytes(static_cast<size_t>(size), '\0');
+  size_t got = 0;
+  for (size_t done = 0; done < bytes.size(); done += got) {
+    if (!file.Read(&bytes[done], bytes.size() - done, &got) || got == 0) return false;
+  }
+  auto field = [&](size_t at, size_t width) {
+    uint32_t value = 0;
+    for (size_t i = 0; i < width; ++i) value |= static_cast<uint32_t>(static_cast<unsigned char>(bytes[at + i])) << (8 * i);
+    return value;
+  };
+  // Signature; both disk numbers, both entry counts, directory size and offset all 0; the comment fills the rest.
+  if (field(0, 4) != 0x06054B50u || field(4, 4) != 0 || field(8, 4) != 0 || field(12, 4) != 0 || field(16, 4) != 0 ||
+      field(20, 2) != size - kEndRecordSize)
+    return false;
+  emptyArchiveComment_ = bytes.substr(kEndRecordSize);
+  emptyArchive_ = true;
+  return true;
+}
+
+void BackupArchiveReader::Close() {
+  unzip_.Reset();
+  emptyArchive_ = false;
+  emptyArchiveComment_.clear();
+}
+
+bool BackupArchiveReader::ReadGlobalComment(Text& comment) {
+  if (emptyArchive_) {
+    if (emptyArchiveComment_.empty()) return false;
+    comment = platform::Widen(emptyArchiveComment_);
+    return true;
+  }
+  if (!unzip_) return false;
+  unz_global_info64 info{};
+  if (unzGetGlobalInfo64(unzip_.Get(), &info) != UNZ_OK || info.size_comment == 0) return false;
+  std::string buffer(info.size_comment + 1, '\0');
+  const int got = unzGetGlobalComment(unzip_.Get(), &buffer[0], info.size_comment);
+  if (got < 1) return false;
+  buffer.resize(static_cast<size_t>(got));
+  comment = platform::Widen(buffer);
+  return true;
+}
+
+bool BackupArchiveReader::LocateEntry(const Text& name, bool ignoreCase) {
+  if (!unzip_ || name.empty()) return false;
+  const std::string narrow = platform::Narrow(name);
+  if (!ignoreCase) return unzLocateFile(unzip_.Get(), narrow.c_str(), 1) == UNZ_OK;
+  // minizip's own case-insensitive mode exists only on Windows builds of it.
+  return FindEntry(unzip_.Get(), Match::First,
+                   [&](const char* entry, size_t length) { return EqualsIgnoreAsciiCase(entry, length, narrow); });
+}
+
+bool BackupArchiveReader::LocateLastEntry(const Text& name) {
+  if (!unzip_ || name.empty()) return false;
+  const std::string narrow = platform::Narrow(name);
+  return FindEntry(unzip_.Get(), Match::Last, [&](const char* entry, size_t length) {
+    return narrow.compare(0, std::string::npos, entry, length) == 0;
+  });
+}
+
+bool BackupArchiveReader::ExtractCurrentEntry(const Text& destination, const Text* password) {
+  if (!unzip_ || destination.empty()) return false;
+  unz_file_info64 info{};
+  if (unzGetCurrentFileInfo64(unzip_.Get(), &info, nullptr, 0, nullptr, 0, nullptr, 0) != UNZ_OK) return false;
+  const std::string narrowPassword = password ? platform::Narrow(*password) : std::string();
+
+  // The data goes to a temporary file beside the destination, so that a broken entry never
+  // replaces a good file.
+  Text folder = destination;
+  platform::RemoveLastComponent(folder);
+  if (folder.empty()) folder.push_back(u'.');
+  Text tempPath;
+  if (!platform::CreateTempFile(folder, kTempPrefix, tempPath)) return false;
+  TemporaryFile temp(tempPath);
+
+  platform::File out;
+  if (!out.Open(temp.Path(), platform::FileMode::CreateAlways)) return false;
+  if (unzOpenCurrentFilePassword(unzip_.Get(), password ? narrowPassword.c_str() : nullptr) != UNZ_OK) return false;
+
+  std::vector<unsigned char> buffer(kChunkSize);
+  uint64_t total = 0;
+  bool copied = true;
+  for (;;) {
+    const int got = unzReadCurrentFile(unzip_.Get(), buffer.data(), static_cast<unsigned>(buffer.size()));
+    if (got < 0) {
+      copied = false;
+      break;
+    }
+    if (got == 0) break;
+    if (!out.Write(buffer.data(), static_cast<size_t>(got))) {
+      copied = false;
+      break;
+    }
+    total += static_cast<uint64_t>(got);
+  }
+  // minizip checks the CRC only when the declared size was reached, so the size is checked too.
+  const bool checked = unzCloseCurrentFile(unzip_.Get()) == UNZ_OK && total == info.uncompressed_size;
+  const bool written = out.Close();
+  if (!copied || !checked || !written) return false;
+
+  if (!platform::MoveReplacing(temp.Path(), destination)) return false;
+  temp.Keep();
+  // The file is complete; a time that cannot be set does not undo that.
+  platform::SetFileTimesFromDos(destination, static_cast<uint32_t>(info.dosDate));
+  return true;
+}
+
+}  // namespace kbt

@@ -1,0 +1,81 @@
+#pragma once
+// The backup archive: a zip file whose entries all lie at its root, written and read through minizip.
+#include <string>
+
+#include "platform/text.h"
+#include "platform/unique_handle.h"
+
+namespace kbt {
+
+namespace detail {
+struct ZipHandleTraits {
+  using Type = void*;
+  static Type Invalid() { return nullptr; }
+  static bool Close(Type handle);  // completes the archive without a comment
+};
+struct UnzipHandleTraits {
+  using Type = void*;
+  static Type Invalid() { return nullptr; }
+  static bool Close(Type handle);
+};
+}  // namespace detail
+
+class BackupArchiveWriter {
+ public:
+  BackupArchiveWriter();
+  // Closes an archive that is still open, with the comment only when one was set.
+  virtual ~BackupArchiveWriter();
+  BackupArchiveWriter(const BackupArchiveWriter&) = delete;
+  BackupArchiveWriter& operator=(const BackupArchiveWriter&) = delete;
+
+  // appendMode is minizip's: 0 creates the archive, replacing any file at that path.
+  bool Open(const Text& path, int appendMode);
+  // Adds one whole file as one entry; false when the file did not reach the archive complete.
+  bool AddFile(const Text& sourcePath, const Text& entryName, int level, const Text* entryComment = nullptr);
+
+  // The archive's global comment, written by Close when HasComment is set.
+  Text CommentText;
+  bool HasComment = false;
+
+  // True when the archive was completed (central directory and comment written).
+  // Closing a writer that is not open does nothing and returns true.
+  bool Close();
+  bool IsOpen() const;
+
+ private:
+  UniqueHandle<detail::ZipHandleTraits> zip_;
+};
+
+class BackupArchiveReader {
+ public:
+  BackupArchiveReader();
+  virtual ~BackupArchiveReader();
+  BackupArchiveReader(const BackupArchiveReader&) = delete;
+  BackupArchiveReader& operator=(const BackupArchiveReader&) = delete;
+
+  // On success the first entry is current.
+  bool Open(const Text& path);
+  // False when there is no comment or it cannot be read; the caller's string is then unchanged.
+  bool ReadGlobalComment(Text& comment);
+  // Makes the first entry of that name (in central-directory order) current. ignoreCase folds
+  // only the ASCII letters. On failure the current entry stays as it was.
+  bool LocateEntry(const Text& name, bool ignoreCase);
+  // Makes the last entry of exactly that name current.
+  bool LocateLastEntry(const Text& name);
+  // Writes the current entry to destination and gives it the entry's time. The destination is
+  // replaced only once the whole entry was read and its size and CRC were found good; otherwise
+  // an existing destination is left untouched.
+  bool ExtractCurrentEntry(const Text& destination, const Text* password = nullptr);
+  void Close();
+  bool IsOpen() const;
+
+ private:
+  bool OpenEmptyArchive(const Text& path);
+
+  UniqueHandle<detail::UnzipHandleTraits> unzip_;
+  // minizip cannot open an archive without entries; such an archive is only its end record.
+  bool emptyArchive_ = false;
+  std::string emptyArchiveComment_;
+};
+
+}  // namespace kbt

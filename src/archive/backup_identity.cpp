@@ -1,0 +1,56 @@
+#include "archive/backup_identity.h"
+
+#include "archive/backup_archive.h"
+#include "res/non_localizable.h"
+
+namespace kbt {
+namespace {
+
+// %0Nd: at least `width` digits, zero-padded.
+Text Padded(unsigned value, size_t width) {
+  Text digits;
+  do {
+    digits.insert(digits.begin(), static_cast<char16_t>(u'0' + value % 10));
+    value /= 10;
+  } while (value != 0);
+  if (digits.size() < width) digits.insert(0, width - digits.size(), u'0');
+  return digits;
+}
+
+// The text from `position` up to the next LF (or the end); a missing line reads as empty.
+Text NextLine(const Text& text, size_t& position) {
+  if (position >= text.size()) return Text();
+  const size_t end = text.find(u'\n', position);
+  Text line = text.substr(position, end == Text::npos ? Text::npos : end - position);
+  position = end == Text::npos ? text.size() : end + 1;
+  return line;
+}
+
+}  // namespace
+
+Text FormatBackupComment(const Text& comment, const platform::LocalTime& time) {
+  Text text = names::kBackupMagic;
+  text += u'\n';
+  text += comment;
+  text += u'\n';
+  text += Padded(time.year, 4) + u'-' + Padded(time.month, 2) + u'-' + Padded(time.day, 2) + u'T' +
+          Padded(time.hour, 2) + u':' + Padded(time.minute, 2) + u':' + Padded(time.second, 2) + u'Z';
+  text += u'\n';
+  return text;
+}
+
+bool ReadBackupIdentity(const Text& path, BackupIdentity& identity) {
+  BackupArchiveReader reader;
+  if (!reader.Open(path)) return false;
+  Text comment;
+  reader.ReadGlobalComment(comment);  // none, or unreadable: stays empty and is no backup
+  reader.Close();
+
+  size_t position = 0;
+  if (NextLine(comment, position) != names::kBackupMagic) return false;
+  identity.comment = NextLine(comment, position);
+  identity.created = NextLine(comment, position);
+  return true;
+}
+
+}  // namespace kbt
