@@ -1,0 +1,183 @@
+// settingstool: runs the settings file writer and reader, and seeds and dumps registry trees, for the
+// scripted interop checks and the settings benchmark. Keys are below HKEY_CURRENT_USER.
+//   settingstool export <file> <key> [append] [flat]   exit 0 when the export succeeded
+//   settingstool import <file>                          exit 0 when the import succeeded
+//   settingstool dump <key> <out file>                  every key and value, sorted, as UTF-8 lines
+//   settingstool seed-interop <key>                     the interop check's values
+//   settingstool seed-bench <key> <keys> <values>       a synthetic client tree in three levels
+//   settingstool delete <key>
+#include <windows.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "platform/registry.h"
+#include "regfile/hex_codec.h"
+#include "regfile/registry_key.h"
+#include "regfile/settings_file_reader.h"
+#include "regfile/settings_file_writer.h"
+
+namespace {
+using namespace kbt;
+using namespace kbt::platform;
+
+Text T(const wchar_t* text) { return Text(reinterpret_cast<const char16_t*>(text)); }
+
+bool Set(const Text& key, const Text& name, uint32_t type, const std::vector<uint8_t>& data) {
+  RegistryKey holder;
+  if (holder.Create(RegRoot::CurrentUser, key, kKeyWrite) != kSuccess) return false;
+  static const uint8_t kEmpty = 0;
+  return SetValue(holder.Get(), name, type, data.empty() ? &kEmpty : data.data(),
+                  static_cast<uint32_t>(data.size())) == kSuccess;
+}
+
+std::vector<uint8_t> Bytes(const Text& text, bool terminator = true) {
+  const auto* p = reinterpret_cast<const uint8_t*>(text.c_str());
+  return std::vector<uint8_t>(p, p + (text.size() + (terminator ? 1 : 0)) * 2);
+}
+
+std::vector<uint8_t> Dword(uint32_t value) {
+  return {uint8_t(value), uint8_t(value >> 8), uint8_t(value >> 16), uint8_t(value >> 24)};
+}
+
+bool SeedInterop(const Text& root) {
+  bool ok = true;
+  ok &= Set(root, u"", kRegSz, Bytes(u"default"));
+  ok &= Set(root, u"Data Path", kRegExpandSz, Bytes(u"%APPDATA%\\Kestrove"));
+  ok &= Set(root, u"Listview Bitmap", kRegSz, Bytes(u"C:\\Bitmaps\\list.bmp"));
+  ok &= Set(root, u"x\"y", kRegBinary, {1, 2, 3});
+  ok &= Set(root, u"count", kRegDword, Dword(42));
+  ok &= Set(root, u"multi", 7, Bytes(Text(u"one\0two\0", 8)));
+  ok &= Set(root, u"none", kRegNone, {});
+  ok &= Set(root, u"empty string", kRegSz, {});
+  ok &= Set(root, u"unicode \u00e4\u00f6\u00fc", kRegSz, Bytes(u"\u4e2d\u6587"));
+  std::vector<uint8_t> big(3000);
+  for (size_t i = 0; i < big.size(); ++i) big[i] = static_cast<uint8_t>(i * 13);
+  ok &= Set(root, u"big", kRegBinary, big);
+  ok &= Set(root + u"\\Sub A", u"inner", kRegSz, Bytes(u"inner value"));
+  ok &= Set(root + u"\\Sub A\\Deeper", u"deep", kRegDword, Dword(7));
+  RegistryKey empty;
+  ok &= empty.Create(RegRoot::CurrentUser, root + u"\\Empty", kKeyWrite) == kSuccess;
+  // The registry editor writes these types as typed hex lines, which the reader applies; a long
+  // one is wrapped by the editor over several lines.
+  const Text hexOnly = root + u"\\HexOnly";
+  ok &= Set(hexOnly, u"a none", kRegNone, {9, 8});
+  ok &= Set(hexOnly, u"b expand", kRegExpandSz, Bytes(u"%TEMP%\\x"));
+  Text longText;
+  for (int i = 0; i < 40; ++i) longText += u"%USERPROFILE%\\segment\\";
+  ok &= Set(hexOnly, u"c long expand", kRegExpandSz, Bytes(longText));
+  ok &= Set(hexOnly, u"d multi", 7, Bytes(Text(u"a\0b\0", 4)));
+  ok &= Set(hexOnly, u"e big endian", 5, {0, 0, 0, 1});
+  // A plain string between typed hex values ends the section for the reader.
+  const Text mixed = root + u"\\Mixed";
+  ok &= Set(mixed, u"a expand", kRegExpandSz, Bytes(u"first"));
+  ok &= Set(mixed, u"b string", kRegSz, Bytes(u"second"));
+  ok &= Set(mixed, u"c expand", kRegExpandSz, Bytes(u"third"));
+  return ok;
+}
+
+// Three levels: 10 keys, 10 below each, and the rest spread below those; every key holds 'values'
+// values of mixed types. The same arguments give the same tree.
+bool SeedBench(const Text& root, unsigned keys, unsigned values) {
+  std::vector<Text> paths;
+  for (unsigned a = 0; a < 10; ++a) {
+    const Text first = root + u"\\Group " + Text(1, char16_t(u'0' + a));
+    paths.push_back(first);
+    for (unsigned b = 0; b < 10; ++b) paths.push_back(first + u"\\Set " + Text(1, char16_t(u'0' + b)));
+  }
+  for (unsigned i = 0; paths.size() < keys; ++i) {
+    const std::string number = std::to_string(i);
+    paths.push_back(root + u"\\Group " + Text(1, char16_t(u'0' + i % 10)) + u"\\Set " +
+                    Text(1, char16_t(u'0' + i / 10 % 10)) + u"\\Item " + Text(number.begin(), number.end()));
+  }
+  unsigned seed = 12345;
+  auto next = [&seed]() { return seed = seed * 1103515245u + 12345u; };
+  for (const Text& path : paths) {
+    RegistryKey key;
+    if (key.Create(RegRoot::CurrentUser, path, kKeyWrite) != kSuccess) return false;
+    for (unsigned v = 0; v < values; ++v) {
+      const std::string number = std::to_string(v);
+      const Text name = u"Value " + Text(number.begin(), number.end());
+      std::vector<uint8_t> data;
+      uint32_t type = kRegSz;
+      switch (v % 5) {
+        case 0: data = Bytes(u"Setting text of a client value " + Text(number.begin(), number.end())); break;
+        case 1: type = kRegDword; data = Dword(next()); break;
+        case 2: type = kRegBinary; data.resize(16 + next() % 48); for (auto& b : data) b = uint8_t(next() >> 16); break;
+        case 3: type = kRegExpandSz; data = Bytes(u"%APPDATA%\\Kestrove\\Folder\\file.dat"); break;
+        default: type = 7; data = Bytes(Text(u"first\0second\0third\0", 19)); break;
+      }
+      if (SetValue(key.Get(), name, type, data.data(), static_cast<uint32_t>(data.size())) != kSuccess) return false;
+    }
+  }
+  return true;
+}
+
+void Dump(const Text& path, std::vector<std::string>& lines) {
+  RegistryKey key;
+  if (key.Open(RegRoot::CurrentUser, path, kKeyRead) != kSuccess) return;
+  lines.push_back("K\t" + ToUtf8(path));
+  std::vector<Text> subKeys;
+  for (uint32_t i = 0;; ++i) {
+    char16_t name[16384];
+    uint32_t length = 16384, type = 0, size = 0;
+    if (EnumerateValue(key.Get(), i, name, &length, &type, nullptr, &size) != kSuccess) break;
+    std::vector<uint8_t> data(size + 1);
+    uint32_t got = size + 1;
+    if (QueryValue(key.Get(), Text(name, length), &type, data.data(), &got) != kSuccess) got = 0;
+    Text hex;
+    EncodeHex(hex, data.data(), got);
+    lines.push_back("V\t" + ToUtf8(path) + "\t" + ToUtf8(Text(name, length)) + "\t" + std::to_string(type) + "\t" +
+                    ToUtf8(hex));
+  }
+  for (uint32_t j = 0;; ++j) {
+    char16_t name[512];
+    uint32_t length = 512;
+    if (EnumerateKey(key.Get(), j, name, &length) != kSuccess) break;
+    subKeys.emplace_back(name, length);
+  }
+  for (const Text& sub : subKeys) Dump(path + u"\\" + sub, lines);
+}
+
+bool WriteDump(const Text& key, const Text& out) {
+  std::vector<std::string> lines;
+  Dump(key, lines);
+  std::sort(lines.begin(), lines.end());
+  FILE* file = _wfopen(reinterpret_cast<const wchar_t*>(out.c_str()), L"wb");
+  if (!file) return false;
+  for (const std::string& line : lines) std::fprintf(file, "%s\n", line.c_str());
+  return std::fclose(file) == 0;
+}
+
+}  // namespace
+
+int wmain(int argc, wchar_t** argv) {
+  if (argc < 3) return 2;
+  const std::wstring command = argv[1];
+  const Text first = T(argv[2]);
+  bool ok = false;
+  if (command == L"export" && argc >= 4) {
+    bool append = false, recursive = true;
+    for (int i = 4; i < argc; ++i) {
+      append |= std::wstring(argv[i]) == L"append";
+      recursive &= std::wstring(argv[i]) != L"flat";
+    }
+    ok = ExportKeyToFile(RegRoot::CurrentUser, T(argv[3]), first, recursive, append);
+  } else if (command == L"import") {
+    ok = ImportSettingsFile(first);
+  } else if (command == L"dump" && argc >= 4) {
+    ok = WriteDump(first, T(argv[3]));
+  } else if (command == L"seed-interop") {
+    ok = SeedInterop(first);
+  } else if (command == L"seed-bench" && argc >= 5) {
+    ok = SeedBench(first, static_cast<unsigned>(_wtoi(argv[3])), static_cast<unsigned>(_wtoi(argv[4])));
+  } else if (command == L"delete") {
+    const Status status = DeleteKeyTree(RegRoot::CurrentUser, first);
+    ok = status == kSuccess || status == kFileNotFound;
+  } else {
+    return 2;
+  }
+  return ok ? 0 : 1;
+}
