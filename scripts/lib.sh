@@ -78,6 +78,13 @@ build_hardening() {
   fi
   log "building native-asan"
   cmake --build "$BUILD_ROOT/native-asan" -j "$jobs" --target unit_tests
+  if [ ! -f "$BUILD_ROOT/native-fuzz/build.ninja" ]; then
+    CC=clang CXX=clang++ cmake -S "$ROOT" -B "$BUILD_ROOT/native-fuzz" -G Ninja \
+      -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKBT_SANITIZE=ON -DKBT_FUZZ=ON >/dev/null
+  fi
+  log "building native-fuzz"
+  cmake --build "$BUILD_ROOT/native-fuzz" -j "$jobs" --target \
+    fuzz_settings_file fuzz_hex fuzz_command_line fuzz_archive make_fuzz_seeds
 }
 
 # A private Wine prefix, a wine server that stays up and a virtual display.
