@@ -33,50 +33,6 @@ View Trim(View line) {
   return line.substr(begin, end - begin);
 }
 
-// The byte-order mark, then the header line with its CR LF, as they stand in the file.
-std::vector<uint8_t> HeaderBytes() {
-  Text header(names::kSettingsFileHeader);
-  header += u"\r\n";
-  std::vector<uint8_t> bytes{0xFF, 0xFE};
-  for (char16_t c : header) {
-    bytes.push_back(static_cast<uint8_t>(c));
-    bytes.push_back(static_cast<uint8_t>(c >> 8));
-  }
-  return bytes;
-}
-
-// Reads the whole file while holding it exclusively. False when it cannot be read or does not
-// begin with the byte-order mark and the header line; nothing of it is applied then.
-bool ReadSettingsText(const Text& path, Text& body) {
-  File file;
-  if (!file.Open(path, FileMode::ReadExclusive)) return false;
-  const std::vector<uint8_t> header = HeaderBytes();
-  std::vector<uint8_t> bytes;
-  constexpr size_t kChunk = 64 * 1024;
-  bool headerChecked = false;
-  for (;;) {
-    const size_t at = bytes.size();
-    bytes.resize(at + kChunk);
-    size_t got = 0;
-    if (!file.Read(bytes.data() + at, kChunk, &got)) return false;
-    bytes.resize(at + got);
-    if (!headerChecked && bytes.size() >= header.size()) {
-      // Another program's file is refused before the rest of it is read.
-      if (!std::equal(header.begin(), header.end(), bytes.begin())) return false;
-      headerChecked = true;
-    }
-    if (got == 0) break;
-  }
-  file.Close();
-  if (!headerChecked) return false;  // too short to hold the header
-
-  body.resize((bytes.size() - 2) / 2);  // an odd last byte is no character
-  for (size_t i = 0; i < body.size(); ++i) {
-    body[i] = static_cast<char16_t>(bytes[2 + 2 * i] | (bytes[3 + 2 * i] << 8));
-  }
-  return true;
-}
-
 // Only the client's own key and the keys below it, on whole key names: a settings file can never
 // plant values anywhere else (a Run key, another program's settings).
 bool ClientKeyPath(View section, Text& keyPath) {
@@ -151,70 +107,185 @@ LineKind ParseValueLine(View line, ValueLine& out) {
   return LineKind::Value;
 }
 
-// The registry editor wraps long hex data with a backslash at the end of a line; the pieces are
-// joined again. The writer never wraps, and its data never ends in a backslash.
-View JoinContinuations(const std::vector<View>& lines, size_t& index, View data, Text& joined) {
-  if (data.empty() || data.back() != u'\\') return data;
-  joined.assign(data.substr(0, data.size() - 1));
-  while (index + 1 < lines.size()) {
-    const View next = lines[++index];
-    if (!next.empty() && next.back() == u'\\') {
-      joined.append(next.substr(0, next.size() - 1));
-      continue;
+enum class BodyLine { Skip, Section, Entry };
+
+// One line of the body, as the profile functions classify it. 'content' is the section's name or
+// the entry line, trimmed.
+BodyLine ClassifyLine(View raw, View& content) {
+  const View line = Trim(raw);
+  // Empty lines, comments and lines without a name before their '=' are no entries.
+  if (line.empty() || line[0] == u';' || line[0] == u'=') return BodyLine::Skip;
+  if (line[0] == u'[') {
+    const size_t close = line.rfind(u']');
+    if (close != kNone) {
+      content = line.substr(1, close - 1);
+      return BodyLine::Section;
     }
-    joined.append(next);
-    break;
   }
-  return joined;
+  content = line;
+  return BodyLine::Entry;
 }
 
-// Writes the section's value lines up to its first line that is not a typed hex value.
-bool ApplySection(const SettingsSection& section, const Text& keyPath) {
-  bool ok = true;
-  RegistryKey key;  // created at the section's first value, so an empty section creates nothing
-  ValueLine value;
-  Text joined;
-  std::vector<uint8_t> data;
-  for (size_t i = 0; i < section.lines.size(); ++i) {
-    const LineKind kind = ParseValueLine(section.lines[i], value);
-    if (kind == LineKind::Other) break;
-    if (kind == LineKind::Malformed) continue;
-    const View text = JoinContinuations(section.lines, i, value.data, joined);
-    if (!key.IsOpen() && key.Create(RegRoot::CurrentUser, keyPath, kKeyWrite) != kSuccess) {
-      ok = false;
-      continue;
-    }
-    data.clear();
-    DecodeHexInto(text, data);
-    static const uint8_t kEmpty = 0;
-    if (SetValue(key.Get(), value.name, value.type, data.empty() ? &kEmpty : data.data(),
-                 static_cast<uint32_t>(data.size())) != kSuccess) {
-      ok = false;
+// Applies the body line by line. A section's values go to its key up to the section's first line
+// that is not a typed hex value; sections outside the client's key are passed over.
+class SettingsApplier {
+ public:
+  void Line(View raw) {
+    View content;
+    switch (ClassifyLine(raw, content)) {
+      case BodyLine::Skip: return;
+      case BodyLine::Section: return BeginSection(content);
+      case BodyLine::Entry: return Entry(content);
     }
   }
-  return ok;
+
+  // False when a value could not be written.
+  bool Finish() {
+    ApplyPending();
+    key_.Close();
+    return ok_;
+  }
+
+ private:
+  void BeginSection(View name) {
+    ApplyPending();
+    key_.Close();  // created at the section's first value, so an empty section creates nothing
+    active_ = ClientKeyPath(name, keyPath_);
+  }
+
+  void Entry(View line) {
+    if (!active_) return;
+    if (continued_) return Continue(line);
+    const LineKind kind = ParseValueLine(line, value_);
+    if (kind == LineKind::Other) {
+      active_ = false;  // the rest of the section is not read
+      return;
+    }
+    if (kind == LineKind::Malformed) return;
+    data_.assign(value_.data);
+    if (EndsWithBackslash(data_)) {
+      data_.pop_back();
+      continued_ = true;
+      return;
+    }
+    Apply();
+  }
+
+  // The registry editor wraps long hex data with a backslash at the end of a line. The writer
+  // never does, and its data never ends in a backslash.
+  void Continue(View line) {
+    data_.append(line);
+    if (EndsWithBackslash(data_)) {
+      data_.pop_back();
+      return;
+    }
+    continued_ = false;
+    Apply();
+  }
+
+  void ApplyPending() {
+    if (continued_) {
+      continued_ = false;
+      Apply();
+    }
+  }
+
+  void Apply() {
+    if (!key_.IsOpen() && key_.Create(RegRoot::CurrentUser, keyPath_, kKeyWrite) != kSuccess) {
+      ok_ = false;
+      return;
+    }
+    bytes_.clear();
+    DecodeHexInto(data_, bytes_);
+    static const uint8_t kEmpty = 0;
+    if (SetValue(key_.Get(), value_.name, value_.type, bytes_.empty() ? &kEmpty : bytes_.data(),
+                 static_cast<uint32_t>(bytes_.size())) != kSuccess) {
+      ok_ = false;
+    }
+  }
+
+  static bool EndsWithBackslash(const Text& text) { return !text.empty() && text.back() == u'\\'; }
+
+  bool ok_ = true;
+  bool active_ = false;
+  bool continued_ = false;
+  Text keyPath_;
+  RegistryKey key_;
+  ValueLine value_;
+  Text data_;
+  std::vector<uint8_t> bytes_;
+};
+
+// The byte-order mark, then the header line with its CR LF, as they stand in the file.
+std::vector<uint8_t> HeaderBytes() {
+  Text header(names::kSettingsFileHeader);
+  header += u"\r\n";
+  std::vector<uint8_t> bytes{0xFF, 0xFE};
+  for (char16_t c : header) {
+    bytes.push_back(static_cast<uint8_t>(c));
+    bytes.push_back(static_cast<uint8_t>(c >> 8));
+  }
+  return bytes;
+}
+
+// Reads the file in pieces while holding it exclusively and hands each line of the body to the
+// applier, so memory stays flat however large the file. False, with nothing applied, when the file
+// cannot be read or does not begin with the byte-order mark and the header line.
+bool ApplySettingsFile(const Text& path, SettingsApplier& applier) {
+  File file;
+  if (!file.Open(path, FileMode::ReadExclusive)) return false;
+  const std::vector<uint8_t> header = HeaderBytes();
+  std::vector<uint8_t> chunk(64 * 1024);
+  size_t have = 0;
+  while (have < header.size()) {
+    size_t got = 0;
+    if (!file.Read(chunk.data() + have, header.size() - have, &got)) return false;
+    if (got == 0) return false;  // too short to hold the header
+    have += got;
+  }
+  if (!std::equal(header.begin(), header.end(), chunk.begin())) return false;
+
+  Text pending;  // the start of a line whose end has not been read yet
+  bool odd = false;
+  uint8_t low = 0;
+  for (;;) {
+    size_t got = 0;
+    if (!file.Read(chunk.data(), chunk.size(), &got)) return false;
+    if (got == 0) break;
+    size_t i = 0;
+    if (odd) {  // a character split between two reads
+      pending += static_cast<char16_t>(low | (chunk[0] << 8));
+      i = 1;
+    }
+    for (; i + 1 < got; i += 2) pending += static_cast<char16_t>(chunk[i] | (chunk[i + 1] << 8));
+    odd = i < got;
+    if (odd) low = chunk[i];
+    size_t start = 0;
+    for (size_t end; (end = pending.find(u'\n', start)) != Text::npos; start = end + 1) {
+      applier.Line(View(pending).substr(start, end - start));
+    }
+    pending.erase(0, start);
+  }
+  if (!pending.empty()) applier.Line(pending);  // the last line needs no line end; an odd last byte is no character
+  return true;
 }
 
 }  // namespace
 
 std::vector<SettingsSection> ParseSettingsBody(View body) {
   std::vector<SettingsSection> sections;
-  size_t start = 0;
-  while (start < body.size()) {
+  for (size_t start = 0; start < body.size();) {
     size_t end = body.find(u'\n', start);
     if (end == kNone) end = body.size();
-    const View line = Trim(body.substr(start, end - start));
-    start = end + 1;
-    // Empty lines, comments and lines without a name before their '=' are no entries.
-    if (line.empty() || line[0] == u';' || line[0] == u'=') continue;
-    if (line[0] == u'[') {
-      const size_t close = line.rfind(u']');
-      if (close != kNone) {
-        sections.push_back(SettingsSection{line.substr(1, close - 1), {}});
-        continue;
-      }
+    View content;
+    switch (ClassifyLine(body.substr(start, end - start), content)) {
+      case BodyLine::Skip: break;
+      case BodyLine::Section: sections.push_back(SettingsSection{content, {}}); break;
+      case BodyLine::Entry:
+        if (!sections.empty()) sections.back().lines.push_back(content);
+        break;
     }
-    if (!sections.empty()) sections.back().lines.push_back(line);
+    start = end + 1;
   }
   return sections;
 }
@@ -227,16 +298,10 @@ bool ImportSettingsFile(const Text& path) {
     AppendPath(folder, path);
     fullPath = CanonicalPath(folder);
   }
-  Text body;
-  if (!ReadSettingsText(fullPath, body)) return false;
-
-  bool ok = true;
-  Text keyPath;
-  for (const SettingsSection& section : ParseSettingsBody(body)) {
-    if (!ClientKeyPath(section.name, keyPath)) continue;
-    if (!ApplySection(section, keyPath)) ok = false;
-  }
-  return ok;
+  SettingsApplier applier;
+  const bool read = ApplySettingsFile(fullPath, applier);
+  const bool applied = applier.Finish();
+  return read && applied;
 }
 
 }  // namespace kbt

@@ -10,9 +10,10 @@
 
 namespace kbt {
 
-// False when the file cannot be read or does not start with the byte-order mark and the header
-// line (registry unchanged then), or when a value of a section that was applied could not be
-// written (the other values are still written). A relative path is taken from the current folder.
+// False when the file cannot be opened or does not start with the byte-order mark and the header
+// line (registry unchanged then), when reading it fails part way, or when a value of a section that
+// was applied could not be written (the other values are still written). The file is read in
+// pieces and held exclusively until the end. A relative path is taken from the current folder.
 bool ImportSettingsFile(const Text& path);
 
 // The body as the platform's profile functions see it: "[name]" lines open sections, the other

@@ -72,6 +72,8 @@ TEST_F(SettingsFileReaderTest, RoundTripRestoresEveryNameTypeAndByte) {
   SeedString(kScratch, u"", u"default");
   SeedValue(kScratch + u"\\Sub\\Deeper", u"big", kRegBinary, std::vector<uint8_t>(70000, 0x5A));
   SeedValue(kScratch + u"\\Sub", u"", kRegDword, {1, 2, 3, 4});
+  // Enough lines that the file is read in many pieces, with lines across their borders.
+  for (int i = 0; i < 3000; ++i) SeedDword(kScratch + u"\\Many", FromUtf8("value " + std::to_string(i)), i);
 
   const RegistryDump before = DumpTree(kClient);
   const Text path = folder_ / names::kSettingsFile;
