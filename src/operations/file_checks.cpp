@@ -26,15 +26,22 @@ bool HasExecutableExtension(const Text& fileName) {
   static const char16_t* const kExtensions[] = {u".exe", u".com", u".bat", u".cmd", u".scr", u".pif",
                                                 u".lnk", u".dll", u".cpl", u".msi", u".ps1", u".vbs",
                                                 u".vbe", u".js",  u".jse", u".wsf", u".wsh", u".hta"};
-  // Windows ignores trailing dots and blanks, so "x.exe." would still run.
-  Text name = fileName;
-  while (!name.empty() && (name.back() == u'.' || name.back() == u' ')) name.pop_back();
-  for (const char16_t* extension : kExtensions) {
-    const Text ending(extension);
-    if (name.size() >= ending.size() && EqualsIgnoreAsciiCase(name.substr(name.size() - ending.size()), ending))
-      return true;
+  // Every piece between colons counts: on NTFS "x.exe::$DATA" is x.exe itself and "x.exe:s"
+  // creates x.exe, and a drive-relative "C:x.exe" names x.exe.
+  size_t start = 0;
+  for (;;) {
+    const size_t colon = fileName.find(u':', start);
+    Text name = fileName.substr(start, colon == Text::npos ? Text::npos : colon - start);
+    // Windows ignores trailing dots and blanks, so "x.exe." would still run.
+    while (!name.empty() && (name.back() == u'.' || name.back() == u' ')) name.pop_back();
+    for (const char16_t* extension : kExtensions) {
+      const Text ending(extension);
+      if (name.size() >= ending.size() && EqualsIgnoreAsciiCase(name.substr(name.size() - ending.size()), ending))
+        return true;
+    }
+    if (colon == Text::npos) return false;
+    start = colon + 1;
   }
-  return false;
 }
 
 }  // namespace kbt
