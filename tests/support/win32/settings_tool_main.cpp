@@ -6,6 +6,7 @@
 //   settingstool seed-interop <key>                     the interop check's values
 //   settingstool seed-bench <key> <keys> <values>       a synthetic client tree in three levels
 //   settingstool delete <key>
+// With KBT_TIMING_FILE set, export and import append their own duration in seconds to that file.
 #include <windows.h>
 
 #include <algorithm>
@@ -153,6 +154,26 @@ bool WriteDump(const Text& key, const Text& out) {
 
 }  // namespace
 
+// Seconds spent in the writer or reader alone, without the process start.
+class Timing {
+ public:
+  Timing() { ::QueryPerformanceCounter(&start_); }
+  ~Timing() {
+    const wchar_t* path = _wgetenv(L"KBT_TIMING_FILE");
+    if (!path || !*path) return;
+    LARGE_INTEGER end, frequency;
+    ::QueryPerformanceCounter(&end);
+    ::QueryPerformanceFrequency(&frequency);
+    if (FILE* file = _wfopen(path, L"a")) {
+      std::fprintf(file, "%.3f\n", double(end.QuadPart - start_.QuadPart) / double(frequency.QuadPart));
+      std::fclose(file);
+    }
+  }
+
+ private:
+  LARGE_INTEGER start_;
+};
+
 int wmain(int argc, wchar_t** argv) {
   if (argc < 3) return 2;
   const std::wstring command = argv[1];
@@ -164,8 +185,10 @@ int wmain(int argc, wchar_t** argv) {
       append |= std::wstring(argv[i]) == L"append";
       recursive &= std::wstring(argv[i]) != L"flat";
     }
+    Timing timing;
     ok = ExportKeyToFile(RegRoot::CurrentUser, T(argv[3]), first, recursive, append);
   } else if (command == L"import") {
+    Timing timing;
     ok = ImportSettingsFile(first);
   } else if (command == L"dump" && argc >= 4) {
     ok = WriteDump(first, T(argv[3]));
