@@ -264,6 +264,17 @@ TEST_F(SettingsFileReaderTest, SectionsOutsideTheClientsKeyAreSkipped) {
   DeleteKey(u"Software\\Microsoft\\Windows\\CurrentVersion\\RunKbtTest");
 }
 
+#ifdef _WIN32
+// A key the registry refuses (a name longer than 255 characters) fails the import instead of being
+// reported as restored; everything else is still written.
+TEST_F(SettingsFileReaderTest, AValueThatCannotBeWrittenFailsTheImportButNotTheRest) {
+  const Text tooLong(300, u'k');
+  EXPECT_FALSE(Import(u"\r\n[HKEY_CURRENT_USER\\Software\\Kestrove\\ReaderTest\\" + tooLong +
+                      u"]\r\n\"lost\"=hex(4):01,00,00,00\r\n\r\n" + kSection + u"\"kept\"=hex(4):02,00,00,00\r\n"));
+  EXPECT_TRUE(Scratch(u"kept").exists);
+}
+#endif
+
 TEST_F(SettingsFileReaderTest, SectionNamesThatRepeatAreEachApplied) {
   ASSERT_TRUE(Import(u"\r\n" + kSection + u"\"a\"=hex(4):01,00,00,00\r\n\r\n" + kSection +
                      u"\"b\"=hex(4):02,00,00,00\r\n"));
