@@ -1,8 +1,10 @@
 #include <windows.h>
+#include <winioctl.h>
 
 #include <gtest/gtest.h>
 
 #include "archive/backup_archive.h"
+#include "platform/files.h"
 #include "unit/archive_test_support.h"
 #include "support/test_support.h"
 
@@ -31,6 +33,27 @@ TEST(BackupArchiveWin32Test, AReadErrorInTheSourceFailsAddFile) {
   ::CloseHandle(holder);
   EXPECT_TRUE(writer.AddFile(source, u"again.dat", -1)) << "the archive stays usable";
   EXPECT_TRUE(writer.Close());
+}
+
+// The writer picks the zip64 form from this size, so it must hold sizes beyond 32 bits.
+TEST(BackupArchiveWin32Test, FileSizeReportsSizesBeyondFourGiB) {
+  ScratchFolder scratch;
+  const Text path = scratch / u"sparse.dat";
+  HANDLE file = ::CreateFileW(W(path), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  ASSERT_NE(file, INVALID_HANDLE_VALUE);
+  DWORD ignored = 0;
+  ::DeviceIoControl(file, FSCTL_SET_SPARSE, nullptr, 0, nullptr, 0, &ignored, nullptr);
+  LARGE_INTEGER size{};
+  size.QuadPart = (5LL << 30) + 3;
+  const bool grown = ::SetFilePointerEx(file, size, nullptr, FILE_BEGIN) && ::SetEndOfFile(file);
+  ::CloseHandle(file);
+  ASSERT_TRUE(grown);
+
+  platform::File opened;
+  ASSERT_TRUE(opened.Open(path, platform::FileMode::ReadShared));
+  uint64_t reported = 0;
+  ASSERT_TRUE(opened.Size(&reported));
+  EXPECT_EQ(reported, static_cast<uint64_t>(size.QuadPart));
 }
 
 }  // namespace
