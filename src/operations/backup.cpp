@@ -1,10 +1,80 @@
+#include "archive/backup_archive.h"
+#include "archive/backup_identity.h"
 #include "operations/operation_request.h"
+#include "platform/clock.h"
+#include "platform/files.h"
+#include "platform/paths.h"
+#include "regfile/registry_key.h"
+#include "res/non_localizable.h"
+#include "res/resource.h"
 
 namespace kbt {
+using namespace platform;
 
-bool OperationRequest::Backup(uint32_t) {
-  Log.Add(u"The backup operation is not available yet.");
-  return false;
+namespace {
+
+// The archive is written beside its destination and moved into place only when complete, so a
+// failed backup never destroys an earlier backup of the same name.
+bool CreatePendingArchive(const Text& archivePath, Text& pendingPath) {
+  Text folder = archivePath;
+  RemoveLastComponent(folder);
+  if (folder.empty() && !GetCurrentFolder(folder)) return false;
+  return CreateTempFile(folder, u"kbt", pendingPath);
+}
+
+void RecordBackup(const Text& archivePath, const LocalTime& time) {
+  RegistryKey key;
+  if (key.Create(RegRoot::CurrentUser, names::kToolKey, kKeyReadWrite) != kSuccess) return;
+  key.SetExpandString(names::kLastFileValue, archivePath);
+  uint64_t fileTime = 0;
+  if (!LocalTimeToFileTime(time, &fileTime)) return;
+  uint8_t bytes[8];
+  for (int i = 0; i < 8; ++i) bytes[i] = static_cast<uint8_t>(fileTime >> (8 * i));
+  SetValue(key.Get(), names::kBackupTimestampValue, kRegBinary, bytes, sizeof bytes);
+}
+
+}  // namespace
+
+bool OperationRequest::Backup(uint32_t selection) {
+  bool result = true;
+  Text pending;
+  BackupArchiveWriter archive;
+  if (ArchivePath.empty() || !CreatePendingArchive(ArchivePath, pending) || !archive.Open(pending, 0)) {
+    if (!pending.empty()) RemoveFile(pending);
+    Log.Add(IDS_ARCHIVE_CREATE_FAILED, ArchivePath);
+    return false;
+  }
+  if (selection & DataSelection::Settings) {
+    if (!BackupSettings(archive)) {
+      Log.Add(IDS_BACKUP_SETTINGS_FAILED);
+      result = false;
+    }
+  }
+  if (selection & DataSelection::ApplicationData) {
+    if (!BackupApplicationData(archive)) {
+      Log.Add(IDS_BACKUP_DATA_FAILED);
+      result = false;
+    }
+  }
+  const LocalTime now = GetLocalTime();
+  archive.CommentText = FormatBackupComment(Comment, now);
+  archive.HasComment = true;
+  const bool completed = archive.Close() && MoveReplacing(pending, ArchivePath);
+  if (!completed) {
+    RemoveFile(pending);
+    Log.Add(IDS_ARCHIVE_COMPLETE_FAILED, ArchivePath);
+    result = false;
+  }
+  if (ResetAfterBackup) {
+    // Data that did not reach the archive must not be deleted.
+    if (result) {
+      result = Reset(GetSelection()) && result;
+    } else {
+      Log.Add(IDS_RESET_SKIPPED);
+    }
+  }
+  if (completed) RecordBackup(ArchivePath, now);
+  return result;
 }
 
 }  // namespace kbt

@@ -1,10 +1,33 @@
+#include "archive/backup_archive.h"
+#include "archive/directory_path.h"
 #include "operations/operation_request.h"
+#include "res/resource.h"
 
 namespace kbt {
 
-bool OperationRequest::Restore(uint32_t) {
-  Log.Add(u"The restore operation is not available yet.");
-  return false;
+bool OperationRequest::Restore(uint32_t selection) {
+  bool result = true;
+  CreateDirectoryPath(DataFolder);
+  BackupArchiveReader archive;
+  if (ArchivePath.empty() || !archive.Open(ArchivePath)) {
+    Log.Add(IDS_ARCHIVE_OPEN_FAILED, ArchivePath);
+    return false;
+  }
+  // Settings first: they bring the queue's and the favorites' folders that the data step reads.
+  if (selection & DataSelection::Settings) {
+    if (!RestoreSettings(archive)) {
+      Log.Add(IDS_RESTORE_SETTINGS_FAILED);
+      result = false;
+    }
+  }
+  if (selection & DataSelection::ApplicationData) {
+    if (!RestoreApplicationData(archive)) {
+      Log.Add(IDS_RESTORE_DATA_FAILED);
+      result = false;
+    }
+  }
+  archive.Close();
+  return result;
 }
 
 }  // namespace kbt

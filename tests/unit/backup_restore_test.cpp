@@ -1,0 +1,161 @@
+// Backup, reset and restore on a seeded profile, in both builds.
+#include <gtest/gtest.h>
+
+#include "archive/backup_archive.h"
+#include "archive/backup_identity.h"
+#include "operations/operation_request.h"
+#include "platform/files.h"
+#include "platform/paths.h"
+#include "regfile/registry_key.h"
+#include "support/test_support.h"
+
+namespace kbt {
+namespace {
+using namespace platform;
+using testing::FileExists;
+using testing::ReadBytes;
+using testing::ReadValue;
+using testing::SeedString;
+using testing::SeedValue;
+
+class BackupRestoreTest : public testing::ClientRegistryTest {
+ protected:
+  void SetUp() override {
+    ClientRegistryTest::SetUp();
+    request.DataFolder = data.Path();
+    request.FavoritesFolder = favorites.Path();
+    request.ArchivePath = archives / u"backup.zip";
+    SeedString(u"Software\\Kestrove", u"Data Path", data.Path(), kRegExpandSz);
+    SeedString(u"Software\\Kestrove", u"Favorites Folder", favorites.Path(), kRegExpandSz);
+    SeedString(u"Software\\Kestrove", u"Say \"hi\"", u"quoted name");
+    SeedValue(u"Software\\Kestrove", u"", kRegSz, {0, 0});
+    testing::SeedDword(u"Software\\Kestrove\\Transfer", u"Retries", 3);
+    SeedValue(u"Software\\Kestrove\\Transfer", u"Blob", kRegBinary, {0, 1, 2, 0xFF});
+    SeedValue(u"Software\\Kestrove\\Transfer", u"Odd type", 0x4242, {9});
+    SeedValue(u"Software\\Kestrove\\Transfer", u"Nothing", kRegNone, {});
+    SeedValue(u"Software\\Kestrove\\Transfer", u"Multi", 7, {'a', 0, 0, 0, 'b', 0, 0, 0, 0, 0});
+    SeedString(u"Software\\Kestrove\\Connection Data\\Site 1", u"Host", u"ftp.example.com");
+    SeedString(u"Software\\Kestrove\\Client\\1.0\\Deep\\Deeper", u"a\\b", u"backslash name");
+    SeedString(u"Software\\Kestrove\\Queue", u"Last File", queue / u"my.que", kRegExpandSz);
+    SeedString(u"Software\\Kestrove\\Display", u"Listview Bitmap", bitmaps / u"list.bmp");
+    SeedString(u"Software\\Kestrove\\Display", u"Toolbar Bitmap", bitmaps / u"missing.bmp");
+    const std::vector<uint8_t> big(300000, 0x5A);
+    testing::WriteBytes(data / u"history.dat", big);
+    testing::WriteText(data / u"custom.dat", "custom");
+    testing::WriteBytes(data / u"folders.dat", {});
+    testing::WriteText(favorites / u"favorites.dat", "favorites");
+    testing::WriteText(queue / u"my.que", "queue");
+    testing::WriteText(bitmaps / u"list.bmp", "BM");
+  }
+
+  testing::ScratchFolder data, favorites, queue, bitmaps, archives;
+  OperationRequest request{OperationMode::Backup};
+};
+
+TEST_F(BackupRestoreTest, FullCycleBringsEverythingBack) {
+  const auto before = testing::ClientSettingsSnapshot();
+  const auto history = ReadBytes(data / u"history.dat");
+  request.ResetAfterBackup = true;
+  ASSERT_TRUE(request.Run()) << (request.Log.Size() ? ToUtf8(request.Log.Entries()[0]) : "");
+  EXPECT_EQ(request.Log.Size(), 0u);
+  EXPECT_FALSE(FileExists(data / u"history.dat")) << "the reset after the backup ran";
+  EXPECT_FALSE(testing::KeyExists(u"Software\\Kestrove\\Transfer"));
+  EXPECT_TRUE(ReadValue(u"Software\\Kestrove\\Backup\\1.0", u"Last File").exists);
+  EXPECT_EQ(ReadValue(u"Software\\Kestrove\\Backup\\1.0", u"Backup Timestamp").data.size(), 8u);
+
+  BackupIdentity identity;
+  ASSERT_TRUE(ReadBackupIdentity(request.ArchivePath, identity));
+  EXPECT_EQ(identity.comment, u"");
+
+  request.SetMode(OperationMode::Restore);
+  ASSERT_TRUE(request.Run()) << (request.Log.Size() ? ToUtf8(request.Log.Entries()[0]) : "");
+  EXPECT_EQ(testing::ClientSettingsSnapshot(), before);
+  EXPECT_EQ(ReadBytes(data / u"history.dat"), history);
+  EXPECT_EQ(ReadBytes(data / u"custom.dat"), std::vector<uint8_t>({'c', 'u', 's', 't', 'o', 'm'}));
+  EXPECT_TRUE(FileExists(data / u"folders.dat"));
+  EXPECT_EQ(ReadBytes(favorites / u"favorites.dat").size(), 9u);
+  EXPECT_EQ(ReadBytes(queue / u"my.que").size(), 5u);
+  EXPECT_EQ(ReadBytes(bitmaps / u"list.bmp").size(), 2u);
+}
+
+TEST_F(BackupRestoreTest, ArchiveHoldsTheEntriesInOrderWithTheComment) {
+  request.Comment = u"weekly";
+  ASSERT_TRUE(request.Backup(request.GetSelection()));
+  BackupArchiveReader reader;
+  ASSERT_TRUE(reader.Open(request.ArchivePath));
+  for (const char16_t* name : {u"settings.reg", u"list.bmp", u"history.dat", u"custom.dat", u"folders.dat",
+                               u"favorites.dat", u"my.que"}) {
+    EXPECT_TRUE(reader.LocateEntry(name, false)) << ToUtf8(name);
+  }
+  EXPECT_FALSE(reader.LocateEntry(u"missing.bmp", true)) << "a bitmap whose file is missing is skipped";
+  Text comment;
+  ASSERT_TRUE(reader.ReadGlobalComment(comment));
+  EXPECT_EQ(comment.substr(0, 35), u"Kestrove Client Backup File\nweekly\n");
+  EXPECT_EQ(comment.size(), 35u + 21u);
+}
+
+TEST_F(BackupRestoreTest, SelectionZeroWritesOnlyTheComment) {
+  ASSERT_TRUE(request.Backup(0));
+  EXPECT_EQ(request.Log.Size(), 0u);
+  BackupArchiveReader reader;
+  ASSERT_TRUE(reader.Open(request.ArchivePath));
+  EXPECT_FALSE(reader.LocateEntry(u"settings.reg", true));
+  EXPECT_TRUE(ReadValue(u"Software\\Kestrove\\Backup\\1.0", u"Last File").exists);
+}
+
+TEST_F(BackupRestoreTest, ABackupThatCannotBeCreatedFailsWithoutResetOrRecord) {
+  request.ArchivePath = archives / u"no-such-folder";
+  AppendPath(request.ArchivePath, u"b.zip");
+  request.ResetAfterBackup = true;
+  EXPECT_FALSE(request.Run());
+  ASSERT_EQ(request.Log.Size(), 1u);
+  EXPECT_EQ(request.Log.Entries()[0], u"Failed to create the backup file \"" + request.ArchivePath + u"\".");
+  EXPECT_TRUE(FileExists(data / u"history.dat")) << "no reset after a failed backup";
+  EXPECT_FALSE(testing::KeyExists(u"Software\\Kestrove\\Backup\\1.0"));
+}
+
+TEST_F(BackupRestoreTest, RestoreFromAMissingArchiveFails) {
+  request.ArchivePath = archives / u"absent.zip";
+  request.SetMode(OperationMode::Restore);
+  EXPECT_FALSE(request.Run());
+  ASSERT_EQ(request.Log.Size(), 1u);
+  EXPECT_EQ(request.Log.Entries()[0], u"Failed to open the backup file \"" + request.ArchivePath + u"\".");
+}
+
+TEST_F(BackupRestoreTest, RestoreFallsBackToTheDataFolderForUnwritableFolders) {
+  ASSERT_TRUE(request.Backup(request.GetSelection()));
+  request.Reset(3);
+  // On this machine the queue and favorites folders are recorded in places that cannot be written.
+  SeedString(u"Software\\Kestrove\\Queue", u"Last File", Text(u"relative") + kPathSeparator + u"my.que", kRegExpandSz);
+  SeedString(u"Software\\Kestrove", u"Favorites Folder", u"%NOT_EXPANDED%", kRegExpandSz);
+  ASSERT_TRUE(request.Restore(DataSelection::ApplicationData));
+  EXPECT_TRUE(FileExists(data / u"queue.dat"));
+  EXPECT_TRUE(FileExists(data / u"favorites.dat"));
+  const auto lastFile = ReadValue(u"Software\\Kestrove\\Queue", u"Last File");
+  EXPECT_EQ(lastFile.type, kRegExpandSz);
+  EXPECT_EQ(lastFile.data, testing::StringBytes(data / u"queue.dat"));
+  EXPECT_EQ(ReadValue(u"Software\\Kestrove", u"Favorites Folder").data, testing::StringBytes(data.Path()));
+}
+
+TEST_F(BackupRestoreTest, AQueueNamedLikeAFixedFileComesFromItsOwnEntry) {
+  testing::WriteText(queue / u"history.dat", "the queue");
+  SeedString(u"Software\\Kestrove\\Queue", u"Last File", queue / u"history.dat", kRegExpandSz);
+  ASSERT_TRUE(request.Backup(request.GetSelection()));
+  RemoveFile(queue / u"history.dat");
+  RemoveFile(data / u"history.dat");
+  ASSERT_TRUE(request.Restore(DataSelection::ApplicationData));
+  EXPECT_EQ(ReadBytes(queue / u"history.dat").size(), 9u);
+  EXPECT_EQ(ReadBytes(data / u"history.dat").size(), 300000u);
+}
+
+TEST_F(BackupRestoreTest, RestoreWithoutSettingsEntryStillWritesTheFolders) {
+  ASSERT_TRUE(request.Backup(DataSelection::ApplicationData));
+  SeedString(u"Software\\Kestrove", u"Data Path", u"elsewhere", kRegSz);
+  ASSERT_TRUE(request.Restore(DataSelection::Settings));
+  const auto dataPath = ReadValue(u"Software\\Kestrove", u"Data Path");
+  EXPECT_EQ(dataPath.type, kRegExpandSz);
+  EXPECT_EQ(dataPath.data, testing::StringBytes(data.Path()));
+}
+
+}  // namespace
+}  // namespace kbt
