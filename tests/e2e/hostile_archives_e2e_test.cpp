@@ -1,0 +1,250 @@
+// "/restore" of hostile archives (tests/hostile/make_hostile.py) over a seeded client profile:
+// whatever an archive holds, nothing of the user's is lost, nothing is written outside the
+// client's registry key, and no program is planted. tests/scripts/hostile_archives.sh makes the
+// archives and runs these tests with KBT_HOSTILE_ARCHIVES naming their folder.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <set>
+#include <string>
+
+#include "platform/registry.h"
+#include "support/test_support.h"
+#include "support/win32/tool_runner.h"
+
+namespace kbt::testing {
+namespace {
+using namespace platform;
+
+const std::wstring kStartup = L"C:\\ProgramData\\Microsoft\\Windows\\Start Menu\\Programs\\StartUp";
+const std::wstring kHostileRoot = L"C:\\kbt-hostile";
+
+std::string Repeat(const std::string& text, int times) {
+  std::string out;
+  for (int i = 0; i < times; ++i) out += text;
+  return out;
+}
+const std::string kOldHistory = "history the user has";
+const std::string kOldCustom = "custom commands the user has";
+const std::string kNewHistory = Repeat("history from the archive\r\n", 40);
+const std::string kNewCustom = Repeat("custom commands from the archive\r\n", 40);
+
+Text T(const std::wstring& text) { return Text(text.begin(), text.end()); }
+std::vector<uint8_t> Bytes(const std::string& text) { return std::vector<uint8_t>(text.begin(), text.end()); }
+
+std::set<std::wstring> FolderNames(const Text& folder) {
+  std::set<std::wstring> names;
+  WIN32_FIND_DATAW found;
+  const std::wstring pattern = std::wstring(folder.begin(), folder.end()) + L"\\*";
+  HANDLE search = ::FindFirstFileW(pattern.c_str(), &found);
+  if (search == INVALID_HANDLE_VALUE) return names;
+  do {
+    const std::wstring name = found.cFileName;
+    if (name != L"." && name != L"..") names.insert(name);
+  } while (::FindNextFileW(search, &found));
+  ::FindClose(search);
+  return names;
+}
+
+bool PathExists(const std::wstring& path) { return ::GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+
+bool RegistryKeyExists(HKEY root, const wchar_t* path) {
+  HKEY key = nullptr;
+  if (::RegOpenKeyExW(root, path, 0, KEY_READ, &key) != ERROR_SUCCESS) return false;
+  ::RegCloseKey(key);
+  return true;
+}
+
+bool RegistryValueExists(HKEY root, const wchar_t* path, const wchar_t* name) {
+  HKEY key = nullptr;
+  if (::RegOpenKeyExW(root, path, 0, KEY_READ, &key) != ERROR_SUCCESS) return false;
+  const bool exists = ::RegQueryValueExW(key, name, nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS;
+  ::RegCloseKey(key);
+  return exists;
+}
+
+// The folder values are rewritten by every start (and every restore) with this machine's folders;
+// everything else of the client's settings is compared.
+RegistrySnapshot SettingsWithoutFolders() {
+  RegistrySnapshot snapshot = ClientSettingsSnapshot();
+  snapshot.erase(Text(u"Software\\Kestrove|Data Path"));
+  snapshot.erase(Text(u"Software\\Kestrove|Favorites Folder"));
+  return snapshot;
+}
+
+class HostileArchiveE2E : public ClientRegistryTest {
+ protected:
+  void SetUp() override {
+    const char* folder = std::getenv("KBT_HOSTILE_ARCHIVES");
+    if (!folder || !*folder) GTEST_SKIP() << "run by tests/scripts/hostile_archives.sh";
+    archives_ = FromUtf8(folder);
+    ClientRegistryTest::SetUp();
+    ASSERT_TRUE(WriteText(data / u"history.dat", kOldHistory));
+    ASSERT_TRUE(WriteText(data / u"custom.dat", kOldCustom));
+    ASSERT_TRUE(WriteText(data / u"folders.dat", "folders the user has"));
+    ASSERT_TRUE(WriteText(favorites / u"favorites.dat", "favorites the user has"));
+    ASSERT_TRUE(WriteText(queue / u"my.que", "queue the user has"));
+    SeedString(u"Software\\Kestrove", u"Data Path", data.Path(), kRegExpandSz);
+    SeedString(u"Software\\Kestrove", u"Favorites Folder", favorites.Path(), kRegExpandSz);
+    SeedString(u"Software\\Kestrove\\Queue", u"Last File", queue / u"my.que", kRegExpandSz);
+    SeedDword(u"Software\\Kestrove\\Transfer", u"Retries", 3);
+    SeedString(u"Software\\Kestrove\\Connection Data\\Site 1", u"Host", u"ftp.example.com");
+    before_ = SettingsWithoutFolders();
+  }
+
+  void TearDown() override {
+    if (archives_.empty()) return;
+    RemoveTree(T(kHostileRoot));
+    ClientRegistryTest::TearDown();
+  }
+
+  ToolRun Restore(const char16_t* archive) {
+    Text path = archives_;
+    path += u"\\";
+    path += archive;
+    ToolOptions options;
+    options.captureStandardError = true;
+    const ToolRun run = RunTool(L"/restore \"" + std::wstring(path.begin(), path.end()) + L"\"", options);
+    EXPECT_FALSE(run.timedOut);
+    EXPECT_TRUE(run.boxes.empty()) << "an unattended restore shows no box";
+    return run;
+  }
+
+  // The data folder holds the user's three files and nothing else (no leftover temporary file),
+  // and the favorites and the queue are untouched.
+  void ExpectProfileIntact() {
+    EXPECT_EQ(FolderNames(data.Path()), (std::set<std::wstring>{L"custom.dat", L"folders.dat", L"history.dat"}));
+    EXPECT_EQ(ReadBytes(data / u"folders.dat"), Bytes("folders the user has"));
+    EXPECT_EQ(ReadBytes(favorites / u"favorites.dat"), Bytes("favorites the user has"));
+    EXPECT_EQ(FolderNames(favorites.Path()), std::set<std::wstring>{L"favorites.dat"});
+    EXPECT_EQ(ReadBytes(queue / u"my.que"), Bytes("queue the user has"));
+    EXPECT_EQ(FolderNames(queue.Path()), std::set<std::wstring>{L"my.que"});
+  }
+
+  Text archives_;
+  ScratchFolder data, favorites, queue;
+  RegistrySnapshot before_;
+};
+
+TEST_F(HostileArchiveE2E, ATruncatedArchiveChangesNothingAndIsReported) {
+  const ToolRun run = Restore(u"truncated.zip");
+  EXPECT_EQ(run.exitCode, 1u);
+  EXPECT_NE(run.standardError.find("Failed to open the backup file"), std::string::npos) << run.standardError;
+  EXPECT_EQ(ReadBytes(data / u"history.dat"), Bytes(kOldHistory));
+  EXPECT_EQ(ReadBytes(data / u"custom.dat"), Bytes(kOldCustom));
+  ExpectProfileIntact();
+  EXPECT_EQ(SettingsWithoutFolders(), before_) << "not one value of the archive's settings is applied";
+}
+
+TEST_F(HostileArchiveE2E, AnEntryWithABadCrcLeavesTheExistingFileAsItWas) {
+  const ToolRun run = Restore(u"bad-crc.zip");
+  EXPECT_EQ(run.exitCode, 1u);
+  EXPECT_EQ(run.standardError, "Failed to restore \"history.dat\".\nRestore of application data failed.\n");
+  EXPECT_EQ(ReadBytes(data / u"history.dat"), Bytes(kOldHistory)) << "a corrupt entry never replaces a file";
+  EXPECT_EQ(ReadBytes(data / u"custom.dat"), Bytes(kNewCustom)) << "the good entry beside it is restored";
+  ExpectProfileIntact();
+}
+
+TEST_F(HostileArchiveE2E, SettingsOutsideTheClientsKeyAreNeverWritten) {
+  const ToolRun run = Restore(u"outside-key.zip");
+  EXPECT_EQ(run.exitCode, 0u) << run.standardError;
+  const wchar_t* run_key = L"Software\\Microsoft\\Windows\\CurrentVersion\\Run";
+  EXPECT_FALSE(RegistryValueExists(HKEY_CURRENT_USER, run_key, L"KbtHostile"));
+  EXPECT_FALSE(RegistryValueExists(HKEY_CURRENT_USER, run_key, L"KbtHostileDots"));
+  EXPECT_FALSE(RegistryKeyExists(HKEY_CURRENT_USER, L"Software\\KestroveHostile"));
+  EXPECT_FALSE(RegistryKeyExists(HKEY_CURRENT_USER, L"Software\\KestroveSlash"));
+  EXPECT_FALSE(RegistryKeyExists(HKEY_CURRENT_USER, L"Software\\Kestrove/.."));
+  EXPECT_FALSE(RegistryKeyExists(HKEY_CURRENT_USER, L"Software\\KestroveDouble"));
+  EXPECT_FALSE(RegistryKeyExists(HKEY_LOCAL_MACHINE, L"Software\\KbtHostile"));
+  EXPECT_FALSE(RegistryKeyExists(HKEY_USERS, L".DEFAULT\\Software\\KbtHostile"));
+  EXPECT_FALSE(RegistryValueExists(HKEY_CURRENT_USER, L"", L"KbtHostileRoot"));
+  const StoredValue retries = ReadValue(u"Software\\Kestrove\\Transfer", u"Retries");
+  EXPECT_EQ(retries.data, (std::vector<uint8_t>{9, 0, 0, 0})) << "the client's own section is still applied";
+  ExpectProfileIntact();
+  DeleteKey(u"Software\\Kestrove\\..");  // a literal key name inside the client's key, if the platform made one
+}
+
+TEST_F(HostileArchiveE2E, NoProgramIsPlantedThroughBitmapOrQueueValues) {
+  const ToolRun run = Restore(u"startup-bitmap.zip");
+  EXPECT_EQ(run.exitCode, 1u);
+  for (const char* name : {"kbt-hostile.exe", "kbt-hostile.CMD. ", "kbt-queue.bat"}) {
+    EXPECT_NE(run.standardError.find(std::string("Failed to restore \"") + name + "\"."), std::string::npos)
+        << name << " must be refused with its message: " << run.standardError;
+  }
+  for (const wchar_t* name : {L"kbt-hostile.exe", L"kbt-hostile.CMD", L"kbt-hostile.CMD. ", L"kbt-queue.bat"}) {
+    EXPECT_FALSE(PathExists(kStartup + L"\\" + name)) << "planted: " << ToUtf8(T(name));
+  }
+  EXPECT_EQ(ReadBytes(T(kHostileRoot + L"\\pictures\\tool.bmp")), Bytes("BM toolbar bitmap"))
+      << "an ordinary bitmap is still restored";
+  ExpectProfileIntact();
+}
+
+TEST_F(HostileArchiveE2E, EntryNamesAreNeverUsedAsPaths) {
+  const ToolRun run = Restore(u"entry-names.zip");
+  EXPECT_EQ(run.exitCode, 0u) << run.standardError;
+  EXPECT_EQ(ReadBytes(data / u"history.dat"), Bytes(kNewHistory));
+  Text parent = data.Path();
+  for (int level = 0; level < 3; ++level) {
+    parent.resize(parent.rfind(u'\\'));
+    EXPECT_FALSE(FileExists(parent + u"\\kbt-escape.dat")) << ToUtf8(parent);
+  }
+  EXPECT_FALSE(PathExists(kHostileRoot + L"\\absolute.dat"));
+  EXPECT_FALSE(PathExists(L"C:\\kbt-escape.dat"));
+  EXPECT_EQ(ReadBytes(data / u"custom.dat"), Bytes(kOldCustom));
+  ExpectProfileIntact();
+}
+
+TEST_F(HostileArchiveE2E, AHugeGlobalCommentIsNoProblem) {
+  const ToolRun run = Restore(u"huge-comment.zip");
+  EXPECT_EQ(run.exitCode, 0u) << run.standardError;
+  EXPECT_EQ(ReadBytes(data / u"history.dat"), Bytes(kNewHistory));
+  ExpectProfileIntact();
+}
+
+TEST_F(HostileArchiveE2E, TheLargestGlobalCommentIsRestoredOrRefusedWhole) {
+  // minizip looks for the end record only in the last 64 KiB, so a comment of more than 65,513
+  // bytes hides it. Then the archive cannot be opened: that must be reported and change nothing.
+  const ToolRun run = Restore(u"max-comment.zip");
+  if (run.exitCode == 0) {
+    EXPECT_EQ(ReadBytes(data / u"history.dat"), Bytes(kNewHistory));
+  } else {
+    EXPECT_EQ(run.exitCode, 1u);
+    EXPECT_NE(run.standardError.find("Failed to open the backup file"), std::string::npos) << run.standardError;
+    EXPECT_EQ(ReadBytes(data / u"history.dat"), Bytes(kOldHistory));
+    EXPECT_EQ(SettingsWithoutFolders(), before_);
+  }
+  ExpectProfileIntact();
+}
+
+TEST_F(HostileArchiveE2E, ThousandsOfEntriesAreSearchedThrough) {
+  const ToolRun run = Restore(u"many-entries.zip");
+  EXPECT_EQ(run.exitCode, 0u) << run.standardError;
+  EXPECT_EQ(ReadBytes(data / u"history.dat"), Bytes(kNewHistory));
+  ExpectProfileIntact();
+}
+
+TEST_F(HostileArchiveE2E, AnHonestBombIsRestoredWhole) {
+  const ToolRun run = Restore(u"bomb.zip");
+  EXPECT_EQ(run.exitCode, 0u) << run.standardError;
+  WIN32_FILE_ATTRIBUTE_DATA attributes{};
+  const Text path = data / u"history.dat";
+  const std::wstring history(path.begin(), path.end());
+  ASSERT_TRUE(::GetFileAttributesExW(history.c_str(), GetFileExInfoStandard, &attributes));
+  EXPECT_EQ(attributes.nFileSizeHigh, 0u);
+  EXPECT_EQ(attributes.nFileSizeLow, 64u << 20);
+  ExpectProfileIntact();
+}
+
+TEST_F(HostileArchiveE2E, AnEntryThatInflatesBeyondItsDeclaredSizeIsRefused) {
+  const ToolRun run = Restore(u"lying-bomb.zip");
+  EXPECT_EQ(run.exitCode, 1u);
+  EXPECT_EQ(run.standardError, "Failed to restore \"custom.dat\".\nRestore of application data failed.\n");
+  EXPECT_EQ(ReadBytes(data / u"custom.dat"), Bytes(kOldCustom));
+  EXPECT_EQ(ReadBytes(data / u"history.dat"), Bytes(kNewHistory));
+  ExpectProfileIntact();
+}
+
+}  // namespace
+}  // namespace kbt::testing
