@@ -89,7 +89,8 @@ LineKind ParseValueLine(View line, ValueLine& out) {
   if (!line.empty() && line[0] == u'"') {
     // Data and type never hold a quote, so the last quote before a marker closes the name, even
     // for a name that holds the marker itself.
-    const size_t quote = line.rfind(u"\"=hex(");
+    static const Text kQuotedMarker = u'"' + Text(names::kHexValueMarker);
+    const size_t quote = line.rfind(kQuotedMarker);
     if (quote != kNone && quote > 0) at = quote + 1;
   }
   if (at == kNone) at = line.find(marker);

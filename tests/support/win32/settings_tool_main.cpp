@@ -4,7 +4,7 @@
 //   settingstool import <file>                          exit 0 when the import succeeded
 //   settingstool dump <key> <out file>                  every key and value, sorted, as UTF-8 lines
 //   settingstool seed-interop <key>                     the interop check's values
-//   settingstool seed-bench <key> <keys> <values>       a synthetic client tree in three levels
+//   settingstool seed-bench <key> <keys> <values>       the benchmark tree (support/settings_tree.h)
 //   settingstool delete <key>
 // With KBT_TIMING_FILE set, export and import append their own duration in seconds to that file.
 #include <windows.h>
@@ -19,6 +19,7 @@
 #include "regfile/registry_key.h"
 #include "regfile/settings_file_reader.h"
 #include "regfile/settings_file_writer.h"
+#include "support/settings_tree.h"
 
 namespace {
 using namespace kbt;
@@ -77,43 +78,6 @@ bool SeedInterop(const Text& root) {
   ok &= Set(mixed, u"b string", kRegSz, Bytes(u"second"));
   ok &= Set(mixed, u"c expand", kRegExpandSz, Bytes(u"third"));
   return ok;
-}
-
-// Three levels: 10 keys, 10 below each, and the rest spread below those; every key holds 'values'
-// values of mixed types. The same arguments give the same tree.
-bool SeedBench(const Text& root, unsigned keys, unsigned values) {
-  std::vector<Text> paths;
-  for (unsigned a = 0; a < 10; ++a) {
-    const Text first = root + u"\\Group " + Text(1, char16_t(u'0' + a));
-    paths.push_back(first);
-    for (unsigned b = 0; b < 10; ++b) paths.push_back(first + u"\\Set " + Text(1, char16_t(u'0' + b)));
-  }
-  for (unsigned i = 0; paths.size() < keys; ++i) {
-    const std::string number = std::to_string(i);
-    paths.push_back(root + u"\\Group " + Text(1, char16_t(u'0' + i % 10)) + u"\\Set " +
-                    Text(1, char16_t(u'0' + i / 10 % 10)) + u"\\Item " + Text(number.begin(), number.end()));
-  }
-  unsigned seed = 12345;
-  auto next = [&seed]() { return seed = seed * 1103515245u + 12345u; };
-  for (const Text& path : paths) {
-    RegistryKey key;
-    if (key.Create(RegRoot::CurrentUser, path, kKeyWrite) != kSuccess) return false;
-    for (unsigned v = 0; v < values; ++v) {
-      const std::string number = std::to_string(v);
-      const Text name = u"Value " + Text(number.begin(), number.end());
-      std::vector<uint8_t> data;
-      uint32_t type = kRegSz;
-      switch (v % 5) {
-        case 0: data = Bytes(u"Setting text of a client value " + Text(number.begin(), number.end())); break;
-        case 1: type = kRegDword; data = Dword(next()); break;
-        case 2: type = kRegBinary; data.resize(16 + next() % 48); for (auto& b : data) b = uint8_t(next() >> 16); break;
-        case 3: type = kRegExpandSz; data = Bytes(u"%APPDATA%\\Kestrove\\Folder\\file.dat"); break;
-        default: type = 7; data = Bytes(Text(u"first\0second\0third\0", 19)); break;
-      }
-      if (SetValue(key.Get(), name, type, data.data(), static_cast<uint32_t>(data.size())) != kSuccess) return false;
-    }
-  }
-  return true;
 }
 
 void Dump(const Text& path, std::vector<std::string>& lines) {
@@ -195,7 +159,7 @@ int wmain(int argc, wchar_t** argv) {
   } else if (command == L"seed-interop") {
     ok = SeedInterop(first);
   } else if (command == L"seed-bench" && argc >= 5) {
-    ok = SeedBench(first, static_cast<unsigned>(_wtoi(argv[3])), static_cast<unsigned>(_wtoi(argv[4])));
+    ok = testing::SeedSettingsTree(first, static_cast<unsigned>(_wtoi(argv[3])), static_cast<unsigned>(_wtoi(argv[4])));
   } else if (command == L"delete") {
     const Status status = DeleteKeyTree(RegRoot::CurrentUser, first);
     ok = status == kSuccess || status == kFileNotFound;
