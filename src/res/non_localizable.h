@@ -37,11 +37,32 @@ inline constexpr char16_t kRootCurrentUser[] = u"HKEY_CURRENT_USER";
 inline constexpr char16_t kRootUsers[] = u"HKEY_USERS";
 inline constexpr char16_t kHexValueMarker[] = u"=hex(";
 
+// The backup location page proposes "<documents>\Kestrove Client Backup-yyyymmdd-hhmmss.zip".
+inline constexpr char16_t kDefaultArchivePrefix[] = u"Kestrove Client Backup-";
+inline constexpr char16_t kArchiveExtension[] = u".zip";
+
 // The archive comment's first line.
 inline constexpr char16_t kBackupMagic[] = u"Kestrove Client Backup File";
 
 // Windows.
 inline constexpr char16_t kClientWindowClass[] = u"Kestrove_MainViewClass";
 inline constexpr char16_t kLinkWindowClass[] = u"MySysLink";
+
+// The hyperlink control keeps its state in these window properties.
+inline constexpr char16_t kLinkTextProperty[] = u"WindowText";
+inline constexpr char16_t kLinkFocusProperty[] = u"HasFocus";
+inline constexpr char16_t kLinkFontProperty[] = u"hFont";
+inline constexpr char16_t kLinkCursorProperty[] = u"IDC_HAND";
+inline constexpr char16_t kLinkWidthProperty[] = u"cx";
+inline constexpr char16_t kLinkHeightProperty[] = u"cy";
+inline constexpr char16_t kLinkHoverProperty[] = u"IsOnItem";
+
+// Messages the wizard sheet answers with its two fonts.
+inline constexpr char16_t kTitleFontMessage[] = u"GetExteriorPageTitleFont_531AF056-B8BE-4c4c-B786-AC608DF0DF12";
+inline constexpr char16_t kBulletFontMessage[] = u"GetBulletFont_AD347D08-8F65-45ef-982E-6352E8218AD5";
+
+// Faces of the two sheet fonts.
+inline constexpr char16_t kTitleFontFace[] = u"Verdana Bold";
+inline constexpr char16_t kBulletFontFace[] = u"Marlett";
 
 }  // namespace kbt::names

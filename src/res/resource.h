@@ -83,12 +83,17 @@
 // Backup location page.
 #define IDC_BACKUP_PATH 1010
 #define IDC_BACKUP_COMMENT 1056
+#define IDC_BROWSE_BACKUP 3077
 // Restore location page.
 #define IDC_RESTORE_PATH 1021
 #define IDC_RESTORE_COMMENT 3081
 #define IDC_CREATED_LABEL 1032
+#define IDC_BROWSE_RESTORE 3078
+#define IDC_CREATED_DATE 3082
 // Completion page.
 #define IDC_RESULT_TEXT 1025
+#define IDC_RESULT_ICON 3087
+#define IDC_RESULT_LIST 3090
 
 #ifndef IDC_STATIC
 #define IDC_STATIC (-1)

@@ -1,15 +1,16 @@
 #include "ui/wizard_entry.h"
 
-#include "app/show_message_win32.h"
 #include "res/resource.h"
+#include "ui/link_control.h"
+#include "ui/wizard_sheet.h"
 
 namespace kbt {
 
-void RegisterWizardClasses(HINSTANCE) {}
+void RegisterWizardClasses(HINSTANCE instance) { ui::RegisterLinkControl(instance); }
 
-// Until the wizard exists, a run without an operation explains the command line.
-void RunWizard(OperationRequest&) {
-  ShowMessage(nullptr, IDS_USAGE, IDS_USAGE_CAPTION, MB_OK | MB_ICONINFORMATION | MB_TASKMODAL);
+void RunWizard(OperationRequest& request) {
+  ui::WizardSheet sheet(request, ::GetModuleHandleW(nullptr), ui::SheetLook{IDB_HEADER, IDB_WATERMARK, 0});
+  sheet.Run(::GetActiveWindow());
 }
 
 }  // namespace kbt

@@ -1,0 +1,195 @@
+// The pages that name the archive: where a backup goes, and which backup a restore reads.
+#include <windows.h>
+#include <commdlg.h>
+
+#include <cwchar>
+#include <vector>
+
+#include "archive/backup_identity.h"
+#include "operations/file_checks.h"
+#include "platform/clock.h"
+#include "platform/paths.h"
+#include "platform/shell_folders.h"
+#include "platform/win32/wide.h"
+#include "regfile/registry_key.h"
+#include "res/non_localizable.h"
+#include "res/resource.h"
+#include "ui/pages.h"
+
+namespace kbt::ui {
+namespace {
+
+constexpr COLORREF kInvalidPathColour = RGB(200, 0, 0);
+
+// The filter pairs of string 133, each part ended by a NUL and the list by a second one.
+std::vector<wchar_t> FileFilter() {
+  const Text pairs = platform::LoadText(IDS_FILE_FILTER);
+  std::vector<wchar_t> filter(pairs.begin(), pairs.end());
+  for (wchar_t& c : filter) {
+    if (c == L'|') c = L'\0';
+  }
+  filter.push_back(L'\0');
+  filter.push_back(L'\0');
+  return filter;
+}
+
+// Shows the Save As or Open dialog starting from the current path; false when cancelled.
+bool ChooseFile(HWND owner, bool save, const Text& current, Text& chosen) {
+  wchar_t file[MAX_PATH] = {};
+  const size_t length = current.size() < MAX_PATH ? current.size() : MAX_PATH - 1;
+  std::wmemcpy(file, win32::W(current), length);
+  const std::vector<wchar_t> filter = FileFilter();
+  OPENFILENAMEW dialog{};
+  dialog.lStructSize = sizeof dialog;
+  dialog.hwndOwner = owner;
+  dialog.lpstrFilter = filter.data();
+  dialog.lpstrFile = file;
+  dialog.nMaxFile = MAX_PATH;
+  dialog.lpstrDefExt = L"zip";
+  dialog.Flags = OFN_HIDEREADONLY | OFN_PATHMUSTEXIST | OFN_EXPLORER | OFN_ENABLESIZING;
+  if (save) dialog.Flags |= OFN_OVERWRITEPROMPT;
+  if (!(save ? ::GetSaveFileNameW(&dialog) : ::GetOpenFileNameW(&dialog))) return false;
+  chosen = win32::FromW(file);
+  return true;
+}
+
+INT_PTR ColourEdit(HDC dc, bool valid) {
+  ::SetTextColor(dc, valid ? ::GetSysColor(COLOR_WINDOWTEXT) : kInvalidPathColour);
+  ::SetBkColor(dc, ::GetSysColor(COLOR_WINDOW));
+  return reinterpret_cast<INT_PTR>(::GetSysColorBrush(COLOR_WINDOW));
+}
+
+Text DefaultArchivePath() {
+  const platform::LocalTime now = platform::GetLocalTime();
+  Text documents;
+  platform::GetDocumentsFolder(documents);
+  wchar_t name[64] = {};
+  std::swprintf(name, 64, L"%04u%02u%02u-%02u%02u%02u", now.year, now.month, now.day, now.hour, now.minute,
+                now.second);
+  return documents + u'\\' + names::kDefaultArchivePrefix + win32::FromW(name) + names::kArchiveExtension;
+}
+
+}  // namespace
+
+BOOL BackupLocationPage::OnInit() {
+  // Setting the text stores and checks it like any change.
+  SetItemText(IDC_BACKUP_PATH, DefaultArchivePath());
+  ::SendDlgItemMessageW(Window(), IDC_BACKUP_COMMENT, EM_LIMITTEXT, kCommentLimit, 0);
+  return TRUE;
+}
+
+bool BackupLocationPage::PathIsUsable() const {
+  Text folder = ItemText(IDC_BACKUP_PATH);
+  platform::RemoveLastComponent(folder);
+  return !folder.empty() && platform::IsExistingFolder(folder);
+}
+
+void BackupLocationPage::OnSetActive() {
+  // The path shown here is the one a backup writes, whatever another page stored meanwhile.
+  Request().ArchivePath = ItemText(IDC_BACKUP_PATH);
+  SetButtons(PSWIZB_BACK | PSWIZB_NEXT);
+}
+
+int BackupLocationPage::OnWizNext() {
+  Request().ArchivePath = ItemText(IDC_BACKUP_PATH);
+  const bool deletes = Request().ResetAfterBackup && Request().GetSelection() != 0;
+  return ConfirmDeletion(deletes) ? IDD_COMPLETION : kStay;
+}
+
+int BackupLocationPage::OnWizBack() {
+  Request().ArchivePath = ItemText(IDC_BACKUP_PATH);
+  return IDD_DETAILS;
+}
+
+void BackupLocationPage::OnCommand(int id, int code) {
+  if (id == IDC_BACKUP_PATH && code == EN_CHANGE) {
+    Request().ArchivePath = ItemText(IDC_BACKUP_PATH);
+    SetButtons(PathIsUsable() ? PSWIZB_BACK | PSWIZB_NEXT : PSWIZB_BACK);
+    ::InvalidateRect(Item(IDC_BACKUP_PATH), nullptr, TRUE);
+  } else if (id == IDC_BACKUP_COMMENT && code == EN_CHANGE) {
+    Request().Comment = ItemText(IDC_BACKUP_COMMENT);
+  } else if (id == IDC_BROWSE_BACKUP && code == BN_CLICKED) {
+    Browse();
+  }
+}
+
+void BackupLocationPage::Browse() {
+  Text chosen;
+  if (ChooseFile(Window(), true, ItemText(IDC_BACKUP_PATH), chosen)) SetItemText(IDC_BACKUP_PATH, chosen);
+}
+
+bool BackupLocationPage::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, INT_PTR& answer) {
+  if (message != WM_CTLCOLOREDIT) return false;
+  const bool isPath = reinterpret_cast<HWND>(lParam) == Item(IDC_BACKUP_PATH);
+  answer = ColourEdit(reinterpret_cast<HDC>(wParam), !isPath || PathIsUsable());
+  return true;
+}
+
+BOOL RestoreLocationPage::OnInit() {
+  RegistryKey key;
+  if (key.Create(platform::RegRoot::CurrentUser, names::kToolKey, platform::kKeyReadWrite) == platform::kSuccess) {
+    Text last;
+    if (key.QueryString(names::kLastFileValue, last, false) == platform::kSuccess) {
+      SetItemText(IDC_RESTORE_PATH, last);
+    }
+  }
+  return TRUE;
+}
+
+bool RestoreLocationPage::FileExists() const { return IsExistingFile(ItemText(IDC_RESTORE_PATH)); }
+
+void RestoreLocationPage::OnSetActive() {
+  // The path shown here is the one a restore reads, whatever another page stored meanwhile.
+  Request().ArchivePath = ItemText(IDC_RESTORE_PATH);
+  SetButtons(FileExists() ? PSWIZB_BACK | PSWIZB_NEXT : PSWIZB_BACK);
+  ::InvalidateRect(Item(IDC_RESTORE_PATH), nullptr, TRUE);
+}
+
+int RestoreLocationPage::OnWizNext() {
+  Request().ArchivePath = ItemText(IDC_RESTORE_PATH);
+  return IDD_DATA_FOLDERS;
+}
+
+int RestoreLocationPage::OnWizBack() {
+  Request().ArchivePath = ItemText(IDC_RESTORE_PATH);
+  return IDD_OPERATION;
+}
+
+void RestoreLocationPage::CheckPath() {
+  const Text path = ItemText(IDC_RESTORE_PATH);
+  Request().ArchivePath = path;
+  const bool exists = IsExistingFile(path);
+  SetButtons(exists ? PSWIZB_BACK | PSWIZB_NEXT : PSWIZB_BACK);
+  ::InvalidateRect(Item(IDC_RESTORE_PATH), nullptr, TRUE);
+  BackupIdentity identity;
+  if (exists && ReadBackupIdentity(path, identity)) {
+    SetItemText(IDC_RESTORE_COMMENT, identity.comment);
+    SetItemText(IDC_CREATED_DATE, identity.created);
+    return;
+  }
+  if (exists) SetButtons(PSWIZB_BACK);
+  SetItemText(IDC_RESTORE_COMMENT, Text());
+  SetItemText(IDC_CREATED_DATE, Text());
+}
+
+void RestoreLocationPage::OnCommand(int id, int code) {
+  if (id == IDC_RESTORE_PATH && code == EN_CHANGE) {
+    CheckPath();
+  } else if (id == IDC_BROWSE_RESTORE && code == BN_CLICKED) {
+    Browse();
+  }
+}
+
+void RestoreLocationPage::Browse() {
+  Text chosen;
+  if (ChooseFile(Window(), false, ItemText(IDC_RESTORE_PATH), chosen)) SetItemText(IDC_RESTORE_PATH, chosen);
+}
+
+bool RestoreLocationPage::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, INT_PTR& answer) {
+  if (message != WM_CTLCOLOREDIT) return false;
+  const bool isPath = reinterpret_cast<HWND>(lParam) == Item(IDC_RESTORE_PATH);
+  answer = ColourEdit(reinterpret_cast<HDC>(wParam), !isPath || FileExists());
+  return true;
+}
+
+}  // namespace kbt::ui

@@ -1,0 +1,119 @@
+#pragma once
+// The seven pages of the wizard, in the order of the sheet.
+#include <array>
+
+#include "ui/gdi_owners.h"
+#include "ui/wizard_page.h"
+#include "ui/wizard_sheet.h"
+
+namespace kbt::ui {
+
+class WelcomePage : public WizardPage {
+ public:
+  using WizardPage::WizardPage;
+
+ protected:
+  BOOL OnInit() override;
+  void OnSetActive() override;
+  bool OnNotify(const NMHDR& header, LRESULT& result) override;
+};
+
+class OperationPage : public WizardPage {
+ public:
+  using WizardPage::WizardPage;
+  static constexpr UINT_PTR kBlinkTimer = 1;
+  static constexpr UINT kBlinkPeriodMs = 400;
+  static constexpr int kBlinkTicks = 6;
+
+ protected:
+  BOOL OnInit() override;
+  void OnSetActive() override;
+  int OnWizNext() override;
+  void OnCommand(int id, int code) override;
+  bool OnMessage(UINT message, WPARAM wParam, LPARAM lParam, INT_PTR& answer) override;
+
+ private:
+  void ShowWarning(bool shown);
+  UniqueIcon warningIcon_;
+  std::array<UniqueFont, 3> boldFonts_;
+  int ticks_ = 0;
+};
+
+class DataFoldersPage : public WizardPage {
+ public:
+  using WizardPage::WizardPage;
+
+ protected:
+  BOOL OnInit() override;
+  void OnSetActive() override;
+  int OnWizNext() override;
+  int OnWizBack() override;
+  void OnCommand(int id, int code) override;
+
+ private:
+  UniqueIcon exploreIcon_;
+};
+
+class DetailsPage : public WizardPage {
+ public:
+  using WizardPage::WizardPage;
+
+ protected:
+  BOOL OnInit() override;
+  void OnSetActive() override;
+  int OnWizNext() override;
+  int OnWizBack() override;
+  void OnCommand(int id, int code) override;
+};
+
+class BackupLocationPage : public WizardPage {
+ public:
+  using WizardPage::WizardPage;
+  static constexpr int kCommentLimit = 128;
+
+ protected:
+  BOOL OnInit() override;
+  void OnSetActive() override;
+  int OnWizNext() override;
+  int OnWizBack() override;
+  void OnCommand(int id, int code) override;
+  bool OnMessage(UINT message, WPARAM wParam, LPARAM lParam, INT_PTR& answer) override;
+
+ private:
+  bool PathIsUsable() const;
+  void Browse();
+};
+
+class RestoreLocationPage : public WizardPage {
+ public:
+  using WizardPage::WizardPage;
+
+ protected:
+  BOOL OnInit() override;
+  void OnSetActive() override;
+  int OnWizNext() override;
+  int OnWizBack() override;
+  void OnCommand(int id, int code) override;
+  bool OnMessage(UINT message, WPARAM wParam, LPARAM lParam, INT_PTR& answer) override;
+
+ private:
+  bool FileExists() const;
+  void CheckPath();
+  void Browse();
+};
+
+class CompletionPage : public WizardPage {
+ public:
+  using WizardPage::WizardPage;
+
+ protected:
+  BOOL OnInit() override;
+  void OnSetActive() override;
+
+ private:
+  UniqueImageList images_;
+  UniqueIcon resultIcon_;
+  bool ran_ = false;
+};
+
+}  // namespace kbt::ui

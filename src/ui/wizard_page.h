@@ -1,0 +1,76 @@
+#pragma once
+// The base of every wizard page: one static dialog procedure that finds the page object and
+// hands the messages to its virtual handlers.
+#include <windows.h>
+#include <commctrl.h>
+#include <prsht.h>
+
+#include "operations/operation_request.h"
+#include "platform/texts.h"
+
+namespace kbt::ui {
+
+class WizardSheet;
+
+// One row of the sheet's page table.
+struct PageDescription {
+  int dialogId;
+  int titleId;     // 0: no header title
+  int subtitleId;  // 0: no header subtitle
+  DWORD flags;     // PSP_* flags of the page
+};
+
+class WizardPage {
+ public:
+  WizardPage(WizardSheet& sheet, const PageDescription& description);
+  virtual ~WizardPage() = default;
+  WizardPage(const WizardPage&) = delete;
+  WizardPage& operator=(const WizardPage&) = delete;
+
+  // The page as the property sheet takes it; the template comes in the chosen language when it
+  // has one. False when the template is missing.
+  bool Describe(HINSTANCE instance, LANGID language, PROPSHEETPAGEW& page);
+  int DialogId() const { return description_.dialogId; }
+  HWND Window() const { return window_; }
+
+ protected:
+  virtual BOOL OnInit() { return TRUE; }
+  virtual void OnSetActive() {}
+  // 0 goes to the neighbouring page, kStay keeps this one, otherwise the dialog id of the page to show.
+  static constexpr int kStay = -1;
+  virtual int OnWizNext() { return 0; }
+  virtual int OnWizBack() { return 0; }
+  virtual void OnCommand(int /*id*/, int /*code*/) {}
+  // Any WM_NOTIFY, before the sheet notifications; true when handled, with its result.
+  virtual bool OnNotify(const NMHDR& /*header*/, LRESULT& /*result*/) { return false; }
+  // Other dialog messages; true when handled, with the dialog procedure's answer.
+  virtual bool OnMessage(UINT /*message*/, WPARAM /*wParam*/, LPARAM /*lParam*/, INT_PTR& /*answer*/) {
+    return false;
+  }
+
+  OperationRequest& Request();
+  WizardSheet& Sheet() { return sheet_; }
+  HWND SheetWindow() const { return ::GetParent(window_); }
+  HWND Item(int id) const { return ::GetDlgItem(window_, id); }
+  Text ItemText(int id) const;
+  void SetItemText(int id, const Text& text) const;
+  // Posted, so that of two calls during one event the later wins.
+  void SetButtons(DWORD buttons) const;
+  // Asks with Yes and No, No the default, and the warning icon; true for Yes.
+  bool Confirm(const TextRef& text, const TextRef& caption) const;
+  // Data is deleted only once the user has agreed here; true when nothing is to be deleted.
+  bool ConfirmDeletion(bool deletes) const;
+
+ private:
+  static INT_PTR CALLBACK DialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+  bool HandleNotify(const NMHDR& header, LRESULT& result);
+  LRESULT Navigate(int target);
+
+  WizardSheet& sheet_;
+  PageDescription description_;
+  Text title_;
+  Text subtitle_;
+  HWND window_ = nullptr;
+};
+
+}  // namespace kbt::ui

@@ -1,0 +1,79 @@
+// Pictures of every page in both languages, for the documentation (docs/screenshots).
+#include "platform/files.h"
+#include "platform/paths.h"
+#include "platform/shell_folders.h"
+#include "res/resource.h"
+#include "ui/wizard_fixture.h"
+
+namespace kbt::testing {
+namespace {
+
+struct Language {
+  const wchar_t* arguments;
+  const wchar_t* suffix;
+};
+
+// The pictures show the client's usual folders; they are made for the test and removed after it.
+class ScreenshotTest : public ClientRegistryTest, public ::testing::WithParamInterface<Language> {
+ protected:
+  void SetUp() override {
+    ClientRegistryTest::SetUp();
+    Text appData;
+    ASSERT_TRUE(platform::GetAppDataFolder(appData));
+    data_ = appData;
+    platform::AppendPath(data_, names::kDataFolderName);
+    favorites_ = data_;
+    platform::AppendPath(favorites_, u"Favorites");
+    createdData_ = platform::MakeDirectory(data_) == platform::kSuccess;
+    createdFavorites_ = platform::MakeDirectory(favorites_) == platform::kSuccess;
+    SeedString(names::kClientKey, names::kDataPathValue, data_, platform::kRegExpandSz);
+    SeedString(names::kClientKey, names::kFavoritesFolderValue, favorites_, platform::kRegExpandSz);
+  }
+  void TearDown() override {
+    if (createdData_) {
+      RemoveTree(data_);
+    } else if (createdFavorites_) {
+      RemoveTree(favorites_);
+    }
+    ClientRegistryTest::TearDown();
+  }
+
+  void Save(WizardSession& wizard, const std::wstring& page) {
+    EXPECT_TRUE(wizard.SaveScreenshot(page + L"-" + GetParam().suffix)) << "screenshot of " << page.c_str();
+  }
+
+  Text data_, favorites_;
+  bool createdData_ = false, createdFavorites_ = false;
+};
+
+TEST_P(ScreenshotTest, PagesBeforeTheOperation) {
+  WizardSession wizard(GetParam().arguments);
+  ASSERT_TRUE(wizard.Started());
+  Save(wizard, L"1-welcome");
+  wizard.Press(WizardButton::Next);
+  ASSERT_TRUE(wizard.WaitForPage(IDD_OPERATION));
+  Save(wizard, L"2-operation");
+  wizard.Click(IDC_MODE_RESET);
+  Save(wizard, L"2-operation-reset");
+  wizard.Click(IDC_MODE_BACKUP);
+  wizard.Press(WizardButton::Next);
+  ASSERT_TRUE(wizard.WaitForPage(IDD_DATA_FOLDERS));
+  Save(wizard, L"3-data-folders");
+  wizard.Press(WizardButton::Next);
+  ASSERT_TRUE(wizard.WaitForPage(IDD_DETAILS));
+  Save(wizard, L"4-details");
+  wizard.Press(WizardButton::Next);
+  ASSERT_TRUE(wizard.WaitForPage(IDD_BACKUP_LOCATION));
+  wizard.SetText(IDC_BACKUP_COMMENT, L"Before moving to the new laptop");
+  Save(wizard, L"5-backup-location");
+  EXPECT_EQ(wizard.CancelAndConfirm(), 0u);
+}
+
+INSTANTIATE_TEST_SUITE_P(Languages, ScreenshotTest,
+                         ::testing::Values(Language{L"", L"en"}, Language{L"/language=1031", L"de"}),
+                         [](const ::testing::TestParamInfo<Language>& info) {
+                           return info.param.suffix[0] == L'e' ? std::string("English") : std::string("German");
+                         });
+
+}  // namespace
+}  // namespace kbt::testing

@@ -1,0 +1,88 @@
+#pragma once
+// Drives the wizard of a running BackupTool.exe from another process: pages, buttons, controls,
+// message boxes and screenshots.
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+#include "ui/screen_capture.h"
+
+namespace kbt::testing {
+
+enum class WizardButton { Back, Next, Finish, Cancel };
+
+struct MessageBoxSeen {
+  HWND window = nullptr;
+  std::wstring caption;
+  std::wstring text;
+  bool yesNo = false;       // has Yes and No buttons
+  bool noIsDefault = false;  // No is the default button
+  bool warningIcon = false;  // shows the exclamation icon
+};
+
+// The desktop the tool's windows go to; empty for the default one.
+void SetToolDesktop(const std::wstring& name);
+
+class WizardSession {
+ public:
+  // Starts the tool with the arguments and waits for its wizard.
+  explicit WizardSession(const std::wstring& arguments = L"");
+  ~WizardSession();
+  WizardSession(const WizardSession&) = delete;
+  WizardSession& operator=(const WizardSession&) = delete;
+
+  bool Started() const { return sheet_ != nullptr; }
+  DWORD ProcessId() const { return process_.dwProcessId; }
+  HWND Sheet() const { return sheet_; }
+  HWND Page() const;
+  // The dialog id of the page shown, found by a control only that page has; 0 when unknown.
+  int PageId() const;
+  // Waits until the page with this dialog id is shown and the wizard is idle.
+  bool WaitForPage(int dialogId, DWORD timeoutMs = 10000);
+  std::wstring Caption() const;
+
+  // Posted, so that a message box it opens does not block the driver; then waits until idle.
+  void Press(WizardButton button);
+  bool IsEnabled(WizardButton button) const;
+  // Enabled buttons among Back, Next and Finish as "Back Next", "Finish", ...
+  std::wstring EnabledButtons() const;
+
+  HWND Control(int id) const;
+  void Click(int id);
+  void PostClick(int id);
+  std::wstring Text(int id) const;
+  void SetText(int id, const std::wstring& text);
+  // Types characters one by one, as the keyboard would.
+  void Type(int id, const std::wstring& characters);
+  // The rows of a list view, and the heading of its first column.
+  std::vector<std::wstring> ListRows(int id) const;
+  std::wstring ListHeading(int id) const;
+  bool Checked(int id) const;
+  bool Enabled(int id) const;
+  bool Visible(int id) const;
+
+  // Lets the tool handle what was sent and posted to it.
+  void Settle() const;
+  std::vector<HWND> MessageBoxes() const;
+  bool WaitForMessageBox(MessageBoxSeen& seen, DWORD timeoutMs = 10000) const;
+  void Answer(const MessageBoxSeen& box, int button);
+  // Waits for the process to end; STILL_ACTIVE when it did not.
+  DWORD WaitForExit(DWORD timeoutMs = 15000);
+  // Cancels the wizard and confirms; the exit code.
+  DWORD CancelAndConfirm();
+
+  Capture Screenshot() const;
+  // Saves a screenshot under the screenshot folder; false when it could not be written.
+  bool SaveScreenshot(const std::wstring& name) const;
+
+ private:
+  PROCESS_INFORMATION process_{};
+  HWND sheet_ = nullptr;
+  bool exited_ = false;
+};
+
+// Where screenshots go: the folder named by KBT_SCREENSHOTS, else "screenshots" beside the tests.
+std::wstring ScreenshotFolder();
+
+}  // namespace kbt::testing
