@@ -56,7 +56,7 @@ bool GetAttributes(const Text& path, uint32_t* attributes);
 bool RemoveFile(const Text& path);
 // CreateDirectoryW: 0, or the Win32 error (kAlreadyExists, kPathNotFound, ...).
 Status MakeDirectory(const Text& path);
-// Moves source over destination, replacing it (same volume).
+// Moves source over destination, replacing it (same volume); a read-only destination is kept.
 bool MoveReplacing(const Text& source, const Text& destination);
 
 // Last-write time as a DOS date (high 16 bits) and time (low 16 bits), local time.

@@ -132,6 +132,12 @@ Status MakeDirectory(const Text& path) {
 }
 
 bool MoveReplacing(const Text& source, const Text& destination) {
+  // As on Windows, a read-only file is never replaced (rename alone would, and root writes anything).
+  uint32_t attributes = 0;
+  if (GetAttributes(destination, &attributes) && (attributes & kAttributeReadOnly)) {
+    errno = EACCES;
+    return Fail();
+  }
   return ::rename(N(source).c_str(), N(destination).c_str()) == 0 || Fail();
 }
 

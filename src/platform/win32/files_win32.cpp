@@ -88,6 +88,12 @@ Status MakeDirectory(const Text& path) {
 }
 
 bool MoveReplacing(const Text& source, const Text& destination) {
+  // Windows refuses to replace a read-only file; Wine run by root does not, so the rule is kept here.
+  const DWORD attributes = ::GetFileAttributesW(W(destination));
+  if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY)) {
+    ::SetLastError(ERROR_ACCESS_DENIED);
+    return false;
+  }
   return ::MoveFileExW(W(source), W(destination), MOVEFILE_REPLACE_EXISTING) != FALSE;
 }
 
