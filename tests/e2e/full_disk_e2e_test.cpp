@@ -1,0 +1,61 @@
+// "/backup" onto a disk that fills while the archive is written (a small tmpfs, mounted by
+// tests/scripts/full_disk.sh, which names it in KBT_FULL_DISK_FOLDER): the failure is reported,
+// an earlier backup of the same name survives, nothing half-written is left, nothing is recorded.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+
+#include "platform/files.h"
+#include "res/non_localizable.h"
+#include "support/test_support.h"
+#include "support/win32/tool_runner.h"
+
+namespace kbt::testing {
+namespace {
+using namespace platform;
+
+std::vector<uint8_t> Bytes(const std::string& text) { return std::vector<uint8_t>(text.begin(), text.end()); }
+
+class FullDiskE2E : public ClientRegistryTest {
+ protected:
+  void SetUp() override {
+    const char* folder = std::getenv("KBT_FULL_DISK_FOLDER");
+    if (!folder || !*folder) GTEST_SKIP() << "run by tests/scripts/full_disk.sh";
+    disk_ = FromUtf8(folder);
+    ClientRegistryTest::SetUp();
+    // Incompressible, and larger than the disk: the archive cannot fit.
+    std::vector<uint8_t> noise(3 << 20);
+    uint32_t seed = 99;
+    for (uint8_t& byte : noise) byte = static_cast<uint8_t>((seed = seed * 1103515245 + 12345) >> 16);
+    ASSERT_TRUE(WriteBytes(data / u"history.dat", noise));
+    ASSERT_TRUE(WriteText(data / u"custom.dat", "custom"));
+    SeedString(u"Software\\Kestrove", u"Data Path", data.Path(), kRegExpandSz);
+    SeedDword(u"Software\\Kestrove\\Transfer", u"Retries", 3);
+  }
+  Text disk_;
+  ScratchFolder data;
+};
+
+TEST_F(FullDiskE2E, ABackupThatDoesNotFitIsReportedAndLeavesNothingBehind) {
+  const Text archive = disk_ + u"\\backup.zip";
+  ASSERT_TRUE(WriteText(archive, "earlier backup"));
+  ToolOptions options;
+  options.captureStandardError = true;
+  const ToolRun run = RunTool(L"/backup \"" + std::wstring(archive.begin(), archive.end()) + L"\"", options);
+  ASSERT_FALSE(run.timedOut);
+  EXPECT_EQ(run.exitCode, 1u);
+  EXPECT_NE(run.standardError.find("Failed to backup \"history.dat\"."), std::string::npos) << run.standardError;
+  EXPECT_NE(run.standardError.find("Failed to complete the backup file \"" + ToUtf8(archive) + "\"."),
+            std::string::npos)
+      << run.standardError;
+  EXPECT_EQ(ReadBytes(archive), Bytes("earlier backup")) << "the earlier backup survives";
+  EXPECT_TRUE(RemoveFile(archive));
+  EXPECT_TRUE(FolderIsEmpty(disk_)) << "no part of the unfinished archive is left";
+  EXPECT_EQ(ReadBytes(data / u"custom.dat"), Bytes("custom"));
+  EXPECT_FALSE(ReadValue(names::kToolKey, names::kLastFileValue).exists) << "a failed backup is not recorded";
+}
+
+}  // namespace
+}  // namespace kbt::testing
