@@ -1,6 +1,7 @@
 #pragma once
 // How the zip library reaches archive files: through the wide-character Win32 functions, so that
-// any Unicode path works, or through stdio with a UTF-8 path on the substitute build.
+// any Unicode path works, or through stdio with a UTF-8 path on the substitute build. Archives
+// opened for reading go through a read buffer: minizip reads its headers a byte at a time.
 #include <ioapi.h>
 
 #include <string>
@@ -25,5 +26,12 @@ class ZipFileAccess {
   Text wide_;
   std::string narrow_;
 };
+
+namespace detail {
+// The system's own file functions (iowin32's wide ones, or stdio's), filled once.
+const zlib_filefunc64_def& SystemZipFileFunctions();
+// Functions over the system's that buffer reads of archives opened read-only.
+void FillBufferedZipFileFunctions(zlib_filefunc64_def* table);
+}  // namespace detail
 
 }  // namespace kbt::platform

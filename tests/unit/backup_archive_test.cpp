@@ -116,6 +116,35 @@ TEST_F(BackupArchiveTest, LookupIsExactUnlessAskedToIgnoreAsciiCase) {
   EXPECT_FALSE(reader.LocateLastEntry(u"settings.reg")) << "the last-entry lookup is exact";
 }
 
+// The central directory of this archive is several times the reader's read window.
+TEST_F(BackupArchiveTest, LookupsWalkAWholeLargeCentralDirectory) {
+  const Text source = scratch_ / u"one.dat";
+  ASSERT_TRUE(WriteBytes(source, {'1'}));
+  const Text last = scratch_ / u"last.dat";
+  ASSERT_TRUE(WriteBytes(last, {'L'}));
+  const Text archive = scratch_ / u"many.zip";
+  {
+    BackupArchiveWriter writer;
+    ASSERT_TRUE(writer.Open(archive, 0));
+    for (int i = 0; i < 3000; ++i) {
+      ASSERT_TRUE(writer.AddFile(source, u"entry-with-a-long-name-" + FromUtf8(std::to_string(i)) + u".dat", -1));
+    }
+    ASSERT_TRUE(writer.AddFile(last, u"Queue.DAT", -1));
+    ASSERT_TRUE(writer.AddFile(source, u"queue.dat", -1));
+    ASSERT_TRUE(writer.AddFile(last, u"queue.dat", -1));
+  }
+  BackupArchiveReader reader;
+  ASSERT_TRUE(reader.Open(archive));
+  EXPECT_EQ(Extract(reader, u"entry-with-a-long-name-0.dat"), std::vector<uint8_t>{'1'});
+  EXPECT_EQ(Extract(reader, u"ENTRY-with-a-long-name-2999.DAT", true), std::vector<uint8_t>{'1'});
+  EXPECT_EQ(Extract(reader, u"queue.dat", true), std::vector<uint8_t>{'L'});
+  EXPECT_EQ(Extract(reader, u"queue.dat"), std::vector<uint8_t>{'1'});
+  ASSERT_TRUE(reader.LocateLastEntry(u"queue.dat"));
+  ASSERT_TRUE(reader.ExtractCurrentEntry(scratch_ / u"out"));
+  EXPECT_EQ(ReadBytes(scratch_ / u"out"), std::vector<uint8_t>{'L'});
+  EXPECT_FALSE(reader.LocateEntry(u"entry-with-a-long-name-3000.dat", true));
+}
+
 TEST_F(BackupArchiveTest, AFailedLookupKeepsTheCurrentEntry) {
   const Text archive = scratch_ / u"keep.zip";
   ASSERT_TRUE(WriteArchive(archive, {{u"a.dat", {'a'}}, {u"b.dat", {'b'}}}));
