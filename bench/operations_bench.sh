@@ -1,0 +1,82 @@
+#!/usr/bin/env bash
+# Full backup and full restore of a client profile with large data files: BackupTool.exe under Wine
+# and the operations natively, against Info-ZIP `zip -6` and `unzip` on the same files in the same
+# run. Prints times, ratios and peak memory. Not part of scripts/test.
+#   KBT_BUILD_ROOT=... bench/operations_bench.sh [MiB] [runs]
+source "$(dirname "$0")/../scripts/lib.sh"
+
+MIB=${1:-200}
+RUNS=${2:-3}
+NATIVE=$BUILD_ROOT/native/operations_native_bench
+GENERATOR=$BUILD_ROOT/native/archive_bench_data
+TOOL=$BUILD_ROOT/windows/BackupTool.exe
+if [ ! -x "$NATIVE" ] || [ ! -x "$GENERATOR" ] || [ ! -f "$TOOL" ]; then log "building"; build_all; fi
+command -v /usr/bin/time >/dev/null || apt-get install -y -qq time >/dev/null
+
+export WINEPREFIX_OVERRIDE=$BUILD_ROOT/wine-bench
+WORK=$(mktemp -d)
+finish() {
+  wine reg delete 'HKCU\Software\Kestrove' /f </dev/null >/dev/null 2>&1 || true
+  stop_wine
+  rm -rf "$WORK"
+}
+trap finish EXIT
+start_wine
+win() { printf 'Z:%s' "$1" | tr / '\\'; }
+
+# The profile: the big file as the history, the generator's small files as the other data files.
+PROFILE=$WORK/profile
+mkdir -p "$PROFILE" "$WORK/gen"
+"$GENERATOR" "$WORK/gen" "$MIB"
+mv "$WORK/gen/big.dat" "$PROFILE/history.dat"
+for name in custom.dat folders.dat favorites.dat; do mv "$WORK/gen/$name" "$PROFILE/$name"; done
+FILES=("$PROFILE"/*.dat)
+cat "${FILES[@]}" >/dev/null
+wine reg add 'HKCU\Software\Kestrove' /v 'Data Path' /t REG_EXPAND_SZ /d "$(win "$PROFILE")" /f </dev/null >/dev/null 2>&1
+wine reg add 'HKCU\Software\Kestrove' /v 'Favorites Folder' /t REG_EXPAND_SZ /d "$(win "$PROFILE")" /f </dev/null >/dev/null 2>&1
+
+# best of RUNS: "<seconds> <peak KiB>"
+measure() {
+  local prepare=$1; shift
+  local best="" peak=""
+  for _ in $(seq "$RUNS"); do
+    $prepare
+    /usr/bin/time -f '%e %M' -o "$WORK/time.txt" "$@" </dev/null >"$WORK/out.txt" 2>&1 || {
+      echo "failed: $*" >&2; tail -5 "$WORK/out.txt" >&2; exit 1; }
+    local seconds kib; read -r seconds kib <"$WORK/time.txt"
+    if [ -z "$best" ] || awk "BEGIN{exit !($seconds < $best)}"; then best=$seconds; peak=$kib; fi
+  done
+  echo "$best $peak"
+}
+clean_archives() { rm -f "$WORK"/*.zip; }
+RESTORED=$WORK/restored
+clean_restored() { rm -rf "$RESTORED"; mkdir -p "$RESTORED"; }
+
+zip_b=$(measure clean_archives zip -q -6 -j "$WORK/infozip.zip" "${FILES[@]}")
+nat_b=$(measure clean_archives "$NATIVE" backup "$PROFILE" "$WORK/native.zip")
+wine_b=$(measure clean_archives wine "$TOOL" /backup "$(win "$WORK/wine.zip")")
+zip -q -6 -j "$WORK/infozip.zip" "${FILES[@]}"
+"$NATIVE" backup "$PROFILE" "$WORK/native.zip" >/dev/null
+wine "$TOOL" /backup "$(win "$WORK/wine.zip")" </dev/null >/dev/null 2>&1
+unzip_r=$(measure clean_restored unzip -q -o "$WORK/infozip.zip" -d "$RESTORED")
+nat_r=$(measure clean_restored "$NATIVE" restore "$WORK/native.zip" "$RESTORED")
+cmp "$RESTORED/history.dat" "$PROFILE/history.dat" || { echo "the native restore returned other bytes"; exit 1; }
+# Under Wine the restore writes back into the profile's own folder, as a real restore does.
+wine_r=$(measure true wine "$TOOL" /restore "$(win "$WORK/wine.zip")")
+
+f() { echo "$1" | cut -d' ' -f"$2"; }
+ratio() { awk -v a="$1" -v b="$2" 'BEGIN{printf "%.2f", a / b}'; }
+echo
+echo "full backup and restore: ${MIB} MiB history plus small data files, best of $RUNS"
+printf '%-32s %9s %11s\n' "" "seconds" "peak KiB"
+printf '%-32s %9s %11s\n' "Info-ZIP zip -6" "$(f "$zip_b" 1)" "$(f "$zip_b" 2)"
+printf '%-32s %9s %11s\n' "backup, native operations" "$(f "$nat_b" 1)" "$(f "$nat_b" 2)"
+printf '%-32s %9s %11s\n' "BackupTool /backup under Wine" "$(f "$wine_b" 1)" "$(f "$wine_b" 2)"
+printf '%-32s %9s %11s\n' "Info-ZIP unzip" "$(f "$unzip_r" 1)" "$(f "$unzip_r" 2)"
+printf '%-32s %9s %11s\n' "restore, native operations" "$(f "$nat_r" 1)" "$(f "$nat_r" 2)"
+printf '%-32s %9s %11s\n' "BackupTool /restore under Wine" "$(f "$wine_r" 1)" "$(f "$wine_r" 2)"
+echo
+echo "backup native / zip -6:    $(ratio "$(f "$nat_b" 1)" "$(f "$zip_b" 1)")"
+echo "backup Wine / zip -6:      $(ratio "$(f "$wine_b" 1)" "$(f "$zip_b" 1)")"
+echo "restore native / unzip:    $(ratio "$(f "$nat_r" 1)" "$(f "$unzip_r" 1)")"
+echo "restore Wine / unzip:      $(ratio "$(f "$wine_r" 1)" "$(f "$unzip_r" 1)")"
