@@ -253,6 +253,7 @@ bool ApplySettingsFile(const Text& path, SettingsApplier& applier) {
     size_t got = 0;
     if (!file.Read(chunk.data(), chunk.size(), &got)) return false;
     if (got == 0) break;
+    const size_t fresh = pending.size();  // no line end before this: a long line is searched once
     size_t i = 0;
     if (odd) {  // a character split between two reads
       pending += static_cast<char16_t>(low | (chunk[0] << 8));
@@ -262,7 +263,7 @@ bool ApplySettingsFile(const Text& path, SettingsApplier& applier) {
     odd = i < got;
     if (odd) low = chunk[i];
     size_t start = 0;
-    for (size_t end; (end = pending.find(u'\n', start)) != Text::npos; start = end + 1) {
+    for (size_t end, from = fresh; (end = pending.find(u'\n', from)) != Text::npos; from = start = end + 1) {
       applier.Line(View(pending).substr(start, end - start));
     }
     pending.erase(0, start);
