@@ -8,8 +8,9 @@ BOOL OperationPage::OnInit() {
   ::CheckRadioButton(Window(), IDC_MODE_BACKUP, IDC_MODE_RESET, IDC_MODE_BACKUP);
   warningIcon_ = LoadSmallIcon(Sheet().Instance(), IDI_WARNING_TRIANGLE);
   ::SendMessageW(Item(IDC_WARNING_ICON), STM_SETICON, reinterpret_cast<WPARAM>(warningIcon_.Get()), 0);
-  const int radios[] = {IDC_MODE_BACKUP, IDC_MODE_RESTORE, IDC_MODE_RESET};
-  for (size_t i = 0; i < boldFonts_.size(); ++i) {
+  static constexpr int radios[] = {IDC_MODE_BACKUP, IDC_MODE_RESTORE, IDC_MODE_RESET};
+  static_assert(std::size(radios) == std::tuple_size_v<decltype(boldFonts_)>, "one bold font per mode");
+  for (size_t i = 0; i < std::size(radios); ++i) {
     boldFonts_[i] = CopyFontWithWeight(Item(radios[i]), FW_BOLD);
     if (boldFonts_[i]) ::SendMessageW(Item(radios[i]), WM_SETFONT, reinterpret_cast<WPARAM>(boldFonts_[i].Get()), TRUE);
   }
