@@ -30,7 +30,8 @@ BOOL CompletionPage::OnInit() {
     const UniqueIcon failure = LoadSmallIcon(Sheet().Instance(), IDI_FAILURE);
     if (failure) ::ImageList_ReplaceIcon(images_.Get(), -1, failure.Get());
   }
-  ListView_SetExtendedListViewStyle(list, LVS_EX_FULLROWSELECT);
+  // A message wider than the list shows whole in a tip.
+  ListView_SetExtendedListViewStyle(list, LVS_EX_FULLROWSELECT | LVS_EX_LABELTIP);
   // The list shares the image list, which this page owns and releases.
   ListView_SetImageList(list, images_.Get(), LVSIL_SMALL);
 

@@ -89,7 +89,7 @@ void StoreText(HWND window, const wchar_t* text) {
 void TakeFont(HWND window, HFONT font) {
   LOGFONTW description{};
   HFONT underlined = nullptr;
-  if (font && ::GetObjectW(font, sizeof description, &description) != 0) {
+  if (font && ::GetObjectType(font) == OBJ_FONT && ::GetObjectW(font, sizeof description, &description) != 0) {
     description.lfUnderline = TRUE;
     underlined = ::CreateFontIndirectW(&description);
   }

@@ -145,6 +145,16 @@ TEST_F(LinkControlTest, MeasuresTheDisplayedTextWithItsUnderlinedFont) {
   ::DeleteObject(big);
 }
 
+TEST_F(LinkControlTest, AFontItCannotReadIsNeitherKeptNorLeaksTheOldOne) {
+  HFONT own = static_cast<HFONT>(::GetPropW(link, L"hFont"));
+  ASSERT_NE(own, nullptr);
+  ::SendMessageW(link, WM_SETFONT, reinterpret_cast<WPARAM>(::GetStockObject(WHITE_BRUSH)), TRUE);
+  EXPECT_EQ(::GetPropW(link, L"hFont"), nullptr) << "a handle the control did not make is never its to delete";
+  LOGFONTW description{};
+  EXPECT_EQ(::GetObjectW(own, sizeof description, &description), 0) << "the font it made is released";
+  EXPECT_NE(::GetObjectW(::GetStockObject(WHITE_BRUSH), sizeof(LOGBRUSH), &description), 0);
+}
+
 TEST_F(LinkControlTest, ClickOnTheLinkNotifiesTheParentWithTheTarget) {
   Send(WM_LBUTTONDOWN, 2, 2);
   EXPECT_EQ(::GetCapture(), link);

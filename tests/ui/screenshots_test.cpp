@@ -69,6 +69,52 @@ TEST_P(ScreenshotTest, PagesBeforeTheOperation) {
   EXPECT_EQ(wizard.CancelAndConfirm(), 0u);
 }
 
+TEST_P(ScreenshotTest, LocationsAndResults) {
+  Text archive;
+  {
+    WizardSession wizard(GetParam().arguments);
+    ASSERT_TRUE(wizard.Started());
+    for (int page : {IDD_OPERATION, IDD_DATA_FOLDERS, IDD_DETAILS, IDD_BACKUP_LOCATION}) {
+      wizard.Press(WizardButton::Next);
+      ASSERT_TRUE(wizard.WaitForPage(page));
+    }
+    archive = Narrow(wizard.Text(IDC_BACKUP_PATH));
+    wizard.SetText(IDC_BACKUP_COMMENT, L"Before moving to the new laptop");
+    wizard.Press(WizardButton::Next);
+    ASSERT_TRUE(wizard.WaitForPage(IDD_COMPLETION, 60000));
+    Save(wizard, L"7-complete");
+    wizard.Press(WizardButton::Finish);
+    EXPECT_EQ(wizard.WaitForExit(), 0u);
+  }
+  {
+    WizardSession wizard(GetParam().arguments);
+    ASSERT_TRUE(wizard.Started());
+    wizard.Press(WizardButton::Next);
+    ASSERT_TRUE(wizard.WaitForPage(IDD_OPERATION));
+    wizard.Click(IDC_MODE_RESTORE);
+    wizard.Press(WizardButton::Next);
+    ASSERT_TRUE(wizard.WaitForPage(IDD_RESTORE_LOCATION));
+    Save(wizard, L"6-restore-location");
+    EXPECT_EQ(wizard.CancelAndConfirm(), 0u);
+  }
+  platform::RemoveFile(archive);
+  {
+    // A folder where the archive should be: the backup fails and says why.
+    WizardSession wizard(GetParam().arguments);
+    ASSERT_TRUE(wizard.Started());
+    for (int page : {IDD_OPERATION, IDD_DATA_FOLDERS, IDD_DETAILS, IDD_BACKUP_LOCATION}) {
+      wizard.Press(WizardButton::Next);
+      ASSERT_TRUE(wizard.WaitForPage(page));
+    }
+    wizard.SetText(IDC_BACKUP_PATH, Wide(favorites_));
+    wizard.Press(WizardButton::Next);
+    ASSERT_TRUE(wizard.WaitForPage(IDD_COMPLETION, 60000));
+    Save(wizard, L"7-complete-failed");
+    wizard.Press(WizardButton::Finish);
+    EXPECT_EQ(wizard.WaitForExit(), 0u);
+  }
+}
+
 INSTANTIATE_TEST_SUITE_P(Languages, ScreenshotTest,
                          ::testing::Values(Language{L"", L"en"}, Language{L"/language=1031", L"de"}),
                          [](const ::testing::TestParamInfo<Language>& info) {

@@ -36,9 +36,14 @@ int PressIndex(WizardButton button) {
   return 0;
 }
 
+// The filter combo box of the common file dialogs.
+constexpr int kFileTypeCombo = 0x470;
+
+enum class Kind { Wizard, MessageBox, FileDialog };
+
 struct Search {
   DWORD processId;
-  bool wantWizard;
+  Kind kind;
   std::vector<HWND> found;
 };
 
@@ -51,12 +56,19 @@ BOOL CALLBACK Collect(HWND window, LPARAM parameter) {
   if (owner != search->processId || std::wstring(name) != L"#32770" || !::IsWindowVisible(window)) return TRUE;
   const bool isWizard = ::GetDlgItem(window, kNextButton) != nullptr;
   const bool isBox = ::GetDlgItem(window, 0xFFFF) != nullptr;
-  if (search->wantWizard ? isWizard : (isBox && !isWizard)) search->found.push_back(window);
+  const bool isFileDialog = ::GetDlgItem(window, kFileTypeCombo) != nullptr;
+  bool wanted = false;
+  switch (search->kind) {
+    case Kind::Wizard: wanted = isWizard; break;
+    case Kind::MessageBox: wanted = isBox && !isWizard && !isFileDialog; break;
+    case Kind::FileDialog: wanted = isFileDialog; break;
+  }
+  if (wanted) search->found.push_back(window);
   return TRUE;
 }
 
-std::vector<HWND> Find(DWORD processId, bool wizard) {
-  Search search{processId, wizard, {}};
+std::vector<HWND> Find(DWORD processId, Kind kind) {
+  Search search{processId, kind, {}};
   ::EnumWindows(Collect, reinterpret_cast<LPARAM>(&search));
   return search.found;
 }
@@ -101,7 +113,7 @@ WizardSession::WizardSession(const std::wstring& arguments) {
   ::WaitForInputIdle(process_.hProcess, 10000);
   const DWORD start = ::GetTickCount();
   while (::GetTickCount() - start < 20000) {
-    const std::vector<HWND> wizards = Find(process_.dwProcessId, true);
+    const std::vector<HWND> wizards = Find(process_.dwProcessId, Kind::Wizard);
     if (!wizards.empty()) {
       sheet_ = wizards.front();
       break;
@@ -298,7 +310,7 @@ bool WizardSession::Enabled(int id) const { return ::IsWindowEnabled(Control(id)
 
 bool WizardSession::Visible(int id) const { return ::IsWindowVisible(Control(id)) != FALSE; }
 
-std::vector<HWND> WizardSession::MessageBoxes() const { return Find(process_.dwProcessId, false); }
+std::vector<HWND> WizardSession::MessageBoxes() const { return Find(process_.dwProcessId, Kind::MessageBox); }
 
 bool WizardSession::WaitForMessageBox(MessageBoxSeen& seen, DWORD timeoutMs) const {
   const DWORD start = ::GetTickCount();
@@ -339,6 +351,30 @@ void WizardSession::Answer(const MessageBoxSeen& box, int button) {
   const DWORD start = ::GetTickCount();
   while (::IsWindow(box.window) && ::GetTickCount() - start < 5000) ::Sleep(20);
   if (!exited_ && ::WaitForSingleObject(process_.hProcess, 0) != WAIT_OBJECT_0) Settle();
+}
+
+HWND WizardSession::WaitForFileDialog(DWORD timeoutMs) const {
+  const DWORD start = ::GetTickCount();
+  do {
+    const std::vector<HWND> dialogs = Find(process_.dwProcessId, Kind::FileDialog);
+    if (!dialogs.empty()) {
+      ::Sleep(200);
+      return dialogs.front();
+    }
+    ::Sleep(30);
+  } while (::GetTickCount() - start < timeoutMs);
+  return nullptr;
+}
+
+std::vector<std::wstring> WizardSession::ComboItems(HWND combo) {
+  std::vector<std::wstring> items;
+  const int count = static_cast<int>(::SendMessageW(combo, CB_GETCOUNT, 0, 0));
+  for (int i = 0; i < count; ++i) {
+    wchar_t text[512] = {};
+    if (::SendMessageW(combo, CB_GETLBTEXTLEN, i, 0) < 511) ::SendMessageW(combo, CB_GETLBTEXT, i, reinterpret_cast<LPARAM>(text));
+    items.push_back(text);
+  }
+  return items;
 }
 
 DWORD WizardSession::WaitForExit(DWORD timeoutMs) {

@@ -67,6 +67,10 @@ class WizardSession {
   std::vector<HWND> MessageBoxes() const;
   bool WaitForMessageBox(MessageBoxSeen& seen, DWORD timeoutMs = 10000) const;
   void Answer(const MessageBoxSeen& box, int button);
+  // The Open or Save As dialog of the tool; null when none shows within the time.
+  HWND WaitForFileDialog(DWORD timeoutMs = 10000) const;
+  // The entries of a combo box in another window of the tool.
+  static std::vector<std::wstring> ComboItems(HWND combo);
   // Waits for the process to end; STILL_ACTIVE when it did not.
   DWORD WaitForExit(DWORD timeoutMs = 15000);
   // Cancels the wizard and confirms; the exit code.

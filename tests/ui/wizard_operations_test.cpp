@@ -1,0 +1,427 @@
+// The location pages, the completion page, and every operation run from the wizard end to end.
+#include "archive/backup_identity.h"
+#include "platform/files.h"
+#include "platform/paths.h"
+#include "platform/shell_folders.h"
+#include "res/resource.h"
+#include "support/win32/tool_runner.h"
+#include "ui/wizard_fixture.h"
+
+namespace kbt::testing {
+namespace {
+
+constexpr uint32_t kInvalidRed = 0xC80000;  // RGB(200, 0, 0)
+
+bool IsRedPixel(uint32_t p) { return ((p >> 16) & 255) > 170 && ((p >> 8) & 255) < 90 && (p & 255) < 90; }
+bool IsBluePixel(uint32_t p) { return (p & 255) > 150 && ((p >> 16) & 255) < 110; }
+
+int CountPixels(const Capture& shot, const RECT& area, bool (*test)(uint32_t)) {
+  int found = 0;
+  for (int y = area.top; y < area.bottom && y < shot.height; ++y) {
+    for (int x = area.left; x < area.right && x < shot.width; ++x) found += test(shot.At(x, y)) ? 1 : 0;
+  }
+  return found;
+}
+
+// A client profile with data files and settings to back up, restore and reset.
+class OperationsTest : public WizardTest {
+ protected:
+  void SetUp() override {
+    WizardTest::SetUp();
+    ASSERT_TRUE(WriteText(data / u"history.dat", "history bytes"));
+    ASSERT_TRUE(WriteText(data / u"folders.dat", "folders bytes"));
+    ASSERT_TRUE(WriteText(data / u"custom.dat", "custom bytes"));
+    ASSERT_TRUE(WriteText(favorites / u"favorites.dat", "favorites bytes"));
+    SeedString(u"Software\\Kestrove\\Connection Data", u"Host", u"ftp.example.com");
+    SeedDword(u"Software\\Kestrove\\Transfer", u"Retries", 7);
+  }
+  void TearDown() override {
+    for (const Text& archive : archives_) platform::RemoveFile(archive);
+    WizardTest::TearDown();
+  }
+  // An archive path the test removes again.
+  Text Archive(const Text& path) {
+    archives_.push_back(path);
+    return path;
+  }
+  // Goes from the welcome page to the page given, through the pages of the current mode.
+  static void NextUntil(WizardSession& wizard, std::initializer_list<int> pages) {
+    for (int page : pages) {
+      wizard.Press(WizardButton::Next);
+      ASSERT_TRUE(wizard.WaitForPage(page)) << "expected page " << page << ", shown " << wizard.PageId();
+    }
+  }
+  static void ChooseMode(WizardSession& wizard, int radio) {
+    wizard.Press(WizardButton::Next);
+    ASSERT_TRUE(wizard.WaitForPage(IDD_OPERATION));
+    wizard.Click(radio);
+  }
+  // A backup made from the command line, for the restore tests.
+  Text MakeBackup(const Text& path) {
+    const ToolRun run = RunTool(L"/backup \"" + Wide(path) + L"\"");
+    EXPECT_EQ(run.exitCode, 0u);
+    EXPECT_TRUE(FileExists(path));
+    return Archive(path);
+  }
+  bool CompletedSuccessfully(WizardSession& wizard, const wchar_t* text = L"Operation completed successfully.") {
+    if (!wizard.WaitForPage(IDD_COMPLETION, 60000)) return false;
+    EXPECT_EQ(wizard.EnabledButtons(), L"Finish");
+    std::wstring messages;
+    for (const std::wstring& row : wizard.ListRows(IDC_RESULT_LIST)) messages += row + L" | ";
+    EXPECT_EQ(wizard.Text(IDC_RESULT_TEXT), text) << "messages: " << messages.c_str();
+    EXPECT_FALSE(wizard.Visible(IDC_RESULT_LIST)) << "no list after a success";
+    EXPECT_TRUE(wizard.Visible(IDC_RESULT_ICON));
+    const Capture shot = wizard.Screenshot();
+    EXPECT_GT(CountPixels(shot, RectWithin(wizard.Control(IDC_RESULT_ICON), wizard.Sheet()), IsBluePixel), 20)
+        << "the information icon";
+    return wizard.Text(IDC_RESULT_TEXT) == text;
+  }
+
+  std::vector<Text> archives_;
+};
+
+TEST_F(OperationsTest, BackupWithACommentThenTheRestorePageProposesIt) {
+  Text documents;
+  ASSERT_TRUE(platform::GetDocumentsFolder(documents));
+  Text archive;
+  {
+    WizardSession wizard;
+    ASSERT_TRUE(wizard.Started());
+    NextUntil(wizard, {IDD_OPERATION, IDD_DATA_FOLDERS, IDD_DETAILS, IDD_BACKUP_LOCATION});
+    const std::wstring path = wizard.Text(IDC_BACKUP_PATH);
+    const std::wstring prefix = Wide(documents) + L"\\Kestrove Client Backup-";
+    ASSERT_EQ(path.substr(0, prefix.size()), prefix) << path.c_str();
+    const std::wstring stamp = path.substr(prefix.size());
+    ASSERT_EQ(stamp.size(), 19u) << "yyyymmdd-hhmmss.zip";
+    EXPECT_EQ(stamp[8], L'-');
+    EXPECT_EQ(stamp.substr(15), L".zip");
+    EXPECT_EQ(wizard.EnabledButtons(), L"Back Next");
+    archive = Archive(Narrow(path));
+    wizard.Type(IDC_BACKUP_COMMENT, L"Before the move");
+    wizard.Press(WizardButton::Next);
+    ASSERT_TRUE(CompletedSuccessfully(wizard));
+    wizard.Press(WizardButton::Finish);
+    EXPECT_EQ(wizard.WaitForExit(), 0u);
+  }
+  BackupIdentity identity;
+  ASSERT_TRUE(ReadBackupIdentity(archive, identity));
+  EXPECT_EQ(identity.comment, u"Before the move");
+
+  WizardSession wizard;
+  ASSERT_TRUE(wizard.Started());
+  ChooseMode(wizard, IDC_MODE_RESTORE);
+  NextUntil(wizard, {IDD_RESTORE_LOCATION});
+  EXPECT_EQ(wizard.Text(IDC_RESTORE_PATH), Wide(archive));
+  EXPECT_EQ(wizard.Text(IDC_RESTORE_COMMENT), L"Before the move");
+  EXPECT_EQ(wizard.Text(IDC_CREATED_DATE), Wide(identity.created));
+  EXPECT_EQ(identity.created.size(), 20u);
+  EXPECT_EQ(wizard.EnabledButtons(), L"Back Next");
+}
+
+TEST_F(OperationsTest, RestoreBringsTheProfileBack) {
+  const Text archive = MakeBackup(data / u"backup.zip");
+  ASSERT_TRUE(platform::RemoveFile(data / u"history.dat"));
+  ASSERT_TRUE(platform::RemoveFile(favorites / u"favorites.dat"));
+  DeleteKey(u"Software\\Kestrove\\Connection Data");
+  WizardSession wizard;
+  ASSERT_TRUE(wizard.Started());
+  ChooseMode(wizard, IDC_MODE_RESTORE);
+  NextUntil(wizard, {IDD_RESTORE_LOCATION});
+  wizard.SetText(IDC_RESTORE_PATH, Wide(archive));
+  EXPECT_EQ(wizard.EnabledButtons(), L"Back Next");
+  NextUntil(wizard, {IDD_DATA_FOLDERS, IDD_DETAILS, IDD_COMPLETION});
+  ASSERT_TRUE(CompletedSuccessfully(wizard));
+  EXPECT_EQ(ReadBytes(data / u"history.dat"), std::vector<uint8_t>({'h', 'i', 's', 't', 'o', 'r', 'y', ' ', 'b', 'y',
+                                                                     't', 'e', 's'}));
+  EXPECT_TRUE(FileExists(favorites / u"favorites.dat"));
+  const StoredValue host = ReadValue(u"Software\\Kestrove\\Connection Data", u"Host");
+  ASSERT_TRUE(host.exists);
+  EXPECT_EQ(host.data, StringBytes(u"ftp.example.com"));
+  wizard.Press(WizardButton::Finish);
+  EXPECT_EQ(wizard.WaitForExit(), 0u);
+}
+
+TEST_F(OperationsTest, ResetDeletesAfterTheConfirmation) {
+  WizardSession wizard;
+  ASSERT_TRUE(wizard.Started());
+  ChooseMode(wizard, IDC_MODE_RESET);
+  NextUntil(wizard, {IDD_DATA_FOLDERS, IDD_DETAILS});
+  wizard.Press(WizardButton::Next);
+  MessageBoxSeen box;
+  ASSERT_TRUE(wizard.WaitForMessageBox(box));
+  EXPECT_EQ(box.text, L"Are you sure you want to reset all data and settings?");
+  EXPECT_TRUE(FileExists(data / u"history.dat")) << "nothing is deleted before the answer";
+  wizard.Answer(box, IDYES);
+  ASSERT_TRUE(CompletedSuccessfully(wizard));
+  EXPECT_FALSE(FileExists(data / u"history.dat"));
+  EXPECT_FALSE(FileExists(favorites / u"favorites.dat"));
+  EXPECT_FALSE(ReadValue(u"Software\\Kestrove\\Connection Data", u"Host").exists);
+  // Cancel after the operation still asks.
+  wizard.Press(WizardButton::Cancel);
+  ASSERT_TRUE(wizard.WaitForMessageBox(box));
+  EXPECT_EQ(box.text, L"Do you really want to close this application?");
+  wizard.Answer(box, IDYES);
+  EXPECT_EQ(wizard.WaitForExit(), 0u);
+}
+
+TEST_F(OperationsTest, BackupWithResetAfterItAsksAndNoKeepsEverything) {
+  WizardSession wizard;
+  ASSERT_TRUE(wizard.Started());
+  ChooseMode(wizard, IDC_MODE_BACKUP);
+  wizard.Click(IDC_RESET_AFTER_BACKUP);
+  NextUntil(wizard, {IDD_DATA_FOLDERS, IDD_DETAILS, IDD_BACKUP_LOCATION});
+  const Text archive = Archive(data / u"then-reset.zip");
+  wizard.SetText(IDC_BACKUP_PATH, Wide(archive));
+  wizard.Press(WizardButton::Next);
+  MessageBoxSeen box;
+  ASSERT_TRUE(wizard.WaitForMessageBox(box));
+  EXPECT_TRUE(box.noIsDefault);
+  wizard.Answer(box, IDNO);
+  EXPECT_EQ(wizard.PageId(), IDD_BACKUP_LOCATION);
+  EXPECT_FALSE(FileExists(archive)) << "nothing ran";
+  EXPECT_TRUE(FileExists(data / u"history.dat"));
+  // Yes backs up and then resets.
+  wizard.Press(WizardButton::Next);
+  ASSERT_TRUE(wizard.WaitForMessageBox(box));
+  wizard.Answer(box, IDYES);
+  ASSERT_TRUE(CompletedSuccessfully(wizard));
+  EXPECT_TRUE(FileExists(archive));
+  EXPECT_FALSE(FileExists(data / u"history.dat"));
+}
+
+TEST_F(OperationsTest, BackupLocationChecksThePathAsItIsTyped) {
+  WizardSession wizard;
+  ASSERT_TRUE(wizard.Started());
+  NextUntil(wizard, {IDD_OPERATION, IDD_DATA_FOLDERS, IDD_DETAILS, IDD_BACKUP_LOCATION});
+  auto redPixels = [&wizard] {
+    const Capture shot = wizard.Screenshot();
+    return shot.Count(kInvalidRed, RectWithin(wizard.Control(IDC_BACKUP_PATH), wizard.Sheet()));
+  };
+  EXPECT_EQ(redPixels(), 0);
+  wizard.SetText(IDC_BACKUP_PATH, Wide(data / u"missing\\backup.zip"));
+  EXPECT_EQ(wizard.EnabledButtons(), L"Back");
+  EXPECT_GT(redPixels(), 10) << "a path in a missing folder is red";
+  wizard.SetText(IDC_BACKUP_PATH, Wide(data / u"backup.zip"));
+  EXPECT_EQ(wizard.EnabledButtons(), L"Back Next");
+  EXPECT_EQ(redPixels(), 0);
+  wizard.SetText(IDC_BACKUP_PATH, L"");
+  EXPECT_EQ(wizard.EnabledButtons(), L"Back");
+  wizard.SetText(IDC_BACKUP_PATH, L"backup.zip");
+  EXPECT_EQ(wizard.EnabledButtons(), L"Back") << "a bare name has no folder";
+  // The comment takes 128 characters at most.
+  wizard.Type(IDC_BACKUP_COMMENT, std::wstring(129, L'c'));
+  EXPECT_EQ(wizard.Text(IDC_BACKUP_COMMENT), std::wstring(128, L'c'));
+  // Going back and returning enables Next again, whatever the path.
+  wizard.Press(WizardButton::Back);
+  ASSERT_TRUE(wizard.WaitForPage(IDD_DETAILS));
+  wizard.Press(WizardButton::Next);
+  ASSERT_TRUE(wizard.WaitForPage(IDD_BACKUP_LOCATION));
+  EXPECT_EQ(wizard.EnabledButtons(), L"Back Next");
+  EXPECT_EQ(wizard.Text(IDC_BACKUP_PATH), L"backup.zip") << "the texts survive going back and forth";
+}
+
+TEST_F(OperationsTest, RestoreLocationAcceptsOnlyBackupsOfThisTool) {
+  const Text backup = MakeBackup(data / u"good.zip");
+  // An empty zip archive: only the end record, without a comment.
+  const Text foreign = data / u"foreign.zip";
+  std::vector<uint8_t> empty = {'P', 'K', 5, 6};
+  empty.resize(22, 0);
+  ASSERT_TRUE(WriteBytes(foreign, empty));
+  WizardSession wizard;
+  ASSERT_TRUE(wizard.Started());
+  ChooseMode(wizard, IDC_MODE_RESTORE);
+  NextUntil(wizard, {IDD_RESTORE_LOCATION});
+  EXPECT_EQ(wizard.Text(IDC_RESTORE_PATH), Wide(backup)) << "the last backup is proposed";
+  const std::wstring created = wizard.Text(IDC_CREATED_DATE);
+  EXPECT_EQ(created.size(), 20u);
+  auto redPixels = [&wizard] {
+    const Capture shot = wizard.Screenshot();
+    return shot.Count(kInvalidRed, RectWithin(wizard.Control(IDC_RESTORE_PATH), wizard.Sheet()));
+  };
+  wizard.SetText(IDC_RESTORE_PATH, Wide(foreign));
+  EXPECT_EQ(wizard.EnabledButtons(), L"Back");
+  EXPECT_EQ(wizard.Text(IDC_RESTORE_COMMENT), L"");
+  EXPECT_EQ(wizard.Text(IDC_CREATED_DATE), L"");
+  EXPECT_EQ(redPixels(), 0) << "an existing file is not red, even when it is no backup";
+  wizard.SetText(IDC_RESTORE_PATH, Wide(data.Path()));
+  EXPECT_EQ(wizard.EnabledButtons(), L"Back");
+  EXPECT_GT(redPixels(), 10) << "a folder is no file";
+  wizard.SetText(IDC_RESTORE_PATH, Wide(backup));
+  EXPECT_EQ(wizard.EnabledButtons(), L"Back Next");
+  EXPECT_EQ(wizard.Text(IDC_CREATED_DATE), created) << "a valid archive fills the fields again";
+  EXPECT_EQ(redPixels(), 0);
+}
+
+TEST_F(OperationsTest, FailedBackupShowsTheMessagesUnderTheErrorIcon) {
+  WizardSession wizard;
+  ASSERT_TRUE(wizard.Started());
+  NextUntil(wizard, {IDD_OPERATION, IDD_DATA_FOLDERS, IDD_DETAILS, IDD_BACKUP_LOCATION});
+  // The folder part exists, so the page lets it pass; but a folder cannot become an archive.
+  const std::wstring path = Wide(favorites.Path());
+  wizard.SetText(IDC_BACKUP_PATH, path);
+  ASSERT_EQ(wizard.EnabledButtons(), L"Back Next");
+  wizard.Press(WizardButton::Next);
+  ASSERT_TRUE(wizard.WaitForPage(IDD_COMPLETION, 60000));
+  EXPECT_EQ(wizard.EnabledButtons(), L"Finish");
+  EXPECT_EQ(wizard.Text(IDC_RESULT_TEXT), L"Operation could not be completed without error.");
+  EXPECT_TRUE(wizard.Visible(IDC_RESULT_LIST));
+  EXPECT_EQ(wizard.ListHeading(IDC_RESULT_LIST), L"Error Description");
+  const std::vector<std::wstring> rows = wizard.ListRows(IDC_RESULT_LIST);
+  ASSERT_FALSE(rows.empty());
+  bool named = false;
+  for (const std::wstring& row : rows) named = named || row.find(path) != std::wstring::npos;
+  EXPECT_TRUE(named) << "a message names the archive: " << rows.front().c_str();
+  const Capture shot = wizard.Screenshot();
+  EXPECT_GT(CountPixels(shot, RectWithin(wizard.Control(IDC_RESULT_ICON), wizard.Sheet()), IsRedPixel), 20)
+      << "the error icon";
+  wizard.Press(WizardButton::Finish);
+  EXPECT_EQ(wizard.WaitForExit(), 0u);
+}
+
+TEST_F(OperationsTest, RestoreRunsOnTheRestorePagesPathAfterTheBackupPageWasVisited) {
+  const Text backup = MakeBackup(data / u"kept.zip");
+  ASSERT_TRUE(platform::RemoveFile(data / u"history.dat"));
+  WizardSession wizard;
+  ASSERT_TRUE(wizard.Started());
+  ChooseMode(wizard, IDC_MODE_RESTORE);
+  NextUntil(wizard, {IDD_RESTORE_LOCATION});
+  ASSERT_EQ(wizard.Text(IDC_RESTORE_PATH), Wide(backup));
+  wizard.Press(WizardButton::Back);
+  ASSERT_TRUE(wizard.WaitForPage(IDD_OPERATION));
+  wizard.Click(IDC_MODE_BACKUP);
+  NextUntil(wizard, {IDD_DATA_FOLDERS, IDD_DETAILS, IDD_BACKUP_LOCATION});
+  Archive(Narrow(wizard.Text(IDC_BACKUP_PATH)));
+  for (int page : {IDD_DETAILS, IDD_DATA_FOLDERS, IDD_OPERATION}) {
+    wizard.Press(WizardButton::Back);
+    ASSERT_TRUE(wizard.WaitForPage(page));
+  }
+  wizard.Click(IDC_MODE_RESTORE);
+  NextUntil(wizard, {IDD_RESTORE_LOCATION, IDD_DATA_FOLDERS, IDD_DETAILS, IDD_COMPLETION});
+  ASSERT_TRUE(CompletedSuccessfully(wizard)) << "the restore read the archive the restore page showed";
+  EXPECT_TRUE(FileExists(data / u"history.dat"));
+}
+
+TEST_F(OperationsTest, BackupRunsOnTheBackupPagesPathAfterTheRestorePageWasVisited) {
+  const Text earlier = MakeBackup(data / u"earlier.zip");
+  const std::vector<uint8_t> earlierBytes = ReadBytes(earlier);
+  WizardSession wizard;
+  ASSERT_TRUE(wizard.Started());
+  NextUntil(wizard, {IDD_OPERATION, IDD_DATA_FOLDERS, IDD_DETAILS, IDD_BACKUP_LOCATION});
+  const Text archive = Archive(data / u"new.zip");
+  wizard.SetText(IDC_BACKUP_PATH, Wide(archive));
+  for (int page : {IDD_DETAILS, IDD_DATA_FOLDERS, IDD_OPERATION}) {
+    wizard.Press(WizardButton::Back);
+    ASSERT_TRUE(wizard.WaitForPage(page));
+  }
+  wizard.Click(IDC_MODE_RESTORE);
+  NextUntil(wizard, {IDD_RESTORE_LOCATION});
+  ASSERT_EQ(wizard.Text(IDC_RESTORE_PATH), Wide(earlier));
+  wizard.Press(WizardButton::Back);
+  ASSERT_TRUE(wizard.WaitForPage(IDD_OPERATION));
+  wizard.Click(IDC_MODE_BACKUP);
+  NextUntil(wizard, {IDD_DATA_FOLDERS, IDD_DETAILS, IDD_BACKUP_LOCATION, IDD_COMPLETION});
+  ASSERT_TRUE(CompletedSuccessfully(wizard));
+  EXPECT_TRUE(FileExists(archive));
+  EXPECT_EQ(ReadBytes(earlier), earlierBytes) << "the restore page's archive is never written over";
+}
+
+TEST_F(OperationsTest, GermanWizardReportsInGerman) {
+  WizardSession wizard(L"/language=1031");
+  ASSERT_TRUE(wizard.Started());
+  NextUntil(wizard, {IDD_OPERATION, IDD_DATA_FOLDERS, IDD_DETAILS, IDD_BACKUP_LOCATION});
+  wizard.SetText(IDC_BACKUP_PATH, Wide(favorites.Path()));
+  wizard.Press(WizardButton::Next);
+  ASSERT_TRUE(wizard.WaitForPage(IDD_COMPLETION, 60000));
+  EXPECT_EQ(wizard.Caption(), L"Kestrove Client Datensicherung - Vorgang abgeschlossen");
+  EXPECT_EQ(wizard.Text(IDC_RESULT_TEXT), L"Der Vorgang konnte nicht vollkommen fehlerfrei ausgef\u00fchrt werden.");
+  EXPECT_EQ(wizard.ListHeading(IDC_RESULT_LIST), L"Fehlerbeschreibung");
+  wizard.Press(WizardButton::Finish);
+  EXPECT_EQ(wizard.WaitForExit(), 0u);
+
+  WizardSession again(L"/language=1031");
+  ASSERT_TRUE(again.Started());
+  ChooseMode(again, IDC_MODE_RESET);
+  NextUntil(again, {IDD_DATA_FOLDERS, IDD_DETAILS});
+  again.Press(WizardButton::Next);
+  MessageBoxSeen box;
+  ASSERT_TRUE(again.WaitForMessageBox(box));
+  EXPECT_EQ(box.text, L"Sind Sie sicher, dass Sie alle Daten und Einstellungen zur\u00fccksetzen m\u00f6chten?");
+  again.Answer(box, IDYES);
+  EXPECT_TRUE(CompletedSuccessfully(again, L"Der Vorgang wurde erfolgreich abgeschlossen.\n\n"));
+}
+
+}  // namespace
+}  // namespace kbt::testing
+
+namespace kbt::testing {
+namespace {
+
+// The file name field of the common file dialogs: a combo box with an edit, or a plain edit.
+void SetFileName(HWND dialog, const std::wstring& path) {
+  for (int id : {0x47C, 0x480}) {
+    if (HWND field = ::GetDlgItem(dialog, id)) ::SendMessageW(field, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(path.c_str()));
+  }
+}
+
+void PressDialogButton(HWND dialog, int id) {
+  ::PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(::GetDlgItem(dialog, id)));
+}
+
+TEST_F(WizardTest, BackupBrowseOffersTheFilterAndConfirmsAnOverwrite) {
+  const Text existing = data / u"existing.zip";
+  ASSERT_TRUE(WriteText(existing, "an older file"));
+  WizardSession wizard;
+  ASSERT_TRUE(wizard.Started());
+  for (int page : {IDD_OPERATION, IDD_DATA_FOLDERS, IDD_DETAILS, IDD_BACKUP_LOCATION}) {
+    wizard.Press(WizardButton::Next);
+    ASSERT_TRUE(wizard.WaitForPage(page));
+  }
+  const std::wstring proposed = wizard.Text(IDC_BACKUP_PATH);
+  wizard.PostClick(IDC_BROWSE_BACKUP);
+  HWND dialog = wizard.WaitForFileDialog();
+  ASSERT_NE(dialog, nullptr);
+  const std::vector<std::wstring> filters = WizardSession::ComboItems(::GetDlgItem(dialog, 0x470));
+  EXPECT_EQ(filters, std::vector<std::wstring>({L"Kestrove Client Backup File (*.zip)", L"All Files"}));
+  PressDialogButton(dialog, IDCANCEL);
+  wizard.Settle();
+  EXPECT_EQ(wizard.Text(IDC_BACKUP_PATH), proposed) << "cancelling changes nothing";
+
+  wizard.PostClick(IDC_BROWSE_BACKUP);
+  dialog = wizard.WaitForFileDialog();
+  ASSERT_NE(dialog, nullptr);
+  SetFileName(dialog, Wide(existing));
+  PressDialogButton(dialog, IDOK);
+  MessageBoxSeen overwrite;
+  ASSERT_TRUE(wizard.WaitForMessageBox(overwrite)) << "an existing file is not taken without asking";
+  wizard.Answer(overwrite, IDYES);
+  const DWORD start = ::GetTickCount();
+  while (wizard.Text(IDC_BACKUP_PATH) == proposed && ::GetTickCount() - start < 5000) wizard.Settle();
+  EXPECT_EQ(wizard.Text(IDC_BACKUP_PATH), Wide(existing));
+  EXPECT_EQ(wizard.EnabledButtons(), L"Back Next");
+}
+
+TEST_F(WizardTest, RestoreBrowseTakesTheChosenFileInGerman) {
+  const Text archive = data / u"chosen.zip";
+  ASSERT_TRUE(WriteText(archive, "not a zip"));
+  WizardSession wizard(L"/language=1031");
+  ASSERT_TRUE(wizard.Started());
+  wizard.Press(WizardButton::Next);
+  ASSERT_TRUE(wizard.WaitForPage(IDD_OPERATION));
+  wizard.Click(IDC_MODE_RESTORE);
+  wizard.Press(WizardButton::Next);
+  ASSERT_TRUE(wizard.WaitForPage(IDD_RESTORE_LOCATION));
+  wizard.PostClick(IDC_BROWSE_RESTORE);
+  HWND dialog = wizard.WaitForFileDialog();
+  ASSERT_NE(dialog, nullptr);
+  EXPECT_EQ(WizardSession::ComboItems(::GetDlgItem(dialog, 0x470)),
+            std::vector<std::wstring>({L"Sicherungsdatei", L"Alle Dateien"}));
+  SetFileName(dialog, Wide(archive));
+  PressDialogButton(dialog, IDOK);
+  const DWORD start = ::GetTickCount();
+  while (wizard.Text(IDC_RESTORE_PATH).empty() && ::GetTickCount() - start < 5000) wizard.Settle();
+  EXPECT_EQ(wizard.Text(IDC_RESTORE_PATH), Wide(archive));
+  EXPECT_EQ(wizard.EnabledButtons(), L"Back") << "the file is no backup";
+}
+
+}  // namespace
+}  // namespace kbt::testing
