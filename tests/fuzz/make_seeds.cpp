@@ -1,6 +1,7 @@
 // Writes the seed corpora of the fuzz targets from the tool's own outputs: settings files exported
-// by the settings file writer from a typical client registry, archives written by the archive
-// writer with the backup comment, the hex text of the writer's value lines, and command lines.
+// by the settings file writer from a typical client registry, a backup made by the backup
+// operation of that client and archives written by the archive writer with the backup comment,
+// the hex text of the writer's value lines, and command lines.
 // Usage: make_fuzz_seeds <folder>; makes <folder>/{settings_file,hex,command_line,archive}.
 #include <cstdio>
 #include <filesystem>
@@ -10,6 +11,7 @@
 #include "archive/backup_archive.h"
 #include "archive/backup_identity.h"
 #include "fuzz/fuzz_support.h"
+#include "operations/operation_request.h"
 #include "platform/posix/substitute_registry.h"
 #include "regfile/hex_codec.h"
 #include "regfile/settings_file_writer.h"
@@ -177,6 +179,19 @@ int main(int argc, char** argv) {
       if (!writer.Close()) fuzz::Fail("cannot complete an archive");
     }
     WriteSeed(out / "archive", seed.name, fuzz::ReadFileBytes(path));
+  }
+
+  // The backup operation itself, on the client above with its data files and bitmap.
+  {
+    OperationRequest request(OperationMode::Backup);
+    request.DataFolder = scratch.Path();
+    request.FavoritesFolder = scratch.Path();
+    request.ArchivePath = scratch / u"operation.zip";
+    request.Comment = u"from the backup operation";
+    Set(names::kDisplayKey, names::kListviewBitmapValue, platform::kRegSz, Utf16z(scratch / u"list.bmp"));
+    Set(names::kQueueKey, names::kLastFileValue, platform::kRegSz, Utf16z(scratch / u"my.que"));
+    if (!request.Backup(DataSelection::ApplicationData | DataSelection::Settings)) fuzz::Fail("the backup failed");
+    WriteSeed(out / "archive", "backup-operation.zip", fuzz::ReadFileBytes(request.ArchivePath));
   }
   std::printf("seeds written to %s\n", out.c_str());
   return 0;
