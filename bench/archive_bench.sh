@@ -27,22 +27,25 @@ start_wine
 win() { printf 'Z:%s' "$1" | tr / '\\'; }
 NAMES=(big.dat settings.reg history.dat custom.dat folders.dat favorites.dat)
 
-# Runs a command RUNS times after 'prepare'; prints "<best seconds> <peak KiB of that run> <inner seconds>".
-# The inner time is the one the tool reports itself (elapsed_ms=), without Wine's start-up; else the wall time.
+# Runs a command RUNS times after 'prepare'; prints "<seconds> <peak KiB> <inner seconds> <CPU seconds>"
+# of the run with the best inner time: the one the tool reports itself (elapsed_ms=), without Wine's
+# start-up, else the wall time. CPU seconds (user + system) are less disturbed by other load.
 measure() {
   local prepare=$1; shift
-  local best="" peak="" inner=""
+  local best="" peak="" inner="" cpu=""
   for _ in $(seq "$RUNS"); do
     $prepare
-    /usr/bin/time -f '%e %M' -o "$WORK/time.txt" "$@" </dev/null >"$WORK/out.txt" 2>&1 || {
+    /usr/bin/time -f '%e %M %U %S' -o "$WORK/time.txt" "$@" </dev/null >"$WORK/out.txt" 2>&1 || {
       echo "failed: $*" >&2; tail -5 "$WORK/out.txt" >&2; exit 1; }
-    local seconds kib ms own
-    read -r seconds kib <"$WORK/time.txt"
+    local seconds kib user system ms own
+    read -r seconds kib user system <"$WORK/time.txt"
     ms=$(sed -n 's/^elapsed_ms=//p' "$WORK/out.txt" | tr -d '\r')
     own=$([ -n "$ms" ] && awk "BEGIN{printf \"%.2f\", $ms / 1000}" || echo "$seconds")
-    if [ -z "$inner" ] || awk "BEGIN{exit !($own < $inner)}"; then best=$seconds; peak=$kib; inner=$own; fi
+    if [ -z "$inner" ] || awk "BEGIN{exit !($own < $inner)}"; then
+      best=$seconds; peak=$kib; inner=$own; cpu=$(awk "BEGIN{printf \"%.2f\", $user + $system}")
+    fi
   done
-  echo "$best $peak $inner"
+  echo "$best $peak $inner $cpu"
 }
 
 declare -A R
@@ -85,20 +88,21 @@ run_set tenth $((MIB / 10))
 
 echo
 echo "archive benchmark: ${MIB} MiB file + 5 small files, compression $(field full.ratio 1):1 by our writer, best of $RUNS"
-printf '%-34s %9s %9s %11s %11s\n' "" "seconds" "own s" "peak KiB" "peak 1/10"
+printf '%-34s %9s %9s %9s %11s %11s\n' "" "seconds" "own s" "CPU s" "peak KiB" "peak 1/10"
 for key in zip ours wine unzip oursread wineread; do
   case $key in
     zip) label="Info-ZIP zip -6";; ours) label="our writer (native)";; wine) label="our writer (Wine)";;
     unzip) label="Info-ZIP unzip";; oursread) label="our reader (native)";; wineread) label="our reader (Wine)";;
   esac
-  printf '%-34s %9s %9s %11s %11s\n' "$label" "$(field full.$key 1)" "$(field full.$key 3)" \
-    "$(field full.$key 2)" "$(field tenth.$key 2)"
+  printf '%-34s %9s %9s %9s %11s %11s\n' "$label" "$(field full.$key 1)" "$(field full.$key 3)" \
+    "$(field full.$key 4)" "$(field full.$key 2)" "$(field tenth.$key 2)"
 done
 echo
-echo "writer / zip -6 (native):       $(ratio "$(field full.ours 3)" "$(field full.zip 3)")   (goal <= 1.05; engineering goal <= 0.85)"
-echo "reader / unzip (native):        $(ratio "$(field full.oursread 3)" "$(field full.unzip 3)")   (goal <= 1.05; engineering goal <= 0.60)"
-echo "writer Wine / native (own):     $(ratio "$(field full.wine 3)" "$(field full.ours 3)")   (goal <= 1.05)"
-echo "reader Wine / native (own):     $(ratio "$(field full.wineread 3)" "$(field full.oursread 3)")   (goal <= 1.15)"
+both() { echo "$(ratio "$(field "$1" 3)" "$(field "$2" 3)") (CPU $(ratio "$(field "$1" 4)" "$(field "$2" 4)"))"; }
+echo "writer / zip -6 (native):       $(both full.ours full.zip)   (goal <= 1.05; engineering goal <= 0.85)"
+echo "reader / unzip (native):        $(both full.oursread full.unzip)   (goal <= 1.05; engineering goal <= 0.60)"
+echo "writer Wine / native (own):     $(both full.wine full.ours)   (goal <= 1.05)"
+echo "reader Wine / native (own):     $(both full.wineread full.oursread)   (goal <= 1.15)"
 echo "writer Wine / zip -6 (wall):    $(ratio "$(field full.wine 1)" "$(field full.zip 1)")"
 echo "peak memory full / tenth:       writer $(ratio "$(field full.ours 2)" "$(field tenth.ours 2)")," \
   "reader $(ratio "$(field full.oursread 2)" "$(field tenth.oursread 2)")," \

@@ -62,6 +62,15 @@ inline std::vector<Text> ListFolder(const Text& folder) {
   return names;
 }
 
+inline bool SetReadOnly(const Text& path, bool readOnly) {
+#ifdef _WIN32
+  return ::SetFileAttributesW(reinterpret_cast<const wchar_t*>(path.c_str()),
+                              readOnly ? FILE_ATTRIBUTE_READONLY : FILE_ATTRIBUTE_NORMAL) != FALSE;
+#else
+  return ::chmod(ToUtf8(path).c_str(), readOnly ? 0444 : 0644) == 0;
+#endif
+}
+
 struct WallTime {
   int year, month, day, hour, minute, second;
 };

@@ -529,6 +529,14 @@ TEST_F(BrokenArchiveTest, ADestinationThatCannotBeWrittenFailsCleanly) {
   platform::RemoveLastComponent(folder);
   EXPECT_FALSE(reader.ExtractCurrentEntry(folder)) << "a folder is not replaced by a file";
   EXPECT_EQ(ListFolder(folder), std::vector<Text>{u"history.dat"});
+
+  ASSERT_TRUE(testing::SetReadOnly(destination_, true));
+  ASSERT_TRUE(reader.LocateEntry(names::kHistoryFile, false));
+  EXPECT_FALSE(reader.ExtractCurrentEntry(destination_)) << "a read-only file is not replaced";
+  EXPECT_EQ(ReadBytes(destination_), good_);
+  EXPECT_EQ(ListFolder(folder), std::vector<Text>{u"history.dat"});
+  ASSERT_TRUE(testing::SetReadOnly(destination_, false));
+
   ASSERT_TRUE(reader.LocateEntry(names::kHistoryFile, false));
   EXPECT_TRUE(reader.ExtractCurrentEntry(destination_)) << "the reader stays usable";
 }
