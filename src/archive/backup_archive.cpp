@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "platform/codepage.h"
@@ -199,10 +200,11 @@ bool BackupArchiveReader::OpenEmptyArchive(const Text& path) {
   }
   auto field = [&](size_t at, size_t width) {
     uint32_t value = 0;
-    for (size_t i = 0; i < width; ++i) value |= static_cast<uint32_t>(static_cast<unsigned char>(bytes[at + i])) << (8 * i);
+    for (size_t i = 0; i < width; ++i)
+      value |= static_cast<uint32_t>(static_cast<unsigned char>(bytes[at + i])) << (8 * i);
     return value;
   };
-  // Signature; both disk numbers, both entry counts, directory size and offset all 0; the comment fills the rest.
+  // Signature; disk numbers, entry counts, directory size and offset all 0; the comment fills the rest.
   if (field(0, 4) != 0x06054B50u || field(4, 4) != 0 || field(8, 4) != 0 || field(12, 4) != 0 || field(16, 4) != 0 ||
       field(20, 2) != size - kEndRecordSize)
     return false;

@@ -119,7 +119,8 @@ int Extract(const std::vector<Text>& args) {
   for (const Text& name : names) {
     Text destination = args[1];
     platform::AppendPath(destination, name);
-    if (!reader.LocateEntry(name, false) || !reader.ExtractCurrentEntry(destination, hasPassword ? &password : nullptr)) {
+    const Text* secret = hasPassword ? &password : nullptr;
+    if (!reader.LocateEntry(name, false) || !reader.ExtractCurrentEntry(destination, secret)) {
       std::fprintf(stderr, "failed to extract %s\n", ToUtf8(name).c_str());
       result = 1;
     }
