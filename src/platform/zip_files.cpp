@@ -18,6 +18,9 @@ struct Stream {
   ZPOS64_T innerPosition = 0;  // where the system's stream stands
   ZPOS64_T windowStart = 0;
   uLong windowLength = 0;
+  // Once a read has met the end of the file, reads from there on return nothing without asking
+  // the system: a crafted header can make minizip read past the end tens of thousands of times.
+  ZPOS64_T end = ~ZPOS64_T{0};
   unsigned char window[kBufferSize];
 };
 
@@ -52,7 +55,7 @@ uLong ZCALLBACK Read(voidpf, voidpf stream, void* buffer, uLong size) {
   if (!s->buffered) return Base().zread_file(Base().opaque, s->inner, buffer, size);
   auto* out = static_cast<unsigned char*>(buffer);
   uLong done = 0;
-  while (done < size) {
+  while (done < size && s->position < s->end) {
     if (s->position >= s->windowStart && s->position < s->windowStart + s->windowLength) {
       const uLong offset = static_cast<uLong>(s->position - s->windowStart);
       const uLong part = std::min<uLong>(size - done, s->windowLength - offset);
@@ -63,12 +66,14 @@ uLong ZCALLBACK Read(voidpf, voidpf stream, void* buffer, uLong size) {
     }
     if (size - done >= kBufferSize) {  // large reads bypass the window
       const uLong got = ReadAt(s, s->position, out + done, size - done);
+      if (got < size - done) s->end = s->position + got;
       done += got;
       s->position += got;
       break;
     }
     s->windowStart = s->position;
     s->windowLength = ReadAt(s, s->position, s->window, kBufferSize);
+    if (s->windowLength < kBufferSize) s->end = s->windowStart + s->windowLength;
     if (s->windowLength == 0) break;
   }
   return done;
