@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Settings file benchmark under Wine: a synthetic client tree exported and imported by our writer
 # and reader (the tests' settingstool.exe) and by Wine's registry editor, in the same run, on the
-# same tree and the same file, runs interleaved so that both see the same machine load.
+# same tree and the same file, runs interleaved (and their order swapped from run to run) so that
+# both see the same machine load.
 #   KBT_BUILD_ROOT=... bench/settings_bench.sh [keys] [values-per-key] [runs]
 # Defaults: 2000 keys in three levels, 20 values each (mixed types), best of 3 runs; then the same
 # with the doubled tree to show the growth. Not part of scripts/test.
@@ -67,14 +68,31 @@ run_size() {
   local ours="$WORK/ours-$tag.reg" theirs="$WORK/theirs-$tag.reg"
   clear_key
   quiet wine "$TOOL" seed-bench "$KEY" "$keys" "$VALUES" || { echo "seeding failed"; exit 1; }
-  for _ in $(seq "$RUNS"); do
-    timed "$tag.export.ours" wine "$TOOL" export "$(win "$ours")" "$KEY"
-    timed "$tag.export.regedit" wine "$REGEDIT" /e "$(win "$theirs")" "HKEY_CURRENT_USER\\$KEY"
+  # Each run swaps who goes first, so neither profits from the order.
+  local run
+  for run in $(seq "$RUNS"); do
+    local first=ours second=regedit
+    [ $((run % 2)) -eq 0 ] && { first=regedit; second=ours; }
+    for who in $first $second; do
+      if [ $who = ours ]; then
+        timed "$tag.export.ours" wine "$TOOL" export "$(win "$ours")" "$KEY"
+      else
+        timed "$tag.export.regedit" wine "$REGEDIT" /e "$(win "$theirs")" "HKEY_CURRENT_USER\\$KEY"
+      fi
+    done
   done
   quiet wine "$TOOL" dump "$KEY" "$(win "$WORK/seeded-$tag.txt")"
-  for _ in $(seq "$RUNS"); do
-    clear_key; timed "$tag.import.ours" wine "$TOOL" import "$(win "$ours")"
-    clear_key; timed "$tag.import.regedit" wine "$REGEDIT" /s "$(win "$ours")"
+  for run in $(seq "$RUNS"); do
+    local first=ours second=regedit
+    [ $((run % 2)) -eq 0 ] && { first=regedit; second=ours; }
+    for who in $first $second; do
+      clear_key
+      if [ $who = ours ]; then
+        timed "$tag.import.ours" wine "$TOOL" import "$(win "$ours")"
+      else
+        timed "$tag.import.regedit" wine "$REGEDIT" /s "$(win "$ours")"
+      fi
+    done
   done
   # Both imports must have restored the whole tree.
   quiet wine "$TOOL" dump "$KEY" "$(win "$WORK/regedit-$tag.txt")"
