@@ -10,14 +10,14 @@ Text FormatText(const Text& format, std::initializer_list<Text> arguments) {
       out += format[i];
       continue;
     }
-    const char16_t spec = format[i + 1];
-    if (spec == u'%') {
+    const char16_t conversion = format[i + 1];
+    if (conversion == u'%') {
       out += u'%';
       ++i;
-    } else if (spec == u's' && next != arguments.end()) {
+    } else if (conversion == u's' && next != arguments.end()) {
       out += *next++;
       ++i;
-    } else if (spec == u'l' && i + 2 < format.size() && format[i + 2] == u's' && next != arguments.end()) {
+    } else if (conversion == u'l' && i + 2 < format.size() && format[i + 2] == u's' && next != arguments.end()) {
       out += *next++;
       i += 2;
     } else {
