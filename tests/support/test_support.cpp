@@ -168,7 +168,9 @@ StoredValue ReadValue(const Text& keyPath, const Text& name) {
 }
 
 namespace {
-void TakeSnapshot(const Text& path, RegistrySnapshot& into) {
+// wholeTree: every sub-key, each also recorded as "path|" so empty keys count; otherwise the
+// tool's own key is left out and only values are recorded.
+void TakeSnapshot(const Text& path, bool wholeTree, RegistrySnapshot& into) {
   RegistryKey key;
   if (key.Open(RegRoot::CurrentUser, path, kKeyRead) != kSuccess) return;
   KeyInfo info;
@@ -186,16 +188,26 @@ void TakeSnapshot(const Text& path, RegistrySnapshot& into) {
     uint32_t length = static_cast<uint32_t>(name.size());
     if (EnumerateKey(key.Get(), i, name.data(), &length) != kSuccess) break;
     const Text child = path + u"\\" + Text(name.data(), length);
-    if (EqualsIgnoreAsciiCase(child, names::kToolKey) || EqualsIgnoreAsciiCase(child, u"Software\\Kestrove\\Backup"))
+    if (wholeTree) {
+      into[child + u"|"] = {};
+    } else if (EqualsIgnoreAsciiCase(child, names::kToolKey) ||
+               EqualsIgnoreAsciiCase(child, u"Software\\Kestrove\\Backup")) {
       continue;
-    TakeSnapshot(child, into);
+    }
+    TakeSnapshot(child, wholeTree, into);
   }
 }
 }  // namespace
 
 RegistrySnapshot ClientSettingsSnapshot() {
   RegistrySnapshot snapshot;
-  TakeSnapshot(names::kClientKey, snapshot);
+  TakeSnapshot(names::kClientKey, false, snapshot);
+  return snapshot;
+}
+
+RegistrySnapshot SnapshotKey(const Text& path) {
+  RegistrySnapshot snapshot;
+  TakeSnapshot(path, true, snapshot);
   return snapshot;
 }
 

@@ -53,6 +53,8 @@ std::vector<uint8_t> StringBytes(const Text& text);  // with terminator
 // Every value below a key, by "key path|value name", with type and bytes; the tool's own key left out.
 using RegistrySnapshot = std::map<Text, std::pair<uint32_t, std::vector<uint8_t>>>;
 RegistrySnapshot ClientSettingsSnapshot();
+// Every key and value below a key, each key also as "path|" so that empty keys count.
+RegistrySnapshot SnapshotKey(const Text& path);
 
 // Starts and ends each test without the client's registry key.
 class ClientRegistryTest : public ::testing::Test {

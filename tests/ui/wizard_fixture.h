@@ -19,9 +19,6 @@ namespace kbt::testing {
 inline std::wstring Wide(const Text& text) { return std::wstring(reinterpret_cast<const wchar_t*>(text.c_str())); }
 inline Text Narrow(const std::wstring& text) { return Text(reinterpret_cast<const char16_t*>(text.c_str())); }
 
-// Every value below a key and its sub-keys: path|name -> type and bytes.
-using ValueSnapshot = std::map<Text, std::pair<uint32_t, std::vector<uint8_t>>>;
-ValueSnapshot SnapshotKey(const Text& path);
 
 class WizardTest : public ClientRegistryTest {
  protected:

@@ -159,7 +159,7 @@ TEST_F(WizardTest, CancelAnsweredYesClosesWithExitCodeZeroAndChangesNothing) {
   WizardSession wizard;
   ASSERT_TRUE(wizard.Started());
   // Start-up has written "Data Path" back by now; from here on nothing may change.
-  const ValueSnapshot before = SnapshotKey(names::kClientKey);
+  const RegistrySnapshot before = SnapshotKey(names::kClientKey);
   wizard.Press(kNext);
   ASSERT_TRUE(wizard.WaitForPage(IDD_OPERATION));
   wizard.Click(IDC_MODE_RESET);
