@@ -32,6 +32,7 @@ install_packages() {
 fetch_minizip() {
   [ -f "$MINIZIP_DIR/iowin32.c" ] && [ -f "$ZLIB_DIR/deflate.c" ] && return 0
   log "fetching zlib and minizip sources"
+  mkdir -p "$CACHE_DIR"
   local st; st=$(mktemp -d); chmod 755 "$st"
   mkdir -p "$st/parts" "$st/lists/partial" "$st/dl"
   local src=/etc/apt/sources.list.d/debian.sources
