@@ -1,5 +1,6 @@
 #include "archive/backup_archive.h"
 #include "archive/directory_path.h"
+#include "operations/client_places.h"
 #include "operations/file_checks.h"
 #include "operations/operation_request.h"
 #include "platform/paths.h"
@@ -21,13 +22,23 @@ Text Join(const Text& folder, const Text& name) {
   return path;
 }
 
-// A folder recorded by the client that a restore may write into. A relative or empty path (for
-// example an unexpanded %APPDATA%) would land beside the working folder, so it counts as not writable.
-bool IsUsableFolder(const Text& folder) { return !IsRelativePath(folder) && IsWritableFolder(folder); }
+Text FolderOf(const Text& path) {
+  Text folder = path;
+  RemoveLastComponent(folder);
+  return folder;
+}
+
+// A folder the rule accepts is created when missing; it is used only when it can be written.
+bool PrepareFolder(const ClientPlaces& places, const Text& folder) {
+  if (!places.AcceptsFolder(folder)) return false;
+  CreateDirectoryPath(folder);
+  return IsWritableFolder(folder);
+}
 
 }  // namespace
 
 bool OperationRequest::BackupApplicationData(BackupArchiveWriter& archive) {
+  const ClientPlaces places(DataFolder);
   bool result = true;
   auto add = [&](const Text& path, const Text& entryName) {
     if (!IsExistingFile(path)) return;
@@ -36,28 +47,42 @@ bool OperationRequest::BackupApplicationData(BackupArchiveWriter& archive) {
       result = false;
     }
   };
-  for (const char16_t* name : kDataFiles) add(Join(DataFolder, name), name);
-  add(Join(FavoritesFolder, names::kFavoritesFile), names::kFavoritesFile);
+  if (places.AcceptsFolder(DataFolder)) {
+    for (const char16_t* name : kDataFiles) add(Join(DataFolder, name), name);
+  }
+  if (places.AcceptsFolder(FavoritesFolder)) add(Join(FavoritesFolder, names::kFavoritesFile), names::kFavoritesFile);
 
+  // A queue value that names anything but a queue file never brings that file into an archive.
   RegistryKey queueKey;
   Text queue;
   if (queueKey.Open(RegRoot::CurrentUser, names::kQueueKey, kKeyRead) == kSuccess &&
-      queueKey.QueryString(names::kLastFileValue, queue, false) == kSuccess) {
+      queueKey.QueryString(names::kLastFileValue, queue, false) == kSuccess && places.AcceptsQueue(queue)) {
     add(queue, FileNamePart(queue));
   }
   return result;
 }
 
 bool OperationRequest::RestoreApplicationData(BackupArchiveReader& archive) {
+  const ClientPlaces places(DataFolder);
+  const bool dataFolderAccepted = places.AcceptsFolder(DataFolder);
   bool result = true;
   auto extract = [&](const Text& destination, const Text& reportedName) {
     if (!HasExecutableExtension(FileNamePart(destination)) && archive.ExtractCurrentEntry(destination)) return;
     Log.Add(IDS_RESTORE_FILE_FAILED, reportedName);
     result = false;
   };
+  // The data folder is where everything lands that cannot go to its own place.
+  auto extractToDataFolder = [&](const Text& name) {
+    if (dataFolderAccepted) {
+      extract(Join(DataFolder, name), name);
+    } else {
+      Log.Add(IDS_RESTORE_FILE_FAILED, name);
+      result = false;
+    }
+  };
 
   for (const char16_t* name : kDataFiles) {
-    if (archive.LocateEntry(name, false)) extract(Join(DataFolder, name), name);
+    if (archive.LocateEntry(name, false)) extractToDataFolder(name);
   }
 
   {
@@ -66,17 +91,13 @@ bool OperationRequest::RestoreApplicationData(BackupArchiveReader& archive) {
     if (queueKey.Open(RegRoot::CurrentUser, names::kQueueKey, kKeyReadWrite) == kSuccess &&
         queueKey.QueryString(names::kLastFileValue, queue, false) == kSuccess) {
       const Text name = FileNamePart(queue);
-      // The queue is written after the fixed files, so a queue named like one of them is the last entry.
-      if (!name.empty() && archive.LocateLastEntry(name)) {
-        Text folder = queue;
-        RemoveLastComponent(folder);
-        if (!IsRelativePath(folder)) CreateDirectoryPath(folder);
-        if (IsUsableFolder(folder)) {
+      // Only a queue file's name is looked up, so no data file's entry can become the queue.
+      if (ClientPlaces::IsQueueName(name) && archive.LocateLastEntry(name)) {
+        if (places.AcceptsQueue(queue) && PrepareFolder(places, FolderOf(queue))) {
           extract(queue, name);
         } else {
-          const Text fallback = Join(DataFolder, names::kQueueFallbackFile);
-          extract(fallback, names::kQueueFallbackFile);
-          queueKey.SetExpandString(names::kLastFileValue, fallback);
+          extractToDataFolder(names::kQueueFallbackFile);
+          if (dataFolderAccepted) queueKey.SetExpandString(names::kLastFileValue, Join(DataFolder, names::kQueueFallbackFile));
         }
       }
     }
@@ -87,12 +108,11 @@ bool OperationRequest::RestoreApplicationData(BackupArchiveReader& archive) {
   if (client.Open(RegRoot::CurrentUser, names::kClientKey, kKeyReadWrite) == kSuccess &&
       client.QueryString(names::kFavoritesFolderValue, favorites, false) == kSuccess &&
       archive.LocateEntry(names::kFavoritesFile, false)) {
-    if (!IsRelativePath(favorites)) CreateDirectoryPath(favorites);
-    if (IsUsableFolder(favorites)) {
+    if (PrepareFolder(places, favorites)) {
       extract(Join(favorites, names::kFavoritesFile), names::kFavoritesFile);
     } else {
-      extract(Join(DataFolder, names::kFavoritesFile), names::kFavoritesFile);
-      client.SetExpandString(names::kFavoritesFolderValue, DataFolder);
+      extractToDataFolder(names::kFavoritesFile);
+      if (dataFolderAccepted) client.SetExpandString(names::kFavoritesFolderValue, DataFolder);
     }
   }
   return result;

@@ -59,7 +59,8 @@ bool OperationRequest::Backup(uint32_t selection) {
   const LocalTime now = GetLocalTime();
   archive.CommentText = FormatBackupComment(Comment, now);
   archive.HasComment = true;
-  const bool completed = archive.Close() && MoveReplacing(pending, ArchivePath);
+  // Only a complete backup replaces an earlier archive of that name; an incomplete one is removed.
+  const bool completed = archive.Close() && result && MoveReplacing(pending, ArchivePath);
   if (!completed) {
     RemoveFile(pending);
     Log.Add(IDS_ARCHIVE_COMPLETE_FAILED, ArchivePath);

@@ -1,3 +1,4 @@
+#include "operations/client_places.h"
 #include "operations/operation_request.h"
 #include "platform/files.h"
 #include "platform/paths.h"
@@ -38,18 +39,19 @@ Text ReadStoredPath(const Text& keyPath, const Text& valueName) {
 }  // namespace
 
 bool OperationRequest::ResetApplicationData() {
-  // An empty folder or file value names nothing of the client's: it is never joined into a
-  // path relative to the working folder.
+  // Only files in the client's own places are deleted, whatever the registry values name: an empty,
+  // relative or foreign folder or a queue value naming a document deletes nothing.
+  const ClientPlaces places(DataFolder);
   bool ok = true;
   const Text favorites = ReadStoredPath(names::kClientKey, names::kFavoritesFolderValue);
-  if (!favorites.empty()) {
+  if (places.AcceptsFolder(favorites)) {
     Text file = favorites;
     AppendPath(file, names::kFavoritesFile);
     ok = RemoveFile(file);
   }
   const Text queue = ReadStoredPath(names::kQueueKey, names::kLastFileValue);
-  if (!queue.empty()) ok = RemoveFile(queue) && ok;
-  if (!DataFolder.empty()) {
+  if (places.AcceptsQueue(queue)) ok = RemoveFile(queue) && ok;
+  if (places.AcceptsFolder(DataFolder)) {
     for (const char16_t* name : {names::kFoldersFile, names::kHistoryFile, names::kCustomFile}) {
       Text file = DataFolder;
       AppendPath(file, name);

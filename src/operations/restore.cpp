@@ -1,5 +1,6 @@
 #include "archive/backup_archive.h"
 #include "archive/directory_path.h"
+#include "operations/client_places.h"
 #include "operations/operation_request.h"
 #include "res/resource.h"
 
@@ -7,7 +8,7 @@ namespace kbt {
 
 bool OperationRequest::Restore(uint32_t selection) {
   bool result = true;
-  CreateDirectoryPath(DataFolder);
+  if (ClientPlaces(DataFolder).AcceptsFolder(DataFolder)) CreateDirectoryPath(DataFolder);
   BackupArchiveReader archive;
   if (ArchivePath.empty() || !archive.Open(ArchivePath)) {
     Log.Add(IDS_ARCHIVE_OPEN_FAILED, ArchivePath);

@@ -1,5 +1,9 @@
+#include <algorithm>
+#include <vector>
+
 #include "archive/backup_archive.h"
 #include "archive/directory_path.h"
+#include "operations/client_places.h"
 #include "operations/file_checks.h"
 #include "operations/operation_request.h"
 #include "platform/files.h"
@@ -38,14 +42,28 @@ bool OperationRequest::BackupSettings(BackupArchiveWriter& archive) {
 
   RegistryKey display;
   if (display.Open(RegRoot::CurrentUser, names::kDisplayKeyForBackup, kKeyRead) != kSuccess) return result;
+  const ClientPlaces places(DataFolder);
+  std::vector<Text> added;  // bitmap paths by entry name: one entry per name, so a restore finds the right bytes
   for (const char16_t* value : {names::kListviewBitmapValue, names::kToolbarBitmapValue, names::kTreeviewBitmapValue}) {
     Text bitmap;
     if (display.QueryString(value, bitmap, false) != kSuccess) continue;
-    if (!IsExistingFile(bitmap)) continue;
-    if (!archive.AddFile(bitmap, FileNamePart(bitmap), -1)) {
+    // A value that names anything but a bitmap of the client's never brings that file into an archive.
+    if (!IsExistingFile(bitmap) || !places.AcceptsBitmap(bitmap)) continue;
+    const Text name = FileNamePart(bitmap);
+    const auto same = std::find_if(added.begin(), added.end(),
+                                   [&](const Text& path) { return EqualsIgnoreAsciiCase(FileNamePart(path), name); });
+    if (same != added.end()) {
+      if (EqualsIgnoreAsciiCase(*same, bitmap)) continue;  // one file behind two values
       Log.Add(IDS_BACKUP_FILE_FAILED, bitmap);
       result = false;
+      continue;
     }
+    if (!archive.AddFile(bitmap, name, -1)) {
+      Log.Add(IDS_BACKUP_FILE_FAILED, bitmap);
+      result = false;
+      continue;
+    }
+    added.push_back(bitmap);
   }
   return result;
 }
@@ -75,23 +93,35 @@ bool OperationRequest::RestoreSettings(BackupArchiveReader& archive) {
   }
 
   RegistryKey display;
-  if (display.Open(RegRoot::CurrentUser, names::kDisplayKey, kKeyRead) != kSuccess) return result;
+  if (display.Open(RegRoot::CurrentUser, names::kDisplayKey, kKeyReadWrite) != kSuccess) return result;
+  const ClientPlaces places(DataFolder);
   for (const char16_t* value : {names::kListviewBitmapValue, names::kTreeviewBitmapValue, names::kToolbarBitmapValue}) {
     Text bitmap;
     if (display.QueryString(value, bitmap, false) != kSuccess) continue;
-    Text folder = bitmap;
-    RemoveLastComponent(folder);
     const Text name = FileNamePart(bitmap);
-    if (!archive.LocateEntry(name, true)) continue;
-    if (HasExecutableExtension(name) || IsRelativePath(bitmap)) {
+    if (name.empty() || !archive.LocateEntry(name, true)) continue;
+    if (!ClientPlaces::IsBitmapName(name)) {
       Log.Add(IDS_RESTORE_FILE_FAILED, name);
       result = false;
       continue;
     }
-    CreateDirectoryPath(folder);
-    if (!archive.ExtractCurrentEntry(bitmap)) {
+    Text folder = bitmap;
+    RemoveLastComponent(folder);
+    Text destination = bitmap;
+    if (places.AcceptsBitmap(bitmap)) {
+      CreateDirectoryPath(folder);
+    } else if (places.AcceptsFolder(DataFolder)) {
+      // Like a folder that cannot be written: the bitmap goes to the data folder and the value follows it.
+      destination = DataFolder;
+      AppendPath(destination, name);
+    } else {
+      destination.clear();
+    }
+    if (destination.empty() || !archive.ExtractCurrentEntry(destination)) {
       Log.Add(IDS_RESTORE_FILE_FAILED, name);
       result = false;
+    } else if (destination != bitmap) {
+      display.SetExpandString(value, destination);
     }
   }
   return result;

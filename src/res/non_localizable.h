@@ -27,6 +27,9 @@ inline constexpr char16_t kFoldersFile[] = u"folders.dat";
 inline constexpr char16_t kFavoritesFile[] = u"favorites.dat";
 inline constexpr char16_t kQueueFallbackFile[] = u"queue.dat";
 inline constexpr char16_t kWritableProbePrefix[] = u"sbt";
+// The only kinds of file a display bitmap value or the queue's "Last File" may name.
+inline constexpr char16_t kBitmapExtension[] = u".bmp";
+inline constexpr char16_t kQueueExtension[] = u".que";
 
 // The settings file: its header, the notice below it, the root names of its sections and the
 // marker of a typed hex value line.

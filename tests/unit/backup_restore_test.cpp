@@ -137,15 +137,19 @@ TEST_F(BackupRestoreTest, RestoreFallsBackToTheDataFolderForUnwritableFolders) {
   EXPECT_EQ(ReadValue(u"Software\\Kestrove", u"Favorites Folder").data, testing::StringBytes(data.Path()));
 }
 
-TEST_F(BackupRestoreTest, AQueueNamedLikeAFixedFileComesFromItsOwnEntry) {
+// Only a queue file is ever a queue: a value naming a data file's name neither goes into the
+// archive nor takes a data file's entry on restore, whether that data file exists or not.
+TEST_F(BackupRestoreTest, AQueueNamedLikeAFixedFileNeverTakesItsEntry) {
   testing::WriteText(queue / u"history.dat", "the queue");
-  SeedString(u"Software\\Kestrove\\Queue", u"Last File", queue / u"history.dat", kRegExpandSz);
-  ASSERT_TRUE(request.Backup(request.GetSelection()));
-  RemoveFile(queue / u"history.dat");
-  RemoveFile(data / u"history.dat");
-  ASSERT_TRUE(request.Restore(DataSelection::ApplicationData));
-  EXPECT_EQ(ReadBytes(queue / u"history.dat").size(), 9u);
-  EXPECT_EQ(ReadBytes(data / u"history.dat").size(), 300000u);
+  for (const char16_t* fixed : {u"history.dat", u"folders.dat"}) {
+    SeedString(u"Software\\Kestrove\\Queue", u"Last File", queue / fixed, kRegExpandSz);
+    ASSERT_TRUE(request.Backup(request.GetSelection())) << ToUtf8(fixed);
+    RemoveFile(queue / fixed);
+    RemoveFile(data / u"history.dat");
+    ASSERT_TRUE(request.Restore(DataSelection::ApplicationData));
+    EXPECT_EQ(ReadBytes(data / u"history.dat").size(), 300000u) << ToUtf8(fixed);
+    EXPECT_FALSE(FileExists(queue / fixed)) << ToUtf8(fixed);
+  }
 }
 
 TEST_F(BackupRestoreTest, RestoreWithoutSettingsEntryStillWritesTheFolders) {

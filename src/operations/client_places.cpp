@@ -1,0 +1,64 @@
+#include "operations/client_places.h"
+
+#include <utility>
+
+#include "operations/file_checks.h"
+#include "platform/paths.h"
+#include "platform/places.h"
+#include "res/non_localizable.h"
+
+namespace kbt {
+using namespace platform;
+
+namespace {
+bool EndsWithIgnoreAsciiCase(const Text& text, const Text& ending) {
+  return text.size() > ending.size() && EqualsIgnoreAsciiCase(text.substr(text.size() - ending.size()), ending);
+}
+}  // namespace
+
+ClientPlaces::ClientPlaces(Text dataFolder) : dataFolder_(std::move(dataFolder)), protectedFolders_(ProtectedFolders()) {
+  if (!AcceptsPlace(dataFolder_, resolvedDataFolder_)) resolvedDataFolder_.clear();
+}
+
+bool ClientPlaces::AcceptsPlace(const Text& path, Text& resolved) const {
+  if (!IsPlainLocalPath(path) || !ResolvePath(path, resolved) || IsOnNetworkVolume(resolved)) return false;
+  for (const Text& folder : protectedFolders_) {
+    if (IsSameOrBelow(resolved, folder)) return false;
+  }
+  return true;
+}
+
+bool ClientPlaces::AcceptsFolder(const Text& folder) const {
+  Text resolved;
+  return AcceptsPlace(folder, resolved);
+}
+
+bool ClientPlaces::IsBitmapName(const Text& name) {
+  return EndsWithIgnoreAsciiCase(name, names::kBitmapExtension) && !HasExecutableExtension(name);
+}
+
+bool ClientPlaces::IsQueueName(const Text& name) {
+  return (EndsWithIgnoreAsciiCase(name, names::kQueueExtension) && !HasExecutableExtension(name)) ||
+         EqualsIgnoreAsciiCase(name, names::kQueueFallbackFile);
+}
+
+// The name is checked as spelled and as resolved: an existing link named like a bitmap may lead
+// to any file.
+bool ClientPlaces::AcceptsBitmap(const Text& path) const {
+  Text resolved;
+  return IsBitmapName(FileNamePart(path)) && AcceptsPlace(path, resolved) && IsBitmapName(FileNamePart(resolved));
+}
+
+bool ClientPlaces::AcceptsQueue(const Text& path) const {
+  Text resolved;
+  if (!IsQueueName(FileNamePart(path)) || !AcceptsPlace(path, resolved)) return false;
+  const Text name = FileNamePart(resolved);
+  if (!EqualsIgnoreAsciiCase(name, names::kQueueFallbackFile)) return IsQueueName(name);
+  // "queue.dat" is the data folder's own name for the queue, nowhere else.
+  Text folder = resolved;
+  RemoveLastComponent(folder);
+  return !resolvedDataFolder_.empty() && IsSameOrBelow(folder, resolvedDataFolder_) &&
+         IsSameOrBelow(resolvedDataFolder_, folder);
+}
+
+}  // namespace kbt

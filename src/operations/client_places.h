@@ -1,0 +1,38 @@
+#pragma once
+// The one rule for what the tool may write, delete or read among the client's files. Registry
+// values and archives from anywhere name those files; every operation asks this rule before it
+// touches one, so no value or archive can lead the tool into the system's or the shell's folders.
+#include <vector>
+
+#include "platform/text.h"
+
+namespace kbt {
+
+class ClientPlaces {
+ public:
+  // dataFolder: the client's data folder as this run found it.
+  explicit ClientPlaces(Text dataFolder);
+
+  // A folder that may hold the client's files: absolute on a local drive, spelled plainly, and
+  // neither one of the system's or the shell's own folders nor inside one (after links and short
+  // names are resolved).
+  bool AcceptsFolder(const Text& folder) const;
+  // A display bitmap: a ".bmp" file in an accepted folder.
+  bool AcceptsBitmap(const Text& path) const;
+  // The transfer queue: a ".que" file in an accepted folder, or "queue.dat" in the data folder.
+  bool AcceptsQueue(const Text& path) const;
+
+  // File names a bitmap or a queue may have, whatever their folder.
+  static bool IsBitmapName(const Text& name);
+  static bool IsQueueName(const Text& name);
+
+ private:
+  // An accepted place; 'resolved' is where it really leads.
+  bool AcceptsPlace(const Text& path, Text& resolved) const;
+
+  Text dataFolder_;
+  Text resolvedDataFolder_;
+  std::vector<Text> protectedFolders_;
+};
+
+}  // namespace kbt
