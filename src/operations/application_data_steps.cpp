@@ -99,6 +99,9 @@ bool OperationRequest::RestoreApplicationData(BackupArchiveReader& archive) {
           extractToDataFolder(names::kQueueFallbackFile);
           if (dataFolderAccepted) queueKey.SetExpandString(names::kLastFileValue, Join(DataFolder, names::kQueueFallbackFile));
         }
+      } else if (!ClientPlaces::IsQueueName(name) && !ClientPlaces::IsFixedEntryName(name) && archive.LocateLastEntry(name)) {
+        Log.Add(IDS_RESTORE_FILE_FAILED, name);  // brought along, but no queue: never written
+        result = false;
       }
     }
   }

@@ -99,7 +99,8 @@ bool OperationRequest::RestoreSettings(BackupArchiveReader& archive) {
     Text bitmap;
     if (display.QueryString(value, bitmap, false) != kSuccess) continue;
     const Text name = FileNamePart(bitmap);
-    if (name.empty() || !archive.LocateEntry(name, true)) continue;
+    // A fixed entry's name belongs to the settings or a data file, never to a bitmap.
+    if (name.empty() || ClientPlaces::IsFixedEntryName(name) || !archive.LocateEntry(name, true)) continue;
     if (!ClientPlaces::IsBitmapName(name)) {
       Log.Add(IDS_RESTORE_FILE_FAILED, name);
       result = false;

@@ -10,6 +10,8 @@
 #include <set>
 #include <string>
 
+#include "archive/backup_archive.h"
+#include "archive/directory_path.h"
 #include "platform/registry.h"
 #include "support/test_support.h"
 #include "support/win32/tool_runner.h"
@@ -104,13 +106,19 @@ class HostileArchiveE2E : public ClientRegistryTest {
     Text path = archives_;
     path += u"\\";
     path += archive;
+    return Run(L"/restore \"" + std::wstring(path.begin(), path.end()) + L"\"");
+  }
+
+  ToolRun Run(const std::wstring& arguments) {
     ToolOptions options;
     options.captureStandardError = true;
-    const ToolRun run = RunTool(L"/restore \"" + std::wstring(path.begin(), path.end()) + L"\"", options);
+    const ToolRun run = RunTool(arguments, options);
     EXPECT_FALSE(run.timedOut);
-    EXPECT_TRUE(run.boxes.empty()) << "an unattended restore shows no box";
+    EXPECT_TRUE(run.boxes.empty()) << "an unattended run shows no box";
     return run;
   }
+
+  ToolRun BackupTo(const Text& path) { return Run(L"/backup \"" + std::wstring(path.begin(), path.end()) + L"\""); }
 
   // The data folder holds the user's three files and nothing else (no leftover temporary file),
   // and the favorites and the queue are untouched.
@@ -244,6 +252,93 @@ TEST_F(HostileArchiveE2E, AnEntryThatInflatesBeyondItsDeclaredSizeIsRefused) {
   EXPECT_EQ(ReadBytes(data / u"custom.dat"), Bytes(kOldCustom));
   EXPECT_EQ(ReadBytes(data / u"history.dat"), Bytes(kNewHistory));
   ExpectProfileIntact();
+}
+
+std::wstring Environment(const wchar_t* name) {
+  const wchar_t* value = _wgetenv(name);
+  return value ? value : L"";
+}
+
+// Plants a file of the user's, with its folders.
+bool Plant(const std::wstring& path, const std::string& text) {
+  CreateDirectoryPath(T(path.substr(0, path.rfind(L'\\'))));
+  return WriteText(T(path), text);
+}
+
+std::string ReadFileText(const std::wstring& path) {
+  const std::vector<uint8_t> bytes = ReadBytes(T(path));
+  return std::string(bytes.begin(), bytes.end());
+}
+
+// Destinations outside the client's places: a file that is no bitmap or queue is refused and
+// reported; a bitmap goes to the data folder instead and its value follows it; no folder is made.
+TEST_F(HostileArchiveE2E, DestinationsOutsideTheClientsPlacesAreRefusedOrRedirected) {
+  const std::wstring userStartup = Environment(L"APPDATA") + L"\\Microsoft\\Windows\\Start Menu\\Programs\\Startup";
+  const std::wstring systemFolder = Environment(L"windir") + L"\\system32";
+  const ToolRun run = Restore(u"startup-places.zip");
+  EXPECT_EQ(run.exitCode, 1u);
+  EXPECT_EQ(run.standardError, "Failed to restore \"kbt-logon.url\".\nRestore of registry settings failed.\n"
+                               "Failed to restore \"kbt-host.desktop\".\nRestore of application data failed.\n");
+  EXPECT_FALSE(PathExists(userStartup + L"\\kbt-logon.url"));
+  EXPECT_FALSE(PathExists(kStartup + L"\\kbt-common.bmp"));
+  EXPECT_FALSE(PathExists(systemFolder + L"\\kbt-hostile-dir")) << "no folder is made for a refused destination";
+  EXPECT_FALSE(FileExists(archives_ + u"\\kbt-host.desktop")) << "a host folder reached through a drive letter";
+  for (const char16_t* name : {u"kbt-common.bmp", u"kbt-system.bmp"}) {
+    EXPECT_TRUE(FileExists(data / name)) << ToUtf8(name);
+  }
+  EXPECT_EQ(ReadValue(u"Software\\Kestrove\\Display", u"Treeview Bitmap").data, StringBytes(data / u"kbt-common.bmp"));
+  EXPECT_EQ(ReadValue(u"Software\\Kestrove\\Display", u"Toolbar Bitmap").data, StringBytes(data / u"kbt-system.bmp"));
+}
+
+TEST_F(HostileArchiveE2E, SystemFilesAreNeverOverwrittenAndAnyPathLengthIsHandled) {
+  const std::wstring winIni = Environment(L"windir") + L"\\win.ini";
+  const std::wstring hosts = Environment(L"windir") + L"\\system32\\drivers\\etc\\hosts";
+  const std::string winIniBefore = ReadFileText(winIni), hostsBefore = ReadFileText(hosts);
+  const ToolRun run = Restore(u"system-files.zip");
+  EXPECT_EQ(run.exitCode, 1u) << run.standardError;
+  EXPECT_NE(run.standardError.find("Failed to restore \"win.ini\"."), std::string::npos) << run.standardError;
+  EXPECT_NE(run.standardError.find("Failed to restore \"hosts\"."), std::string::npos) << run.standardError;
+  EXPECT_EQ(ReadFileText(winIni), winIniBefore);
+  EXPECT_EQ(ReadFileText(hosts), hostsBefore);
+  EXPECT_EQ(ReadBytes(data / u"long.bmp"), Bytes("BM long")) << "an over-long spelling goes to the data folder";
+}
+
+// Settings alone can aim the next reset at a document, or the next backup at private files.
+TEST_F(HostileArchiveE2E, RestoredValuesNeverArmTheNextResetOrBackup) {
+  ASSERT_EQ(Restore(u"arm-reset.zip").exitCode, 0u);
+  ASSERT_TRUE(Plant(kHostileRoot + L"\\documents\\thesis.docx", "the user's thesis"));
+  EXPECT_EQ(Run(L"/reset").exitCode, 0u);
+  EXPECT_EQ(ReadFileText(kHostileRoot + L"\\documents\\thesis.docx"), "the user's thesis");
+
+  ASSERT_TRUE(WriteText(data / u"history.dat", kOldHistory));
+  SeedString(u"Software\\Kestrove", u"Data Path", data.Path(), kRegExpandSz);  // the reset took it
+  ASSERT_EQ(Restore(u"pull-files.zip").exitCode, 0u);
+  ASSERT_TRUE(Plant(kHostileRoot + L"\\secret\\id_rsa", "private key"));
+  ASSERT_TRUE(Plant(kHostileRoot + L"\\secret\\passwords.kdbx", "passwords"));
+  ScratchFolder out;
+  const ToolRun backup = BackupTo(out / u"next.zip");
+  EXPECT_EQ(backup.exitCode, 0u) << backup.standardError;
+  BackupArchiveReader archive;
+  ASSERT_TRUE(archive.Open(out / u"next.zip"));
+  EXPECT_TRUE(archive.LocateEntry(u"history.dat", false));
+  for (const char16_t* name : {u"id_rsa", u"passwords.kdbx", u"win.ini"}) {
+    EXPECT_FALSE(archive.LocateEntry(name, true)) << "carried off: " << ToUtf8(name);
+  }
+}
+
+// Ordinary use: a bitmap that shares a data file's name never takes that file's place.
+TEST_F(HostileArchiveE2E, ABitmapNamedLikeADataFileNeverReplacesIt) {
+  const Text skin = T(kHostileRoot + L"\\skins\\history.dat");
+  ASSERT_TRUE(Plant(kHostileRoot + L"\\skins\\history.dat", "BM toolbar skin"));
+  SeedString(u"Software\\Kestrove\\Display", u"Toolbar Bitmap", skin);
+  ScratchFolder out;
+  ASSERT_EQ(BackupTo(out / u"backup.zip").exitCode, 0u);
+  ASSERT_TRUE(WriteText(data / u"history.dat", "changed since"));
+  const Text archive = out / u"backup.zip";
+  const ToolRun run = Run(L"/restore \"" + std::wstring(archive.begin(), archive.end()) + L"\"");
+  EXPECT_EQ(run.exitCode, 0u) << run.standardError;
+  EXPECT_EQ(ReadBytes(data / u"history.dat"), Bytes(kOldHistory));
+  EXPECT_EQ(ReadBytes(skin), Bytes("BM toolbar skin"));
 }
 
 }  // namespace

@@ -9,6 +9,7 @@ devices, or being far larger inside than outside. The end-to-end test restores e
 seeded profile and checks that nothing is lost. The names and contents here are the test's
 contract (tests/e2e/hostile_archives_e2e_test.cpp).
 """
+import getpass
 import os
 import struct
 import sys
@@ -19,6 +20,9 @@ MAGIC = "Kestrove Client Backup File"
 COMMENT = (MAGIC + "\nhostile\n2005-03-07T09:05:03Z\n").encode("ascii")
 STARTUP = "C:\\ProgramData\\Microsoft\\Windows\\Start Menu\\Programs\\StartUp"
 PICTURES = "C:\\kbt-hostile\\pictures"
+USER_STARTUP = ("C:\\users\\%s\\AppData\\Roaming\\Microsoft\\Windows\\Start Menu\\Programs\\Startup"
+                % getpass.getuser())
+SYSTEM = "C:\\windows\\system32"
 
 # What the archives bring for the data files; the seeded profile holds other bytes.
 NEW_HISTORY = b"history from the archive\r\n" * 40
@@ -166,6 +170,46 @@ def main(folder):
     # whole data. history.dat beside it is good.
     write_zip(out("lying-bomb.zip"), [("history.dat", NEW_HISTORY), ("custom.dat", bytes(16 << 20))])
     lying_sizes(out("lying-bomb.zip"), "custom.dat", 1000)
+
+    # Destinations outside the client's places with names that are no program: a logon shortcut in
+    # the user's Startup folder, a bitmap in the common one and in a new folder of the system's,
+    # a host file reached through Wine's drive Z:, and system files named by the queue and a bitmap.
+    host = "Z:" + os.path.abspath(folder).replace("/", "\\")
+    write_zip(out("startup-places.zip"), [
+        ("settings.reg", settings_file([
+            (client("Display"), [("Listview Bitmap", 1, reg_string(USER_STARTUP + "\\kbt-logon.url")),
+                                 ("Treeview Bitmap", 2, reg_string(STARTUP + "\\kbt-common.bmp")),
+                                 ("Toolbar Bitmap", 1, reg_string(SYSTEM + "\\kbt-hostile-dir\\kbt-system.bmp"))]),
+            (client("Queue"), [("Last File", 2, reg_string(host + "\\kbt-host.desktop"))]),
+        ])),
+        ("kbt-logon.url", b"[InternetShortcut]\r\nURL=file:///C:/evil\r\n"),
+        ("kbt-common.bmp", b"BM common"),
+        ("kbt-system.bmp", b"BM system"),
+        ("kbt-host.desktop", b"[Desktop Entry]\nExec=evil\n"),
+    ])
+    write_zip(out("system-files.zip"), [
+        ("settings.reg", settings_file([
+            (client("Display"), [("Toolbar Bitmap", 1, reg_string("C:\\windows\\win.ini")),
+                                 # one spelling longer than any fixed path buffer
+                                 ("Listview Bitmap", 1, reg_string("C:\\kbt-hostile\\rt" + "\\." * 200 + "\\long.bmp"))]),
+            (client("Queue"), [("Last File", 2, reg_string(SYSTEM + "\\drivers\\etc\\hosts"))]),
+        ])),
+        ("win.ini", b"[planted]\r\n"),
+        ("long.bmp", b"BM long"),
+        ("hosts", b"127.0.0.1 planted\r\n"),
+    ])
+
+    # Settings only: a queue value that arms the next reset against a document, and values that
+    # would carry private files into the user's next backup.
+    write_zip(out("arm-reset.zip"), [("settings.reg", settings_file([
+        (client("Queue"), [("Last File", 2, reg_string("C:\\kbt-hostile\\documents\\thesis.docx"))]),
+    ]))])
+    write_zip(out("pull-files.zip"), [("settings.reg", settings_file([
+        (client("Display"), [("Listview Bitmap", 1, reg_string("C:\\kbt-hostile\\secret\\id_rsa")),
+                             ("Toolbar Bitmap", 1, reg_string("C:\\windows\\win.ini")),
+                             ("Treeview Bitmap", 1, reg_string("C:\\kbt-hostile\\secret\\key.bmp\\..\\id_rsa"))]),
+        (client("Queue"), [("Last File", 2, reg_string("C:\\kbt-hostile\\secret\\passwords.kdbx"))]),
+    ]))])
 
     return 0
 

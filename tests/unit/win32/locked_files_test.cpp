@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "operations/operation_request.h"
+#include "platform/files.h"
 #include "support/test_support.h"
 
 namespace kbt {
@@ -38,20 +39,27 @@ class LockedFilesTest : public testing::ClientRegistryTest {
   OperationRequest request{OperationMode::Backup};
 };
 
-TEST_F(LockedFilesTest, ALockedFileFailsTheBackupAndSkipsTheReset) {
+// A failed step never costs the user the backup they had: the earlier archive of that name stays
+// as it was, nothing of the incomplete one is left, and nothing is recorded as the last backup.
+TEST_F(LockedFilesTest, ALockedFileFailsTheBackupKeepsTheEarlierArchiveAndSkipsTheReset) {
   request.ResetAfterBackup = true;
+  ASSERT_TRUE(testing::WriteText(request.ArchivePath, "earlier"));
   {
     ExclusiveLock lock(data / u"custom.dat");
     ASSERT_TRUE(lock.Held());
     EXPECT_FALSE(request.Run());
   }
-  ASSERT_EQ(request.Log.Size(), 3u);
+  ASSERT_EQ(request.Log.Size(), 4u);
   EXPECT_EQ(request.Log.Entries()[0], u"Failed to backup \"custom.dat\".");
   EXPECT_EQ(request.Log.Entries()[1], u"Failed to backup application data.");
-  EXPECT_EQ(request.Log.Entries()[2], u"The reset was skipped because the backup was not complete.");
+  EXPECT_EQ(request.Log.Entries()[2], u"Failed to complete the backup file \"" + request.ArchivePath + u"\".");
+  EXPECT_EQ(request.Log.Entries()[3], u"The reset was skipped because the backup was not complete.");
   EXPECT_TRUE(testing::FileExists(data / u"history.dat")) << "nothing may be reset after an incomplete backup";
   EXPECT_TRUE(testing::KeyExists(u"Software\\Kestrove\\Transfer"));
-  EXPECT_TRUE(testing::FileExists(request.ArchivePath)) << "the archive still holds what could be saved";
+  EXPECT_EQ(testing::ReadBytes(request.ArchivePath), std::vector<uint8_t>({'e', 'a', 'r', 'l', 'i', 'e', 'r'}));
+  EXPECT_TRUE(RemoveFile(request.ArchivePath));
+  EXPECT_TRUE(testing::FolderIsEmpty(archives.Path())) << "no part of the incomplete archive is left";
+  EXPECT_FALSE(testing::ReadValue(u"Software\\Kestrove\\Backup\\1.0", u"Last File").exists);
 }
 
 TEST_F(LockedFilesTest, ALockedFileOnRestoreIsReportedAndTheOthersAreRestored) {
