@@ -41,6 +41,9 @@
 #define IDS_ARCHIVE_OPEN_FAILED 160
 #define IDS_ARCHIVE_COMPLETE_FAILED 161
 #define IDS_RESET_SKIPPED 162
+// The wizard's full backup path and its running operation.
+#define IDS_FULL_BACKUP_PATH 210
+#define IDS_OPERATION_RUNNING 211
 
 // Dialogs 158-164.
 #define IDD_OPERATION 158
@@ -84,6 +87,7 @@
 #define IDC_BACKUP_PATH 1010
 #define IDC_BACKUP_COMMENT 1056
 #define IDC_BROWSE_BACKUP 3077
+#define IDC_BACKUP_FULL_PATH 3093
 // Restore location page.
 #define IDC_RESTORE_PATH 1021
 #define IDC_RESTORE_COMMENT 3081
@@ -94,6 +98,9 @@
 #define IDC_RESULT_TEXT 1025
 #define IDC_RESULT_ICON 3087
 #define IDC_RESULT_LIST 3090
+#define IDC_RESULT_DETAILS 3094
+#define IDC_PROGRESS_BAR 3095
+#define IDC_PROGRESS_FILE 3096
 
 #ifndef IDC_STATIC
 #define IDC_STATIC (-1)

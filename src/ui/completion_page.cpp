@@ -30,7 +30,7 @@ BOOL CompletionPage::OnInit() {
     const UniqueIcon failure = LoadSmallIcon(Sheet().Instance(), IDI_FAILURE);
     if (failure) ::ImageList_ReplaceIcon(images_.Get(), -1, failure.Get());
   }
-  // A message wider than the list shows whole in a tip.
+  // A message wider than the list shows whole in a tip, and the selected one in the box below it.
   ListView_SetExtendedListViewStyle(list, LVS_EX_FULLROWSELECT | LVS_EX_LABELTIP);
   // The list shares the image list, which this page owns and releases.
   ListView_SetImageList(list, images_.Get(), LVSIL_SMALL);
@@ -64,20 +64,38 @@ void CompletionPage::OnSetActive() {
   } else {
     SetItemText(IDC_RESULT_TEXT, platform::LoadText(IDS_OPERATION_FAILED));
     resultIcon_ = LoadSmallIcon(Sheet().Instance(), IDI_FAILURE);
-    HWND list = Item(IDC_RESULT_LIST);
-    int row = 0;
-    for (const Text& message : Request().Log.Entries()) {
-      LVITEMW item{};
-      item.mask = LVIF_TEXT | LVIF_IMAGE;
-      item.iItem = row++;
-      item.iImage = 0;
-      item.pszText = const_cast<wchar_t*>(win32::W(message));
-      ListView_InsertItem(list, &item);
-    }
-    ::ShowWindow(list, SW_SHOW);
+    ShowFailures();
   }
   ::SendMessageW(icon, STM_SETICON, reinterpret_cast<WPARAM>(resultIcon_.Get()), 0);
   ::ShowWindow(icon, SW_SHOW);
+}
+
+void CompletionPage::ShowFailures() {
+  HWND list = Item(IDC_RESULT_LIST);
+  int row = 0;
+  for (const Text& message : Request().Log.Entries()) {
+    LVITEMW item{};
+    item.mask = LVIF_TEXT | LVIF_IMAGE;
+    item.iItem = row++;
+    item.iImage = 0;
+    item.pszText = const_cast<wchar_t*>(win32::W(message));
+    ListView_InsertItem(list, &item);
+  }
+  ::ShowWindow(list, SW_SHOW);
+  ::ShowWindow(Item(IDC_RESULT_DETAILS), SW_SHOW);
+  // The first message is shown whole at once; selecting another shows that one.
+  if (row > 0) ListView_SetItemState(list, 0, LVIS_SELECTED | LVIS_FOCUSED, LVIS_SELECTED | LVIS_FOCUSED);
+}
+
+bool CompletionPage::OnNotify(const NMHDR& header, LRESULT& result) {
+  if (header.idFrom != IDC_RESULT_LIST || header.code != LVN_ITEMCHANGED) return false;
+  const auto& change = reinterpret_cast<const NMLISTVIEW&>(header);
+  const std::vector<Text>& messages = Request().Log.Entries();
+  if ((change.uNewState & LVIS_SELECTED) && change.iItem >= 0 && static_cast<size_t>(change.iItem) < messages.size()) {
+    SetItemText(IDC_RESULT_DETAILS, messages[static_cast<size_t>(change.iItem)]);
+  }
+  result = 0;
+  return true;
 }
 
 }  // namespace kbt::ui

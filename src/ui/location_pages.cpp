@@ -7,6 +7,7 @@
 
 #include "archive/backup_identity.h"
 #include "operations/file_checks.h"
+#include "operations/result_log.h"
 #include "platform/clock.h"
 #include "platform/paths.h"
 #include "platform/shell_folders.h"
@@ -59,10 +60,15 @@ INT_PTR ColourEdit(HDC dc, bool valid) {
   return reinterpret_cast<INT_PTR>(::GetSysColorBrush(COLOR_WINDOW));
 }
 
+// Where backups go unless the user names another folder: the documents folder.
+Text DefaultBackupFolder() {
+  Text documents;
+  return platform::GetDocumentsFolder(documents) ? documents : Text();
+}
+
 Text DefaultArchivePath() {
   const platform::LocalTime now = platform::GetLocalTime();
-  Text documents;
-  platform::GetDocumentsFolder(documents);
+  const Text documents = DefaultBackupFolder();
   wchar_t name[64] = {};
   std::swprintf(name, 64, L"%04u%02u%02u-%02u%02u%02u", now.year, now.month, now.day, now.hour, now.minute,
                 now.second);
@@ -78,32 +84,50 @@ BOOL BackupLocationPage::OnInit() {
   return TRUE;
 }
 
+Text BackupLocationPage::FullPath() const {
+  const Text typed = ItemText(IDC_BACKUP_PATH);
+  if (typed.empty()) return typed;
+  if (!platform::IsRelativePath(typed)) return platform::CanonicalPath(typed);
+  // Not the working folder, which depends on how the tool was started.
+  Text full = DefaultBackupFolder();
+  if (full.empty()) return typed;
+  platform::AppendPath(full, typed);
+  return platform::CanonicalPath(full);
+}
+
 bool BackupLocationPage::PathIsUsable() const {
-  Text folder = ItemText(IDC_BACKUP_PATH);
+  Text folder = FullPath();
+  if (platform::IsRelativePath(folder)) return false;
   platform::RemoveLastComponent(folder);
   return !folder.empty() && platform::IsExistingFolder(folder);
 }
 
+void BackupLocationPage::StorePath() {
+  const Text full = FullPath();
+  Request().ArchivePath = full;
+  SetItemText(IDC_BACKUP_FULL_PATH, full.empty() ? Text() : FormatText(platform::LoadText(IDS_FULL_BACKUP_PATH), {full}));
+}
+
 void BackupLocationPage::OnSetActive() {
   // The path shown here is the one a backup writes, whatever another page stored meanwhile.
-  Request().ArchivePath = ItemText(IDC_BACKUP_PATH);
+  StorePath();
   SetButtons(PSWIZB_BACK | PSWIZB_NEXT);
 }
 
 int BackupLocationPage::OnWizNext() {
-  Request().ArchivePath = ItemText(IDC_BACKUP_PATH);
+  StorePath();
   const bool deletes = Request().ResetAfterBackup && Request().GetSelection() != 0;
   return ConfirmDeletion(deletes) ? IDD_COMPLETION : kStay;
 }
 
 int BackupLocationPage::OnWizBack() {
-  Request().ArchivePath = ItemText(IDC_BACKUP_PATH);
+  StorePath();
   return IDD_DETAILS;
 }
 
 void BackupLocationPage::OnCommand(int id, int code) {
   if (id == IDC_BACKUP_PATH && code == EN_CHANGE) {
-    Request().ArchivePath = ItemText(IDC_BACKUP_PATH);
+    StorePath();
     SetButtons(PathIsUsable() ? PSWIZB_BACK | PSWIZB_NEXT : PSWIZB_BACK);
     ::InvalidateRect(Item(IDC_BACKUP_PATH), nullptr, TRUE);
   } else if (id == IDC_BACKUP_COMMENT && code == EN_CHANGE) {
@@ -115,7 +139,7 @@ void BackupLocationPage::OnCommand(int id, int code) {
 
 void BackupLocationPage::Browse() {
   Text chosen;
-  if (ChooseFile(Window(), true, ItemText(IDC_BACKUP_PATH), chosen)) SetItemText(IDC_BACKUP_PATH, chosen);
+  if (ChooseFile(Window(), true, FullPath(), chosen)) SetItemText(IDC_BACKUP_PATH, chosen);
 }
 
 bool BackupLocationPage::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, INT_PTR& answer) {

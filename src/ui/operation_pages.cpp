@@ -4,15 +4,36 @@
 
 namespace kbt::ui {
 
+namespace {
+constexpr int kModeRadios[] = {IDC_MODE_BACKUP, IDC_MODE_RESTORE, IDC_MODE_RESET};
+}  // namespace
+
+void OperationPage::Choose(int radio) {
+  // One mode at a time, and Tab comes into the group on the chosen one.
+  ::CheckRadioButton(Window(), IDC_MODE_BACKUP, IDC_MODE_RESET, radio);
+  for (int id : kModeRadios) {
+    HWND button = Item(id);
+    const LONG_PTR style = ::GetWindowLongPtrW(button, GWL_STYLE);
+    ::SetWindowLongPtrW(button, GWL_STYLE, id == radio ? style | WS_TABSTOP : style & ~static_cast<LONG_PTR>(WS_TABSTOP));
+  }
+}
+
+HWND OperationPage::FirstFocus() const {
+  for (int id : kModeRadios) {
+    if (::IsDlgButtonChecked(Window(), id) == BST_CHECKED) return Item(id);
+  }
+  return Item(IDC_MODE_BACKUP);
+}
+
 BOOL OperationPage::OnInit() {
-  ::CheckRadioButton(Window(), IDC_MODE_BACKUP, IDC_MODE_RESET, IDC_MODE_BACKUP);
+  Choose(IDC_MODE_BACKUP);
   warningIcon_ = LoadSmallIcon(Sheet().Instance(), IDI_WARNING_TRIANGLE);
   ::SendMessageW(Item(IDC_WARNING_ICON), STM_SETICON, reinterpret_cast<WPARAM>(warningIcon_.Get()), 0);
-  static constexpr int radios[] = {IDC_MODE_BACKUP, IDC_MODE_RESTORE, IDC_MODE_RESET};
-  static_assert(std::size(radios) == std::tuple_size_v<decltype(boldFonts_)>, "one bold font per mode");
-  for (size_t i = 0; i < std::size(radios); ++i) {
-    boldFonts_[i] = CopyFontWithWeight(Item(radios[i]), FW_BOLD);
-    if (boldFonts_[i]) ::SendMessageW(Item(radios[i]), WM_SETFONT, reinterpret_cast<WPARAM>(boldFonts_[i].Get()), TRUE);
+  static_assert(std::size(kModeRadios) == std::tuple_size_v<decltype(boldFonts_)>, "one bold font per mode");
+  for (size_t i = 0; i < std::size(kModeRadios); ++i) {
+    HWND radio = Item(kModeRadios[i]);
+    boldFonts_[i] = CopyFontWithWeight(radio, FW_BOLD);
+    if (boldFonts_[i]) ::SendMessageW(radio, WM_SETFONT, reinterpret_cast<WPARAM>(boldFonts_[i].Get()), TRUE);
   }
   return TRUE;
 }
@@ -32,10 +53,7 @@ void OperationPage::ShowWarning(bool shown) {
 void OperationPage::OnCommand(int id, int code) {
   if (code != BN_CLICKED) return;
   ::KillTimer(Window(), kBlinkTimer);
-  if (id == IDC_MODE_BACKUP || id == IDC_MODE_RESTORE || id == IDC_MODE_RESET) {
-    // One mode at a time, however the dialog groups its controls.
-    ::CheckRadioButton(Window(), IDC_MODE_BACKUP, IDC_MODE_RESET, id);
-  }
+  if (id == IDC_MODE_BACKUP || id == IDC_MODE_RESTORE || id == IDC_MODE_RESET) Choose(id);
   switch (id) {
     case IDC_MODE_BACKUP:
       Request().SetMode(OperationMode::Backup);

@@ -2,6 +2,7 @@
 // The seven pages of the wizard, in the order of the sheet.
 #include <array>
 
+#include "res/resource.h"
 #include "ui/gdi_owners.h"
 #include "ui/wizard_page.h"
 #include "ui/wizard_sheet.h"
@@ -31,9 +32,11 @@ class OperationPage : public WizardPage {
   int OnWizNext() override;
   void OnCommand(int id, int code) override;
   bool OnMessage(UINT message, WPARAM wParam, LPARAM lParam, INT_PTR& answer) override;
+  HWND FirstFocus() const override;
 
  private:
   void ShowWarning(bool shown);
+  void Choose(int radio);
   UniqueIcon warningIcon_;
   std::array<UniqueFont, 3> boldFonts_;
   int ticks_ = 0;
@@ -64,6 +67,7 @@ class DetailsPage : public WizardPage {
   int OnWizNext() override;
   int OnWizBack() override;
   void OnCommand(int id, int code) override;
+  HWND FirstFocus() const override { return Item(IDC_INCLUDE_DATA); }
 };
 
 class BackupLocationPage : public WizardPage {
@@ -78,9 +82,14 @@ class BackupLocationPage : public WizardPage {
   int OnWizBack() override;
   void OnCommand(int id, int code) override;
   bool OnMessage(UINT message, WPARAM wParam, LPARAM lParam, INT_PTR& answer) override;
+  HWND FirstFocus() const override { return Item(IDC_BACKUP_PATH); }
 
  private:
+  // The typed path made absolute: a relative one lies in the default backup folder.
+  Text FullPath() const;
   bool PathIsUsable() const;
+  // Stores the full path in the request and shows it under the field.
+  void StorePath();
   void Browse();
 };
 
@@ -95,6 +104,7 @@ class RestoreLocationPage : public WizardPage {
   int OnWizBack() override;
   void OnCommand(int id, int code) override;
   bool OnMessage(UINT message, WPARAM wParam, LPARAM lParam, INT_PTR& answer) override;
+  HWND FirstFocus() const override { return Item(IDC_RESTORE_PATH); }
 
  private:
   bool FileExists() const;
@@ -109,8 +119,10 @@ class CompletionPage : public WizardPage {
  protected:
   BOOL OnInit() override;
   void OnSetActive() override;
+  bool OnNotify(const NMHDR& header, LRESULT& result) override;
 
  private:
+  void ShowFailures();
   UniqueImageList images_;
   UniqueIcon resultIcon_;
   bool ran_ = false;

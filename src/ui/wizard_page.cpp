@@ -8,6 +8,15 @@
 #include "ui/wizard_sheet.h"
 
 namespace kbt::ui {
+namespace {
+// Posted on activation, so that it comes after the sheet has switched pages and set its buttons.
+constexpr UINT kPlaceFocusMessage = WM_APP + 1;
+
+HWND UsableButton(HWND sheet, int id) {
+  HWND button = ::GetDlgItem(sheet, id);
+  return button && ::IsWindowVisible(button) && ::IsWindowEnabled(button) ? button : nullptr;
+}
+}  // namespace
 
 WizardPage::WizardPage(WizardSheet& sheet, const PageDescription& description)
     : sheet_(sheet), description_(description) {}
@@ -88,6 +97,18 @@ LRESULT WizardPage::Navigate(int target) {
   return -1;
 }
 
+void WizardPage::PlaceFocus() const {
+  HWND sheet = SheetWindow();
+  // Enter presses Finish where it shows, else Next where it is enabled.
+  HWND defaultButton = UsableButton(sheet, kFinishButton);
+  if (!defaultButton) defaultButton = UsableButton(sheet, kNextButton);
+  if (defaultButton) ::SendMessageW(sheet, DM_SETDEFID, static_cast<WPARAM>(::GetDlgCtrlID(defaultButton)), 0);
+  HWND target = FirstFocus();
+  if (!target || !::IsWindowVisible(target) || !::IsWindowEnabled(target)) target = defaultButton;
+  if (!target) target = UsableButton(sheet, kBackButton);
+  if (target) ::SendMessageW(sheet, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(target), TRUE);
+}
+
 bool WizardPage::HandleNotify(const NMHDR& header, LRESULT& result) {
   result = 0;
   if (OnNotify(header, result)) return true;
@@ -95,6 +116,7 @@ bool WizardPage::HandleNotify(const NMHDR& header, LRESULT& result) {
   switch (header.code) {
     case PSN_SETACTIVE:
       OnSetActive();
+      ::PostMessageW(window_, kPlaceFocusMessage, 0, 0);
       return true;
     case PSN_QUERYCANCEL:
       // TRUE keeps the wizard open.
@@ -134,6 +156,10 @@ INT_PTR CALLBACK WizardPage::DialogProc(HWND window, UINT message, WPARAM wParam
       page->window_ = nullptr;
       ::SetWindowLongPtrW(window, GWLP_USERDATA, 0);
       return FALSE;
+    case kPlaceFocusMessage:
+      // Only while the page is still the one shown.
+      if (::IsWindowVisible(window)) page->PlaceFocus();
+      return TRUE;
     default: {
       INT_PTR answer = FALSE;
       return page->OnMessage(message, wParam, lParam, answer) ? answer : FALSE;

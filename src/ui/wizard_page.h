@@ -12,6 +12,11 @@ namespace kbt::ui {
 
 class WizardSheet;
 
+// The property sheet's own buttons.
+constexpr int kBackButton = 0x3023;
+constexpr int kNextButton = 0x3024;
+constexpr int kFinishButton = 0x3025;
+
 // One row of the sheet's page table.
 struct PageDescription {
   int dialogId;
@@ -48,6 +53,10 @@ class WizardPage {
     return false;
   }
 
+  // The control that takes the keyboard focus each time the page is shown; null gives it to the
+  // sheet's default button.
+  virtual HWND FirstFocus() const { return nullptr; }
+
   OperationRequest& Request();
   WizardSheet& Sheet() { return sheet_; }
   HWND SheetWindow() const { return ::GetParent(window_); }
@@ -64,6 +73,7 @@ class WizardPage {
  private:
   static INT_PTR CALLBACK DialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
   bool HandleNotify(const NMHDR& header, LRESULT& result);
+  void PlaceFocus() const;
   LRESULT Navigate(int target);
 
   WizardSheet& sheet_;

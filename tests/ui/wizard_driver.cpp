@@ -243,6 +243,49 @@ void WizardSession::Type(int id, const std::wstring& characters) {
 }
 
 namespace {
+void SendKey(WORD key, bool up) {
+  INPUT input{};
+  input.type = INPUT_KEYBOARD;
+  input.ki.wVk = key;
+  input.ki.wScan = static_cast<WORD>(::MapVirtualKeyW(key, MAPVK_VK_TO_VSC));
+  input.ki.dwFlags = up ? KEYEVENTF_KEYUP : 0;
+  ::SendInput(1, &input, sizeof input);
+}
+}  // namespace
+
+void WizardSession::Keys(std::initializer_list<WORD> keys, WORD modifier) {
+  for (WORD key : keys) {
+    // Key strokes go to the foreground window, which a message box of the tool may be.
+    std::vector<HWND> boxes = MessageBoxes();
+    ::SetForegroundWindow(boxes.empty() ? sheet_ : boxes.front());
+    if (modifier) SendKey(modifier, false);
+    SendKey(key, false);
+    SendKey(key, true);
+    if (modifier) SendKey(modifier, true);
+    ::Sleep(30);
+    if (::WaitForSingleObject(process_.hProcess, 0) != WAIT_OBJECT_0) Settle();
+  }
+}
+
+void WizardSession::TypeKeys(const std::wstring& text) {
+  for (wchar_t c : text) {
+    const SHORT scan = ::VkKeyScanW(c);
+    Keys({static_cast<WORD>(scan & 0xFF)}, (scan & 0x100) ? VK_SHIFT : 0);
+  }
+}
+
+HWND WizardSession::Focus() const {
+  GUITHREADINFO info{};
+  info.cbSize = sizeof info;
+  return ::GetGUIThreadInfo(process_.dwThreadId, &info) ? info.hwndFocus : nullptr;
+}
+
+int WizardSession::FocusId() const {
+  HWND focus = Focus();
+  return focus ? ::GetDlgCtrlID(focus) : 0;
+}
+
+namespace {
 // A block of memory in the tool's process, for messages that carry pointers.
 class RemoteBlock {
  public:

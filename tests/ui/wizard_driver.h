@@ -3,6 +3,7 @@
 // message boxes and screenshots.
 #include <windows.h>
 
+#include <initializer_list>
 #include <string>
 #include <vector>
 
@@ -55,6 +56,13 @@ class WizardSession {
   void SetText(int id, const std::wstring& text);
   // Types characters one by one, as the keyboard would.
   void Type(int id, const std::wstring& characters);
+  // Real key strokes (SendInput) to the wizard in front, each with the modifier held when one is given.
+  void Keys(std::initializer_list<WORD> keys, WORD modifier = 0);
+  // Real key strokes typing the text into whatever has the focus.
+  void TypeKeys(const std::wstring& text);
+  // The window with the keyboard focus in the tool, and its control id (0 for none).
+  HWND Focus() const;
+  int FocusId() const;
   // The rows of a list view, and the heading of its first column.
   std::vector<std::wstring> ListRows(int id) const;
   std::wstring ListHeading(int id) const;

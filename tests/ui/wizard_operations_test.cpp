@@ -206,18 +206,29 @@ TEST_F(OperationsTest, BackupLocationChecksThePathAsItIsTyped) {
   EXPECT_EQ(redPixels(), 0);
   wizard.SetText(IDC_BACKUP_PATH, L"");
   EXPECT_EQ(wizard.EnabledButtons(), L"Back");
+  // A relative name lies in the documents folder, and the page says so; ".." is resolved.
+  Text documents;
+  ASSERT_TRUE(platform::GetDocumentsFolder(documents));
+  Text parent = documents;
+  platform::RemoveLastComponent(parent);
+  wizard.SetText(IDC_BACKUP_PATH, L"sub\\..\\..\\up.zip");
+  EXPECT_EQ(wizard.Text(IDC_BACKUP_FULL_PATH), L"The backup will be written to: " + Wide(parent) + L"\\up.zip");
+  wizard.SetText(IDC_BACKUP_PATH, L"missing\\backup.zip");
+  EXPECT_EQ(wizard.EnabledButtons(), L"Back") << "a relative path in a missing folder";
   wizard.SetText(IDC_BACKUP_PATH, L"backup.zip");
-  EXPECT_EQ(wizard.EnabledButtons(), L"Back") << "a bare name has no folder";
+  EXPECT_EQ(wizard.EnabledButtons(), L"Back Next") << "a bare name goes beside the default backup";
+  EXPECT_EQ(wizard.Text(IDC_BACKUP_FULL_PATH), L"The backup will be written to: " + Wide(documents) + L"\\backup.zip");
   // The comment takes 128 characters at most.
   wizard.Type(IDC_BACKUP_COMMENT, std::wstring(129, L'c'));
   EXPECT_EQ(wizard.Text(IDC_BACKUP_COMMENT), std::wstring(128, L'c'));
   // Going back and returning enables Next again, whatever the path.
+  wizard.SetText(IDC_BACKUP_PATH, L"missing\\backup.zip");
   wizard.Press(WizardButton::Back);
   ASSERT_TRUE(wizard.WaitForPage(IDD_DETAILS));
   wizard.Press(WizardButton::Next);
   ASSERT_TRUE(wizard.WaitForPage(IDD_BACKUP_LOCATION));
   EXPECT_EQ(wizard.EnabledButtons(), L"Back Next");
-  EXPECT_EQ(wizard.Text(IDC_BACKUP_PATH), L"backup.zip") << "the texts survive going back and forth";
+  EXPECT_EQ(wizard.Text(IDC_BACKUP_PATH), L"missing\\backup.zip") << "the texts survive going back and forth";
 }
 
 TEST_F(OperationsTest, RestoreLocationAcceptsOnlyBackupsOfThisTool) {
@@ -256,8 +267,11 @@ TEST_F(OperationsTest, FailedBackupShowsTheMessagesUnderTheErrorIcon) {
   WizardSession wizard;
   ASSERT_TRUE(wizard.Started());
   NextUntil(wizard, {IDD_OPERATION, IDD_DATA_FOLDERS, IDD_DETAILS, IDD_BACKUP_LOCATION});
-  // The folder part exists, so the page lets it pass; but a folder cannot become an archive.
-  const std::wstring path = Wide(favorites.Path());
+  // The folder part exists, so the page lets it pass; but a folder cannot become an archive. Its
+  // long name makes the message far wider than the list.
+  const Text folder = favorites / u"a folder whose name is much longer than the list of failures is wide";
+  ASSERT_EQ(platform::MakeDirectory(folder), platform::kSuccess);
+  const std::wstring path = Wide(folder);
   wizard.SetText(IDC_BACKUP_PATH, path);
   ASSERT_EQ(wizard.EnabledButtons(), L"Back Next");
   wizard.Press(WizardButton::Next);
@@ -271,6 +285,27 @@ TEST_F(OperationsTest, FailedBackupShowsTheMessagesUnderTheErrorIcon) {
   bool named = false;
   for (const std::wstring& row : rows) named = named || row.find(path) != std::wstring::npos;
   EXPECT_TRUE(named) << "a message names the archive: " << rows.front().c_str();
+  // The selected message shows whole in the box below the list, where it can be copied.
+  ASSERT_TRUE(wizard.Visible(IDC_RESULT_DETAILS));
+  EXPECT_EQ(wizard.Text(IDC_RESULT_DETAILS), rows.front());
+  // Tab reaches the list and then the box, in reading order.
+  int previous = 0;
+  for (int i = 0; i < 6 && wizard.FocusId() != IDC_RESULT_DETAILS; ++i) {
+    previous = wizard.FocusId();
+    wizard.Keys({VK_TAB});
+  }
+  ASSERT_EQ(wizard.FocusId(), IDC_RESULT_DETAILS);
+  EXPECT_EQ(previous, IDC_RESULT_LIST);
+  wizard.Keys({'C'}, VK_CONTROL);
+  std::wstring copied;
+  if (::OpenClipboard(nullptr)) {
+    if (HANDLE text = ::GetClipboardData(CF_UNICODETEXT)) {
+      copied = static_cast<const wchar_t*>(::GlobalLock(text));
+      ::GlobalUnlock(text);
+    }
+    ::CloseClipboard();
+  }
+  EXPECT_EQ(copied, rows.front());
   const Capture shot = wizard.Screenshot();
   EXPECT_GT(CountPixels(shot, RectWithin(wizard.Control(IDC_RESULT_ICON), wizard.Sheet()), IsRedPixel), 20)
       << "the error icon";
