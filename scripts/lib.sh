@@ -11,7 +11,7 @@ ZLIB_DIR=$CACHE_DIR/zlib
 PACKAGES=(cmake ninja-build python3 pkg-config
   g++-mingw-w64-x86-64 binutils-mingw-w64-x86-64 mingw-w64-tools libz-mingw-w64-dev
   zlib1g-dev libminizip-dev libgtest-dev libgmock-dev googletest
-  wine64 wine xvfb x11-utils imagemagick zip unzip clang)
+  wine64 wine fonts-wine xvfb x11-utils imagemagick zip unzip clang)
 
 log() { printf '== %s\n' "$*" >&2; }
 

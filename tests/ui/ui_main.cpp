@@ -40,6 +40,8 @@ void InstallWineFonts() {
 
 int main(int argc, char** argv) {
   ::testing::InitGoogleTest(&argc, argv);
+  // Like the tool, so that measurements here see the same pixels at any DPI.
+  ::SetProcessDPIAware();
   InstallWineFonts();
   UseOwnDesktop();
   return RUN_ALL_TESTS();
