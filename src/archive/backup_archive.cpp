@@ -139,6 +139,7 @@ bool BackupArchiveWriter::AddFile(const Text& sourcePath, const Text& entryName,
   uint64_t total = 0;
   bool copied = true;
   for (;;) {
+    if (Progress) Progress(sourcePath, total, size);
     size_t got = 0;
     if (!source.Read(buffer.data(), buffer.size(), &got)) {
       copied = false;
@@ -276,6 +277,7 @@ bool BackupArchiveReader::ExtractCurrentEntry(const Text& destination, const Tex
   uint64_t total = 0;
   bool copied = true;
   for (;;) {
+    if (Progress) Progress(destination, total, info.uncompressed_size);
     const int got = unzReadCurrentFile(unzip_.Get(), buffer.data(), static_cast<unsigned>(buffer.size()));
     if (got < 0) {
       copied = false;

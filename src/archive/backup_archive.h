@@ -2,6 +2,7 @@
 // The backup archive: a zip file whose entries all lie at its root, written and read through minizip.
 #include <string>
 
+#include "archive/progress.h"
 #include "platform/text.h"
 #include "platform/unique_handle.h"
 
@@ -32,6 +33,9 @@ class BackupArchiveWriter {
   bool Open(const Text& path, int appendMode);
   // Adds one whole file as one entry; false when the file did not reach the archive complete.
   bool AddFile(const Text& sourcePath, const Text& entryName, int level, const Text* entryComment = nullptr);
+
+  // Told about every chunk a file gives to the archive.
+  ProgressCallback Progress;
 
   // The archive's global comment, written by Close when HasComment is set.
   Text CommentText;
@@ -67,6 +71,9 @@ class BackupArchiveReader {
   // an existing destination is left untouched.
   bool ExtractCurrentEntry(const Text& destination, const Text* password = nullptr);
   void Close();
+
+  // Told about every chunk an entry gives to its file.
+  ProgressCallback Progress;
   bool IsOpen() const;
 
  private:

@@ -39,6 +39,7 @@ bool OperationRequest::Backup(uint32_t selection) {
   bool result = true;
   Text pending;
   BackupArchiveWriter archive;
+  archive.Progress = Progress;
   if (ArchivePath.empty() || !CreatePendingArchive(ArchivePath, pending) || !archive.Open(pending, 0)) {
     if (!pending.empty()) RemoveFile(pending);
     Log.Add(IDS_ARCHIVE_CREATE_FAILED, ArchivePath);

@@ -2,6 +2,7 @@
 // What to do and what went wrong: the one request that every front end fills in.
 #include <cstdint>
 
+#include "archive/progress.h"
 #include "operations/result_log.h"
 #include "regfile/settings_key_list.h"
 
@@ -31,6 +32,8 @@ class OperationRequest {
   bool ResetAfterBackup = false;
   ResultLog Log;
   SettingsKeyList SettingsKeys;
+  // Told about each file the archive takes in or gives out; empty for the command line.
+  ProgressCallback Progress;
 
   void SetUnattended(bool unattended) { unattended_ = unattended; }
   bool IsUnattended() const { return unattended_; }

@@ -10,6 +10,7 @@ bool OperationRequest::Restore(uint32_t selection) {
   bool result = true;
   if (ClientPlaces(DataFolder).AcceptsFolder(DataFolder)) CreateDirectoryPath(DataFolder);
   BackupArchiveReader archive;
+  archive.Progress = Progress;
   if (ArchivePath.empty() || !archive.Open(ArchivePath)) {
     Log.Add(IDS_ARCHIVE_OPEN_FAILED, ArchivePath);
     return false;

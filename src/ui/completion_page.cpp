@@ -20,6 +20,11 @@ UINT ImageListColourFlag() {
   }
 }
 
+constexpr UINT kRunMessage = WM_APP + 2;
+constexpr int kProgressRange = 1000;
+// Enough for every window of the page, and bounded should one of them never validate.
+constexpr int kPaintRounds = 32;
+
 }  // namespace
 
 BOOL CompletionPage::OnInit() {
@@ -45,21 +50,45 @@ BOOL CompletionPage::OnInit() {
   RECT client{};
   ::GetClientRect(list, &client);
   ListView_SetColumnWidth(list, 0, client.right - client.left);
+  successText_ = ItemText(IDC_RESULT_TEXT);
+  ::SendMessageW(Item(IDC_PROGRESS_BAR), PBM_SETRANGE32, 0, kProgressRange);
   return TRUE;
 }
 
 void CompletionPage::OnSetActive() {
-  SetButtons(PSWIZB_FINISH);
   // The wizard cannot be left on this page, and an operation must never run twice.
-  if (ran_) return;
+  if (ran_) {
+    SetButtons(PSWIZB_FINISH);
+    return;
+  }
   ran_ = true;
+  SetButtons(PSWIZB_DISABLEDFINISH);
+  SetItemText(IDC_RESULT_TEXT, platform::LoadText(IDS_OPERATION_RUNNING));
+  ::ShowWindow(Item(IDC_PROGRESS_BAR), SW_SHOW);
+  ::ShowWindow(Item(IDC_PROGRESS_FILE), SW_SHOW);
+  // The sheet shows the page only after this activation: the operation runs once it is shown.
+  ::PostMessageW(Window(), kRunMessage, 0, 0);
+}
 
+bool CompletionPage::OnMessage(UINT message, WPARAM, LPARAM, INT_PTR& answer) {
+  if (message != kRunMessage) return false;
+  RunOperation();
+  answer = TRUE;
+  return true;
+}
+
+void CompletionPage::RunOperation() {
   HCURSOR previous = ::SetCursor(::LoadCursorW(nullptr, IDC_WAIT));
+  Request().Progress = [this](const Text& file, uint64_t done, uint64_t total) { ShowProgress(file, done, total); };
   const bool succeeded = Request().Run();
+  Request().Progress = nullptr;
   ::SetCursor(previous);
+  ::ShowWindow(Item(IDC_PROGRESS_BAR), SW_HIDE);
+  ::ShowWindow(Item(IDC_PROGRESS_FILE), SW_HIDE);
 
   HWND icon = Item(IDC_RESULT_ICON);
   if (succeeded) {
+    SetItemText(IDC_RESULT_TEXT, successText_);
     resultIcon_ = LoadSmallIcon(Sheet().Instance(), IDI_SUCCESS_MARK);
   } else {
     SetItemText(IDC_RESULT_TEXT, platform::LoadText(IDS_OPERATION_FAILED));
@@ -68,6 +97,25 @@ void CompletionPage::OnSetActive() {
   }
   ::SendMessageW(icon, STM_SETICON, reinterpret_cast<WPARAM>(resultIcon_.Get()), 0);
   ::ShowWindow(icon, SW_SHOW);
+  SetButtons(PSWIZB_FINISH);
+  PlaceFocusLater();
+}
+
+void CompletionPage::ShowProgress(const Text& file, uint64_t done, uint64_t total) {
+  const int position = total == 0 ? kProgressRange : static_cast<int>(done * kProgressRange / total);
+  // Painting costs time: only a new file or a visible step is shown.
+  if (position == progressPosition_ && file == progressFile_) return;
+  progressPosition_ = position;
+  ::SendMessageW(Item(IDC_PROGRESS_BAR), PBM_SETPOS, static_cast<WPARAM>(position), 0);
+  if (file != progressFile_) {
+    progressFile_ = file;
+    SetItemText(IDC_PROGRESS_FILE, file);
+  }
+  // Paints what changed and nothing else: no input reaches the wizard until the operation ends.
+  MSG message;
+  for (int i = 0; i < kPaintRounds && ::PeekMessageW(&message, nullptr, WM_PAINT, WM_PAINT, PM_REMOVE); ++i) {
+    ::DispatchMessageW(&message);
+  }
 }
 
 void CompletionPage::ShowFailures() {

@@ -120,11 +120,17 @@ class CompletionPage : public WizardPage {
   BOOL OnInit() override;
   void OnSetActive() override;
   bool OnNotify(const NMHDR& header, LRESULT& result) override;
+  bool OnMessage(UINT message, WPARAM wParam, LPARAM lParam, INT_PTR& answer) override;
 
  private:
+  void RunOperation();
+  void ShowProgress(const Text& file, uint64_t done, uint64_t total);
   void ShowFailures();
   UniqueImageList images_;
   UniqueIcon resultIcon_;
+  Text successText_;
+  Text progressFile_;
+  int progressPosition_ = -1;
   bool ran_ = false;
 };
 

@@ -97,6 +97,8 @@ LRESULT WizardPage::Navigate(int target) {
   return -1;
 }
 
+void WizardPage::PlaceFocusLater() const { ::PostMessageW(window_, kPlaceFocusMessage, 0, 0); }
+
 void WizardPage::PlaceFocus() const {
   HWND sheet = SheetWindow();
   // Enter presses Finish where it shows, else Next where it is enabled.
@@ -116,7 +118,7 @@ bool WizardPage::HandleNotify(const NMHDR& header, LRESULT& result) {
   switch (header.code) {
     case PSN_SETACTIVE:
       OnSetActive();
-      ::PostMessageW(window_, kPlaceFocusMessage, 0, 0);
+      PlaceFocusLater();
       return true;
     case PSN_QUERYCANCEL:
       // TRUE keeps the wizard open.

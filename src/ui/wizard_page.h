@@ -69,6 +69,8 @@ class WizardPage {
   bool Confirm(const TextRef& text, const TextRef& caption) const;
   // Data is deleted only once the user has agreed here; true when nothing is to be deleted.
   bool ConfirmDeletion(bool deletes) const;
+  // Puts the focus where a page shown anew has it, once the sheet has handled what is queued.
+  void PlaceFocusLater() const;
 
  private:
   static INT_PTR CALLBACK DialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);

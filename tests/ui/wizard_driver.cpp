@@ -163,7 +163,8 @@ bool WizardSession::WaitForPage(int dialogId, DWORD timeoutMs) {
   const DWORD start = ::GetTickCount();
   do {
     Settle();
-    if (PageId() == dialogId) return true;
+    // The completion page counts as shown once its operation has ended and Finish is enabled.
+    if (PageId() == dialogId && (dialogId != IDD_COMPLETION || IsEnabled(WizardButton::Finish))) return true;
     ::Sleep(20);
   } while (::GetTickCount() - start < timeoutMs);
   return false;

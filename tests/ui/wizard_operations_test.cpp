@@ -1,4 +1,11 @@
 // The location pages, the completion page, and every operation run from the wizard end to end.
+#include <windows.h>
+#include <commctrl.h>
+#include <prsht.h>
+
+#include <cstring>
+#include <set>
+
 #include "archive/backup_identity.h"
 #include "platform/files.h"
 #include "platform/paths.h"
@@ -311,6 +318,48 @@ TEST_F(OperationsTest, FailedBackupShowsTheMessagesUnderTheErrorIcon) {
       << "the error icon";
   wizard.Press(WizardButton::Finish);
   EXPECT_EQ(wizard.WaitForExit(), 0u);
+}
+
+TEST_F(OperationsTest, LongBackupMovesTheBarAndKeepsPainting) {
+  // Data that does not compress, so that the backup takes a while.
+  std::vector<uint8_t> bytes(48u << 20);
+  uint64_t state = 0x9E3779B97F4A7C15u;
+  for (size_t i = 0; i + 8 <= bytes.size(); i += 8) {
+    state ^= state << 13;
+    state ^= state >> 7;
+    state ^= state << 17;
+    memcpy(&bytes[i], &state, 8);
+  }
+  ASSERT_TRUE(WriteBytes(data / u"history.dat", bytes));
+  WizardSession wizard;
+  ASSERT_TRUE(wizard.Started());
+  NextUntil(wizard, {IDD_OPERATION, IDD_DATA_FOLDERS, IDD_DETAILS, IDD_BACKUP_LOCATION});
+  wizard.SetText(IDC_BACKUP_PATH, Wide(Archive(data / u"large.zip")));
+  // Posted without waiting for the tool to idle, which it does not while the backup runs.
+  ::PostMessageW(wizard.Sheet(), PSM_PRESSBUTTON, PSBTN_NEXT, 0);
+  std::set<DWORD_PTR> positions;
+  std::set<std::wstring> files;
+  std::vector<uint32_t> picture;
+  int pictures = 0;
+  const DWORD start = ::GetTickCount();
+  while (!wizard.IsEnabled(WizardButton::Finish) && ::GetTickCount() - start < 60000) {
+    HWND page = wizard.Page();
+    HWND bar = page ? ::GetDlgItem(page, IDC_PROGRESS_BAR) : nullptr;
+    DWORD_PTR position = 0;
+    if (bar && ::IsWindowVisible(bar) && ::SendMessageTimeoutW(bar, PBM_GETPOS, 0, 0, SMTO_BLOCK, 1000, &position)) {
+      positions.insert(position);
+      files.insert(ControlText(page, IDC_PROGRESS_FILE));
+      const Capture shot = CaptureWindow(bar);
+      if (shot.pixels != picture) ++pictures;
+      picture = shot.pixels;
+    }
+    ::Sleep(10);
+  }
+  EXPECT_GE(positions.size(), 2u);
+  EXPECT_GE(pictures, 2) << "the bar is painted anew while the backup runs";
+  EXPECT_EQ(files.count(Wide(data / u"history.dat")), 1u) << "the file being worked on is shown";
+  ASSERT_TRUE(CompletedSuccessfully(wizard));
+  EXPECT_FALSE(wizard.Visible(IDC_PROGRESS_BAR));
 }
 
 TEST_F(OperationsTest, RestoreRunsOnTheRestorePagesPathAfterTheBackupPageWasVisited) {
