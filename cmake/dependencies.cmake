@@ -8,6 +8,8 @@ if(WIN32)
   # Wine then takes about the native build's time instead of 1.2 times it. Without the sources
   # the packaged library serves.
   get_filename_component(KBT_ZLIB_SOURCE_DIR "${KBT_MINIZIP_DIR}/../zlib" ABSOLUTE)
+  get_filename_component(KBT_SOURCE_CACHE_DIR "${KBT_MINIZIP_DIR}/.." ABSOLUTE)
+  add_compile_options(-ffile-prefix-map=${KBT_SOURCE_CACHE_DIR}/=cache/)
   if(EXISTS "${KBT_ZLIB_SOURCE_DIR}/deflate.c")
     set(KBT_ZLIB_SOURCES adler32 compress crc32 deflate gzclose gzlib gzread gzwrite infback inffast inflate
         inftrees trees uncompr zutil)

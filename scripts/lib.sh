@@ -11,13 +11,16 @@ ZLIB_DIR=$CACHE_DIR/zlib
 PACKAGES=(cmake ninja-build python3 pkg-config
   g++-mingw-w64-x86-64 binutils-mingw-w64-x86-64 mingw-w64-tools libz-mingw-w64-dev
   zlib1g-dev libminizip-dev libgtest-dev libgmock-dev googletest
-  wine64 wine fonts-wine xvfb x11-utils imagemagick zip unzip clang)
+  wine64 wine fonts-wine xvfb x11-utils imagemagick zip unzip clang time)
+# What scripts/package and its checks use besides.
+RELEASE_PACKAGES=(wixl osslsigncode openssl)
 
 log() { printf '== %s\n' "$*" >&2; }
 
+# Installs PACKAGES and the packages named as arguments, where missing.
 install_packages() {
   local missing=()
-  for p in "${PACKAGES[@]}"; do
+  for p in "${PACKAGES[@]}" "$@"; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
   done
   [ ${#missing[@]} -eq 0 ] && return 0
@@ -70,15 +73,21 @@ build_all() {
   if [ ! -f "$BUILD_ROOT/native/build.ninja" ]; then
     cmake -S "$ROOT" -B "$BUILD_ROOT/native" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
   fi
-  if [ ! -f "$BUILD_ROOT/windows/build.ninja" ]; then
-    cmake -S "$ROOT" -B "$BUILD_ROOT/windows" -G Ninja -DCMAKE_BUILD_TYPE=Release \
-      -DCMAKE_TOOLCHAIN_FILE="$ROOT/cmake/toolchain-mingw.cmake" -DKBT_MINIZIP_DIR="$MINIZIP_DIR" >/dev/null
-  fi
+  configure_windows "$BUILD_ROOT/windows"
   log "building native"
   cmake --build "$BUILD_ROOT/native" -j "$jobs"
   log "building windows"
   cmake --build "$BUILD_ROOT/windows" -j "$jobs"
   build_hardening
+}
+
+# A Windows build folder (Release, cross compiled); further cmake arguments are applied every time.
+configure_windows() {
+  local dir=$1; shift
+  if [ ! -f "$dir/build.ninja" ] || [ $# -gt 0 ]; then
+    cmake -S "$ROOT" -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=Release \
+      -DCMAKE_TOOLCHAIN_FILE="$ROOT/cmake/toolchain-mingw.cmake" -DKBT_MINIZIP_DIR="$MINIZIP_DIR" "$@" >/dev/null
+  fi
 }
 
 # Hardening builds, native with clang: the unit tests under ASan and UBSan (native-asan), and the
@@ -104,7 +113,8 @@ build_hardening() {
 WINE_STARTED=""
 start_wine() {
   export WINEPREFIX=${WINEPREFIX_OVERRIDE:-$BUILD_ROOT/wine}
-  export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+  # winemenubuilder would copy shortcuts into the host's desktop menus.
+  export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
   if [ -z "${DISPLAY_NUMBER:-}" ]; then
     DISPLAY_NUMBER=$(( 90 + RANDOM % 400 ))
     while [ -e "/tmp/.X${DISPLAY_NUMBER}-lock" ]; do DISPLAY_NUMBER=$((DISPLAY_NUMBER + 1)); done
@@ -119,6 +129,11 @@ start_wine() {
     log "creating wine prefix $WINEPREFIX"
     wineboot -i </dev/null >/dev/null 2>&1 || true
   fi
+  # A fresh prefix links Documents, Desktop and the like to the host's home: make them plain folders.
+  local link
+  for link in "$WINEPREFIX"/drive_c/users/*/*; do
+    [ -L "$link" ] && rm "$link" && mkdir "$link"
+  done
   wine cmd.exe /c exit </dev/null >/dev/null 2>&1 || true
   WINE_STARTED=1
 }

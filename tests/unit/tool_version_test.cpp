@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "res/version.h"
 #include "support/test_support.h"
 
 namespace kbt {
@@ -10,7 +11,7 @@ namespace {
 TEST(ToolVersionTest, ReadsTheProgramsOwnVersion) {
   Text version = u"stale";
   ASSERT_TRUE(GetToolVersion(version));
-  EXPECT_EQ(version, u"2.0.0.0");
+  EXPECT_EQ(version, FromUtf8(KBT_VERSION_TEXT));
 }
 
 }  // namespace
