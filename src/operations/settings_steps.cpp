@@ -2,10 +2,10 @@
 #include <vector>
 
 #include "archive/backup_archive.h"
-#include "archive/directory_path.h"
 #include "operations/client_places.h"
 #include "operations/file_checks.h"
 #include "operations/operation_request.h"
+#include "operations/restore_plan.h"
 #include "platform/files.h"
 #include "platform/paths.h"
 #include "regfile/registry_key.h"
@@ -92,40 +92,8 @@ bool OperationRequest::RestoreSettings(BackupArchiveReader& archive) {
     }
   }
 
-  RegistryKey display;
-  if (display.Open(RegRoot::CurrentUser, names::kDisplayKey, kKeyReadWrite) != kSuccess) return result;
-  const ClientPlaces places(DataFolder);
-  for (const char16_t* value : {names::kListviewBitmapValue, names::kTreeviewBitmapValue, names::kToolbarBitmapValue}) {
-    Text bitmap;
-    if (display.QueryString(value, bitmap, false) != kSuccess) continue;
-    const Text name = FileNamePart(bitmap);
-    // A fixed entry's name belongs to the settings or a data file, never to a bitmap.
-    if (name.empty() || ClientPlaces::IsFixedEntryName(name) || !archive.LocateEntry(name, true)) continue;
-    if (!ClientPlaces::IsBitmapName(name)) {
-      Log.Add(IDS_RESTORE_FILE_FAILED, name);
-      result = false;
-      continue;
-    }
-    Text folder = bitmap;
-    RemoveLastComponent(folder);
-    Text destination = bitmap;
-    if (places.AcceptsBitmap(bitmap)) {
-      CreateDirectoryPath(folder);
-    } else if (places.AcceptsFolder(DataFolder)) {
-      // Like a folder that cannot be written: the bitmap goes to the data folder and the value follows it.
-      destination = DataFolder;
-      AppendPath(destination, name);
-    } else {
-      destination.clear();
-    }
-    if (destination.empty() || !archive.ExtractCurrentEntry(destination)) {
-      Log.Add(IDS_RESTORE_FILE_FAILED, name);
-      result = false;
-    } else if (destination != bitmap) {
-      display.SetExpandString(value, destination);
-    }
-  }
-  return result;
+  return RestorePlannedFiles(archive, PlanBitmaps(archive, DataFolder, ReadRestoreValues(), PrepareFolder), Log) &&
+         result;
 }
 
 }  // namespace kbt
