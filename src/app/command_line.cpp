@@ -75,6 +75,11 @@ bool ParseCommandLine(const Text& tail, OperationRequest& request, const std::fu
         request.ArchivePath = arguments[i + 1];
         request.SetUnattended(true);
       }
+    } else if (EqualsIgnoreAsciiCase(argument, u"/verify")) {
+      // Without a path there is nothing to check, which the check reports.
+      request.SetMode(OperationMode::Verify);
+      request.ArchivePath = hasNext ? arguments[i + 1] : Text();
+      request.SetUnattended(true);
     } else if (EqualsIgnoreAsciiCase(argument, u"/reset")) {
       request.SetMode(OperationMode::Reset);
       request.SetUnattended(true);

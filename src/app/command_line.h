@@ -1,5 +1,5 @@
 #pragma once
-// The command line: "/backup path", "/restore path", "/reset", "/language=n", "/?".
+// The command line: "/backup path", "/restore path", "/reset", "/verify path", "/language=n", "/?".
 #include <cstdint>
 #include <functional>
 #include <vector>

@@ -8,7 +8,14 @@ namespace kbt {
 int RunMainLogic(const Text& commandTail, OperationRequest& request, AppShell& shell) {
   if (ParseCommandLine(commandTail, request, [&shell]() { shell.ShowUsage(); })) return kExitSuccess;
   DiscoverClientLocations(request);
-  if (shell.WarnIfClientRuns()) return kExitClientRunning;
+  // A check reads only, so a running client does not stop it.
+  const bool verify = request.IsUnattended() && request.GetMode() == OperationMode::Verify;
+  if (!verify && shell.WarnIfClientRuns()) return kExitClientRunning;
+  if (verify) {
+    const bool restorable = request.Run();
+    shell.ReportVerify(request.Verification, request.ArchivePath);
+    return restorable ? kExitSuccess : kExitOperationFailed;
+  }
   if (request.IsUnattended()) {
     const bool ok = request.Run();
     shell.ReportLog(request.Log);

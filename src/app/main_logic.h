@@ -14,6 +14,8 @@ class AppShell {
   virtual void RunWizard(OperationRequest& request) = 0;
   // An unattended run's messages, where the caller can see them (standard error when redirected).
   virtual void ReportLog(const ResultLog& log) = 0;
+  // A check's report: its lines on standard output when redirected, otherwise a box with the summary.
+  virtual void ReportVerify(const VerifyReport& report, const Text& archivePath) = 0;
 };
 
 constexpr int kExitSuccess = 0;

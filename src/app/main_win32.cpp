@@ -3,6 +3,9 @@
 #include <commctrl.h>
 #include <objbase.h>
 
+#include <string>
+#include <vector>
+
 #include "app/main_logic.h"
 #include "app/show_message_win32.h"
 #include "platform/win32/wide.h"
@@ -14,6 +17,18 @@ namespace kbt {
 namespace {
 
 OperationRequest g_request(OperationMode::Backup);
+
+// Writes each line in UTF-8 to a standard handle the caller redirected; false when there is none.
+bool WriteLines(DWORD standardHandle, const std::vector<Text>& lines) {
+  HANDLE handle = ::GetStdHandle(standardHandle);
+  if (handle == nullptr || handle == INVALID_HANDLE_VALUE) return false;
+  for (const Text& entry : lines) {
+    const std::string line = ToUtf8(entry) + "\n";
+    DWORD written = 0;
+    if (!::WriteFile(handle, line.data(), static_cast<DWORD>(line.size()), &written, nullptr)) break;
+  }
+  return true;
+}
 
 class Win32Shell : public AppShell {
  public:
@@ -33,14 +48,12 @@ class Win32Shell : public AppShell {
   void RunWizard(OperationRequest& request) override { kbt::RunWizard(request); }
 
   // A caller that redirected standard error gets the messages there, one per line in UTF-8.
-  void ReportLog(const ResultLog& log) override {
-    HANDLE error = ::GetStdHandle(STD_ERROR_HANDLE);
-    if (error == nullptr || error == INVALID_HANDLE_VALUE) return;
-    for (const Text& entry : log.Entries()) {
-      const std::string line = ToUtf8(entry) + "\n";
-      DWORD written = 0;
-      if (!::WriteFile(error, line.data(), static_cast<DWORD>(line.size()), &written, nullptr)) return;
-    }
+  void ReportLog(const ResultLog& log) override { WriteLines(STD_ERROR_HANDLE, log.Entries()); }
+
+  void ReportVerify(const VerifyReport& report, const Text& archivePath) override {
+    if (WriteLines(STD_OUTPUT_HANDLE, report.lines)) return;
+    const UINT icon = report.restorable ? MB_ICONINFORMATION : MB_ICONEXCLAMATION;
+    ShowMessage(nullptr, report.Summary(archivePath), IDS_VERIFY_CAPTION, MB_OK | icon | MB_TASKMODAL);
   }
 };
 

@@ -271,20 +271,41 @@ bool BackupArchiveReader::ExtractCurrentEntry(const Text& destination, const Tex
 
   platform::File out;
   if (!out.Open(temp.Path(), platform::FileMode::CreateAlways)) return false;
-  if (unzOpenCurrentFilePassword(unzip_.Get(), password ? narrowPassword.c_str() : nullptr) != UNZ_OK) return false;
+  uint64_t done = 0;
+  if (Progress) Progress(destination, done, info.uncompressed_size);
+  auto write = [&](const unsigned char* data, size_t size) {
+    if (!out.Write(data, size)) return false;
+    done += size;
+    if (Progress) Progress(destination, done, info.uncompressed_size);
+    return true;
+  };
+  const bool copied = ReadCurrentEntry(password ? narrowPassword.c_str() : nullptr, write);
+  const bool written = out.Close();
+  if (!copied || !written) return false;
 
+  if (!platform::MoveReplacing(temp.Path(), destination)) return false;
+  temp.Keep();
+  // The file is complete; a time that cannot be set does not undo that.
+  platform::SetFileTimesFromDos(destination, static_cast<uint32_t>(info.dosDate));
+  return true;
+}
+
+bool BackupArchiveReader::ReadCurrentEntry(const char* password,
+                                           const std::function<bool(const unsigned char*, size_t)>& consume) {
+  unz_file_info64 info{};
+  if (unzGetCurrentFileInfo64(unzip_.Get(), &info, nullptr, 0, nullptr, 0, nullptr, 0) != UNZ_OK) return false;
+  if (unzOpenCurrentFilePassword(unzip_.Get(), password) != UNZ_OK) return false;
   std::vector<unsigned char> buffer(kChunkSize);
   uint64_t total = 0;
   bool copied = true;
   for (;;) {
-    if (Progress) Progress(destination, total, info.uncompressed_size);
     const int got = unzReadCurrentFile(unzip_.Get(), buffer.data(), static_cast<unsigned>(buffer.size()));
     if (got < 0) {
       copied = false;
       break;
     }
     if (got == 0) break;
-    if (!out.Write(buffer.data(), static_cast<size_t>(got))) {
+    if (!consume(buffer.data(), static_cast<size_t>(got))) {
       copied = false;
       break;
     }
@@ -292,14 +313,28 @@ bool BackupArchiveReader::ExtractCurrentEntry(const Text& destination, const Tex
   }
   // minizip checks the CRC only when the declared size was reached, so the size is checked too.
   const bool checked = unzCloseCurrentFile(unzip_.Get()) == UNZ_OK && total == info.uncompressed_size;
-  const bool written = out.Close();
-  if (!copied || !checked || !written) return false;
+  return copied && checked;
+}
 
-  if (!platform::MoveReplacing(temp.Path(), destination)) return false;
-  temp.Keep();
-  // The file is complete; a time that cannot be set does not undo that.
-  platform::SetFileTimesFromDos(destination, static_cast<uint32_t>(info.dosDate));
+bool BackupArchiveReader::GoToFirstEntry() { return unzip_ && unzGoToFirstFile(unzip_.Get()) == UNZ_OK; }
+
+bool BackupArchiveReader::GoToNextEntry() { return unzip_ && unzGoToNextFile(unzip_.Get()) == UNZ_OK; }
+
+bool BackupArchiveReader::CurrentEntryInfo(EntryInfo& entry) {
+  if (!unzip_) return false;
+  unz_file_info64 info{};
+  std::vector<char> name(kLongestZipText + 1);
+  if (unzGetCurrentFileInfo64(unzip_.Get(), &info, name.data(), static_cast<uLong>(name.size()), nullptr, 0, nullptr,
+                              0) != UNZ_OK)
+    return false;
+  entry.name = platform::Widen(std::string(name.data(), static_cast<size_t>(info.size_filename)));
+  entry.size = info.uncompressed_size;
+  entry.compressedSize = info.compressed_size;
   return true;
+}
+
+bool BackupArchiveReader::CheckCurrentEntry() {
+  return unzip_ && ReadCurrentEntry(nullptr, [](const unsigned char*, size_t) { return true; });
 }
 
 }  // namespace kbt

@@ -1,5 +1,7 @@
 #pragma once
 // The backup archive: a zip file whose entries all lie at its root, written and read through minizip.
+#include <cstdint>
+#include <functional>
 #include <string>
 
 #include "archive/progress.h"
@@ -70,6 +72,22 @@ class BackupArchiveReader {
   // replaced only once the whole entry was read and its size and CRC were found good; otherwise
   // an existing destination is left untouched.
   bool ExtractCurrentEntry(const Text& destination, const Text* password = nullptr);
+
+  // One entry as the central directory describes it.
+  struct EntryInfo {
+    Text name;
+    uint64_t size = 0;
+    uint64_t compressedSize = 0;
+  };
+  // Walks the entries in central-directory order; false when there is no (further) entry or the
+  // directory cannot be read on.
+  bool GoToFirstEntry();
+  bool GoToNextEntry();
+  bool CurrentEntryInfo(EntryInfo& info);
+  // Reads the current entry to its end without writing it anywhere: true when it is whole and its
+  // size and CRC are right.
+  bool CheckCurrentEntry();
+
   void Close();
 
   // Told about every chunk an entry gives to its file.
@@ -78,6 +96,9 @@ class BackupArchiveReader {
 
  private:
   bool OpenEmptyArchive(const Text& path);
+  // Hands the current entry's data to 'consume' piece by piece; true when all of it was read and
+  // consumed and its size and CRC were found good.
+  bool ReadCurrentEntry(const char* password, const std::function<bool(const unsigned char*, size_t)>& consume);
 
   UniqueHandle<detail::UnzipHandleTraits> unzip_;
   // minizip cannot open an archive without entries; such an archive is only its end record.

@@ -7,8 +7,15 @@ bool OperationRequest::Run() {
     case OperationMode::Backup: return Backup(selection_);
     case OperationMode::Restore: return Restore(selection_);
     case OperationMode::Reset: return Reset(selection_);
+    case OperationMode::Verify: return Verify();
   }
   return false;
+}
+
+bool OperationRequest::Verify() {
+  Verification = VerifyArchive(ArchivePath, DataFolder, FavoritesFolder);
+  for (const Text& problem : Verification.problems) Log.Add(u"%s", problem);
+  return Verification.restorable;
 }
 
 }  // namespace kbt

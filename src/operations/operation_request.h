@@ -4,6 +4,7 @@
 
 #include "archive/progress.h"
 #include "operations/result_log.h"
+#include "operations/verify.h"
 #include "regfile/settings_key_list.h"
 
 namespace kbt {
@@ -11,7 +12,8 @@ namespace kbt {
 class BackupArchiveWriter;
 class BackupArchiveReader;
 
-enum class OperationMode : int32_t { Backup = 0, Restore = 1, Reset = 2 };
+// Verify changes nothing: it tells what a restore of the archive would do.
+enum class OperationMode : int32_t { Backup = 0, Restore = 1, Reset = 2, Verify = 3 };
 
 namespace DataSelection {
 constexpr uint32_t ApplicationData = 1;
@@ -34,6 +36,8 @@ class OperationRequest {
   SettingsKeyList SettingsKeys;
   // Told about each file the archive takes in or gives out; empty for the command line.
   ProgressCallback Progress;
+  // What Verify found.
+  VerifyReport Verification;
 
   void SetUnattended(bool unattended) { unattended_ = unattended; }
   bool IsUnattended() const { return unattended_; }
@@ -43,11 +47,13 @@ class OperationRequest {
   void RemoveSelection(uint32_t bits) { selection_ &= ~bits; }
   uint32_t GetSelection() const { return selection_; }
 
-  // The operation that the mode names; false for a mode outside the three.
+  // The operation that the mode names; false for a mode outside the four.
   bool Run();
   bool Backup(uint32_t selection);
   bool Restore(uint32_t selection);
   bool Reset(uint32_t selection);
+  // True when a restore of the archive would succeed completely; its problems are logged too.
+  bool Verify();
 
   // Steps of the operations.
   bool ResetApplicationData();

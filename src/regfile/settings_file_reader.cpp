@@ -131,6 +131,9 @@ BodyLine ClassifyLine(View raw, View& content) {
 // that is not a typed hex value; sections outside the client's key are passed over.
 class SettingsApplier {
  public:
+  // With an observer nothing is written: the observer hears of every value instead.
+  explicit SettingsApplier(SettingsFileObserver* observer = nullptr) : observer_(observer) {}
+
   void Line(View raw) {
     View content;
     switch (ClassifyLine(raw, content)) {
@@ -152,6 +155,7 @@ class SettingsApplier {
     ApplyPending();
     key_.Close();  // created at the section's first value, so an empty section creates nothing
     active_ = ClientKeyPath(name, keyPath_);
+    if (!active_ && observer_) observer_->IgnoredSection(name);
   }
 
   void Entry(View line) {
@@ -192,6 +196,12 @@ class SettingsApplier {
   }
 
   void Apply() {
+    if (observer_) {
+      bytes_.clear();
+      DecodeHexInto(data_, bytes_);
+      observer_->Value(keyPath_, value_.name, value_.type, bytes_);
+      return;
+    }
     if (!key_.IsOpen() && key_.Create(RegRoot::CurrentUser, keyPath_, kKeyWrite) != kSuccess) {
       ok_ = false;
       return;
@@ -207,6 +217,7 @@ class SettingsApplier {
 
   static bool EndsWithBackslash(const Text& text) { return !text.empty() && text.back() == u'\\'; }
 
+  SettingsFileObserver* observer_;
   bool ok_ = true;
   bool active_ = false;
   bool continued_ = false;
@@ -292,7 +303,8 @@ std::vector<SettingsSection> ParseSettingsBody(View body) {
   return sections;
 }
 
-bool ImportSettingsFile(const Text& path) {
+namespace {
+bool ReadSettingsFile(const Text& path, SettingsApplier& applier) {
   Text fullPath = path;
   if (IsRelativePath(path)) {
     Text folder;
@@ -300,10 +312,20 @@ bool ImportSettingsFile(const Text& path) {
     AppendPath(folder, path);
     fullPath = CanonicalPath(folder);
   }
-  SettingsApplier applier;
   const bool read = ApplySettingsFile(fullPath, applier);
   const bool applied = applier.Finish();
   return read && applied;
+}
+}  // namespace
+
+bool ImportSettingsFile(const Text& path) {
+  SettingsApplier applier;
+  return ReadSettingsFile(path, applier);
+}
+
+bool CheckSettingsFile(const Text& path, SettingsFileObserver& observer) {
+  SettingsApplier applier(&observer);
+  return ReadSettingsFile(path, applier);
 }
 
 }  // namespace kbt

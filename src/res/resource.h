@@ -44,6 +44,15 @@
 // The wizard's full backup path and its running operation.
 #define IDS_FULL_BACKUP_PATH 210
 #define IDS_OPERATION_RUNNING 211
+// Checking a backup file ("/verify" and the restore location page).
+#define IDS_VERIFY_GOOD 200
+#define IDS_VERIFY_BAD 201
+#define IDS_VERIFY_CAPTION 202
+#define IDS_VERIFY_ENTRY_DAMAGED 203
+#define IDS_VERIFY_ENTRIES_COLLIDE 204
+#define IDS_VERIFY_DESTINATION_REFUSED 205
+#define IDS_VERIFY_SETTINGS_UNREADABLE 206
+#define IDS_RESTORE_ARCHIVE_DAMAGED 207
 
 // Dialogs 158-164.
 #define IDD_OPERATION 158

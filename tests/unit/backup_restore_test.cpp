@@ -8,6 +8,7 @@
 #include "platform/paths.h"
 #include "regfile/registry_key.h"
 #include "support/test_support.h"
+#include "unit/archive_test_support.h"
 
 namespace kbt {
 namespace {
@@ -159,6 +160,42 @@ TEST_F(BackupRestoreTest, RestoreWithoutSettingsEntryStillWritesTheFolders) {
   const auto dataPath = ReadValue(u"Software\\Kestrove", u"Data Path");
   EXPECT_EQ(dataPath.type, kRegExpandSz);
   EXPECT_EQ(dataPath.data, testing::StringBytes(data.Path()));
+}
+
+// The check tells where a restore would put each file, from the archive's own settings, changes
+// nothing meanwhile, and the restore then puts every file exactly there.
+TEST_F(BackupRestoreTest, VerifyForetellsTheRestoreAndChangesNothing) {
+  ASSERT_TRUE(request.Backup(request.GetSelection()));
+  // This machine's registry names another queue now; the archive's settings bring back my.que.
+  SeedString(u"Software\\Kestrove\\Queue", u"Last File", bitmaps / u"other.que", kRegExpandSz);
+  RemoveFile(data / u"history.dat");
+  const testing::RegistrySnapshot registryBefore = testing::SnapshotKey(u"Software");
+  const std::vector<Text> filesBefore[] = {testing::ListFolder(data.Path()), testing::ListFolder(queue.Path())};
+
+  request.SetMode(OperationMode::Verify);
+  ASSERT_TRUE(request.Run()) << (request.Log.Size() ? ToUtf8(request.Log.Entries()[0]) : "");
+  const VerifyReport& report = request.Verification;
+  EXPECT_EQ(report.state, ArchiveState::Sound);
+  EXPECT_EQ(testing::SnapshotKey(u"Software"), registryBefore);
+  EXPECT_EQ(testing::ListFolder(data.Path()), filesBefore[0]);
+  EXPECT_EQ(testing::ListFolder(queue.Path()), filesBefore[1]);
+
+  std::vector<std::pair<Text, Text>> destinations;  // entry, path
+  for (const Text& line : report.lines) {
+    if (line.rfind(u"destination\t", 0) != 0) continue;
+    const size_t entry = line.find(u'\t') + 1, path = line.find(u'\t', entry) + 1;
+    destinations.emplace_back(line.substr(entry, path - entry - 1), line.substr(path, line.find(u'\t', path) - path));
+  }
+  const std::vector<std::pair<Text, Text>> expected = {
+      {u"list.bmp", bitmaps / u"list.bmp"},   {u"history.dat", data / u"history.dat"},
+      {u"custom.dat", data / u"custom.dat"},  {u"folders.dat", data / u"folders.dat"},
+      {u"my.que", queue / u"my.que"},         {u"favorites.dat", favorites / u"favorites.dat"}};
+  EXPECT_EQ(destinations, expected);
+  EXPECT_EQ(report.lines.back(), u"result\tok");
+
+  request.SetMode(OperationMode::Restore);
+  ASSERT_TRUE(request.Run());
+  for (const auto& [entry, path] : destinations) EXPECT_TRUE(FileExists(path)) << ToUtf8(path);
 }
 
 }  // namespace

@@ -11,7 +11,7 @@ class RecordingShell : public AppShell {
  public:
   bool clientRuns = false;
   int usageBoxes = 0, wizards = 0, clientChecks = 0;
-  std::vector<Text> reported;
+  std::vector<Text> reported, verified;
   void ShowUsage() override { ++usageBoxes; }
   bool WarnIfClientRuns() override {
     ++clientChecks;
@@ -19,6 +19,7 @@ class RecordingShell : public AppShell {
   }
   void RunWizard(OperationRequest&) override { ++wizards; }
   void ReportLog(const ResultLog& log) override { reported = log.Entries(); }
+  void ReportVerify(const VerifyReport& report, const Text&) override { verified = report.lines; }
 };
 
 class MainLogicTest : public testing::ClientRegistryTest {

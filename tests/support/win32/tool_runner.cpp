@@ -69,32 +69,45 @@ ToolRun RunTool(const std::wstring& arguments, const ToolOptions& options) {
   if (!arguments.empty()) commandLine += L" " + arguments;
 
   SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
-  HANDLE readEnd = nullptr, writeEnd = nullptr;
+  // One pipe for each stream the test captures; the child inherits only their write ends.
+  HANDLE errorRead = nullptr, errorWrite = nullptr, outputRead = nullptr, outputWrite = nullptr;
+  auto openPipe = [&](bool wanted, HANDLE& readEnd, HANDLE& writeEnd) {
+    if (wanted && ::CreatePipe(&readEnd, &writeEnd, &inherit, 1 << 16)) {
+      ::SetHandleInformation(readEnd, HANDLE_FLAG_INHERIT, 0);
+    }
+  };
+  openPipe(options.captureStandardError, errorRead, errorWrite);
+  openPipe(options.captureStandardOutput, outputRead, outputWrite);
+  const bool redirect = errorWrite || outputWrite;
   STARTUPINFOW startup{};
   startup.cb = sizeof startup;
-  if (options.captureStandardError && ::CreatePipe(&readEnd, &writeEnd, &inherit, 1 << 16)) {
-    ::SetHandleInformation(readEnd, HANDLE_FLAG_INHERIT, 0);
+  if (redirect) {
     startup.dwFlags = STARTF_USESTDHANDLES;
-    startup.hStdError = writeEnd;
-    startup.hStdOutput = nullptr;
+    startup.hStdError = errorWrite;
+    startup.hStdOutput = outputWrite;
     startup.hStdInput = nullptr;
   }
   PROCESS_INFORMATION process{};
   std::wstring mutableLine = commandLine;
-  if (!::CreateProcessW(nullptr, &mutableLine[0], nullptr, nullptr, options.captureStandardError, 0, nullptr,
+  if (!::CreateProcessW(nullptr, &mutableLine[0], nullptr, nullptr, redirect, 0, nullptr,
                         options.workingFolder.empty() ? nullptr : options.workingFolder.c_str(), &startup,
                         &process)) {
     run.exitCode = ::GetLastError();
     run.timedOut = true;
+    for (HANDLE pipe : {errorRead, errorWrite, outputRead, outputWrite}) {
+      if (pipe) ::CloseHandle(pipe);
+    }
     return run;
   }
-  if (writeEnd) ::CloseHandle(writeEnd);
+  if (errorWrite) ::CloseHandle(errorWrite);
+  if (outputWrite) ::CloseHandle(outputWrite);
 
   std::set<HWND> answered;
   const DWORD start = ::GetTickCount();
   for (;;) {
     PumpMessages();
-    DrainPipe(readEnd, run.standardError);
+    DrainPipe(errorRead, run.standardError);
+    DrainPipe(outputRead, run.standardOutput);
     if (::WaitForSingleObject(process.hProcess, 30) == WAIT_OBJECT_0) break;
     BoxSearch search{process.dwProcessId, {}};
     ::EnumWindows(CollectBoxes, reinterpret_cast<LPARAM>(&search));
@@ -117,11 +130,13 @@ ToolRun RunTool(const std::wstring& arguments, const ToolOptions& options) {
       break;
     }
   }
-  DrainPipe(readEnd, run.standardError);
+  DrainPipe(errorRead, run.standardError);
+  DrainPipe(outputRead, run.standardOutput);
   ::GetExitCodeProcess(process.hProcess, &run.exitCode);
   ::CloseHandle(process.hThread);
   ::CloseHandle(process.hProcess);
-  if (readEnd) ::CloseHandle(readEnd);
+  if (errorRead) ::CloseHandle(errorRead);
+  if (outputRead) ::CloseHandle(outputRead);
   return run;
 }
 

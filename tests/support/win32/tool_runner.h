@@ -19,13 +19,15 @@ struct ToolRun {
   DWORD exitCode = STILL_ACTIVE;
   bool timedOut = false;
   std::vector<SeenBox> boxes;
-  std::string standardError;  // only when captured
+  std::string standardError;   // only when captured
+  std::string standardOutput;  // only when captured
 };
 
 struct ToolOptions {
   int answer = IDOK;          // button pressed on every message box
   DWORD timeoutMs = 120000;
   bool captureStandardError = false;
+  bool captureStandardOutput = false;
   std::wstring workingFolder;  // empty: the test's own
 };
 
