@@ -311,5 +311,28 @@ TEST_F(SettingsFileReaderTest, ParserSplitsSectionsAndEntriesAsTheProfileFunctio
   EXPECT_EQ(sections[3].lines, (std::vector<std::u16string_view>{u"last"}));
 }
 
+// A check reads the file as an import would, tells every value and every section passed over, and
+// writes nothing.
+TEST_F(SettingsFileReaderTest, CheckTellsWhatAnImportWouldDoAndWritesNothing) {
+  struct Heard : SettingsFileObserver {
+    void Value(const Text& key, const Text& name, uint32_t type, const std::vector<uint8_t>& data) override {
+      values.push_back(key + u"|" + name + u"|" + Text(1, static_cast<char16_t>(u'0' + type)) + u"|" +
+                       Text(1, static_cast<char16_t>(u'0' + data.size())));
+    }
+    void IgnoredSection(std::u16string_view section) override { ignored.emplace_back(section); }
+    std::vector<Text> values, ignored;
+  } heard;
+  const Text path = folder_ / u"check.reg";
+  ASSERT_TRUE(WriteBytes(path, Utf16FileBytes(SettingsHeader() + kSection +
+                                              u"\"A\"=hex(4):01,00,00,00\r\n\"B\"=hex(3):\\\r\n  01,02\r\n"
+                                              u"[HKEY_LOCAL_MACHINE\\Software\\Run]\r\n\"x\"=hex(1):41,00\r\n"
+                                              u"[HKEY_CURRENT_USER\\Software\\KestroveOther]\r\n")));
+  ASSERT_TRUE(CheckSettingsFile(path, heard));
+  EXPECT_EQ(heard.values, (std::vector<Text>{kScratch + u"|A|4|4", kScratch + u"|B|3|2"}));
+  EXPECT_EQ(heard.ignored,
+            (std::vector<Text>{u"HKEY_LOCAL_MACHINE\\Software\\Run", u"HKEY_CURRENT_USER\\Software\\KestroveOther"}));
+  EXPECT_FALSE(KeyExists(kScratch));
+}
+
 }  // namespace
 }  // namespace kbt
