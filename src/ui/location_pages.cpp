@@ -5,8 +5,9 @@
 #include <cwchar>
 #include <vector>
 
-#include "archive/backup_identity.h"
 #include "operations/file_checks.h"
+#include "operations/result_log.h"
+#include "operations/verify.h"
 #include "operations/result_log.h"
 #include "platform/clock.h"
 #include "platform/paths.h"
@@ -165,7 +166,7 @@ bool RestoreLocationPage::FileExists() const { return IsExistingFile(ItemText(ID
 void RestoreLocationPage::OnSetActive() {
   // The path shown here is the one a restore reads, whatever another page stored meanwhile.
   Request().ArchivePath = ItemText(IDC_RESTORE_PATH);
-  SetButtons(FileExists() ? PSWIZB_BACK | PSWIZB_NEXT : PSWIZB_BACK);
+  SetButtons(restorable_ ? PSWIZB_BACK | PSWIZB_NEXT : PSWIZB_BACK);
   ::InvalidateRect(Item(IDC_RESTORE_PATH), nullptr, TRUE);
 }
 
@@ -179,21 +180,27 @@ int RestoreLocationPage::OnWizBack() {
   return IDD_OPERATION;
 }
 
+// The check of "/verify": only a sound backup lets the restore go on; a damaged or foreign file
+// is named as such in the comment field.
 void RestoreLocationPage::CheckPath() {
   const Text path = ItemText(IDC_RESTORE_PATH);
   Request().ArchivePath = path;
-  const bool exists = IsExistingFile(path);
-  SetButtons(exists ? PSWIZB_BACK | PSWIZB_NEXT : PSWIZB_BACK);
   ::InvalidateRect(Item(IDC_RESTORE_PATH), nullptr, TRUE);
-  BackupIdentity identity;
-  if (exists && ReadBackupIdentity(path, identity)) {
-    SetItemText(IDC_RESTORE_COMMENT, identity.comment);
-    SetItemText(IDC_CREATED_DATE, identity.created);
-    return;
+  restorable_ = false;
+  Text comment, created;
+  if (IsExistingFile(path)) {
+    const VerifyReport report = VerifyArchive(path, Request().DataFolder, Request().FavoritesFolder);
+    restorable_ = report.state == ArchiveState::Sound;
+    created = report.created;
+    switch (report.state) {
+      case ArchiveState::Sound: comment = report.comment; break;
+      case ArchiveState::Damaged: comment = platform::LoadText(IDS_RESTORE_ARCHIVE_DAMAGED); break;
+      case ArchiveState::Unreadable: comment = FormatText(platform::LoadText(IDS_NOT_A_BACKUP), {path}); break;
+    }
   }
-  if (exists) SetButtons(PSWIZB_BACK);
-  SetItemText(IDC_RESTORE_COMMENT, Text());
-  SetItemText(IDC_CREATED_DATE, Text());
+  SetButtons(restorable_ ? PSWIZB_BACK | PSWIZB_NEXT : PSWIZB_BACK);
+  SetItemText(IDC_RESTORE_COMMENT, comment);
+  SetItemText(IDC_CREATED_DATE, created);
 }
 
 void RestoreLocationPage::OnCommand(int id, int code) {

@@ -110,6 +110,8 @@ class RestoreLocationPage : public WizardPage {
   bool FileExists() const;
   void CheckPath();
   void Browse();
+
+  bool restorable_ = false;  // the path names a sound backup
 };
 
 class CompletionPage : public WizardPage {

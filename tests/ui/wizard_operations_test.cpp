@@ -245,6 +245,14 @@ TEST_F(OperationsTest, RestoreLocationAcceptsOnlyBackupsOfThisTool) {
   std::vector<uint8_t> empty = {'P', 'K', 5, 6};
   empty.resize(22, 0);
   ASSERT_TRUE(WriteBytes(foreign, empty));
+  // A backup whose first entry's CRC in the central directory is wrong: its data no longer matches.
+  const Text damaged = data / u"damaged.zip";
+  std::vector<uint8_t> bytes = ReadBytes(backup);
+  const std::string text(bytes.begin(), bytes.end());
+  const size_t central = text.find(std::string("PK\x01\x02", 4));
+  ASSERT_NE(central, std::string::npos);
+  bytes[central + 16] ^= 0xFF;
+  ASSERT_TRUE(WriteBytes(damaged, bytes));
   WizardSession wizard;
   ASSERT_TRUE(wizard.Started());
   ChooseMode(wizard, IDC_MODE_RESTORE);
@@ -258,8 +266,17 @@ TEST_F(OperationsTest, RestoreLocationAcceptsOnlyBackupsOfThisTool) {
   };
   wizard.SetText(IDC_RESTORE_PATH, Wide(foreign));
   EXPECT_EQ(wizard.EnabledButtons(), L"Back");
-  EXPECT_EQ(wizard.Text(IDC_RESTORE_COMMENT), L"");
+  EXPECT_EQ(wizard.Text(IDC_RESTORE_COMMENT), L"\"" + Wide(foreign) + L"\" is not a valid Kestrove backup file!");
   EXPECT_EQ(wizard.Text(IDC_CREATED_DATE), L"");
+  wizard.SetText(IDC_RESTORE_PATH, Wide(damaged));
+  EXPECT_EQ(wizard.EnabledButtons(), L"Back");
+  EXPECT_EQ(wizard.Text(IDC_RESTORE_COMMENT), L"The backup file is damaged and cannot be restored.");
+  EXPECT_EQ(wizard.Text(IDC_CREATED_DATE), created) << "a damaged backup still tells when it was made";
+  wizard.Press(WizardButton::Back);
+  ASSERT_TRUE(wizard.WaitForPage(IDD_OPERATION));
+  wizard.Press(WizardButton::Next);
+  ASSERT_TRUE(wizard.WaitForPage(IDD_RESTORE_LOCATION));
+  EXPECT_EQ(wizard.EnabledButtons(), L"Back") << "coming back does not let a damaged backup through";
   EXPECT_EQ(redPixels(), 0) << "an existing file is not red, even when it is no backup";
   wizard.SetText(IDC_RESTORE_PATH, Wide(data.Path()));
   EXPECT_EQ(wizard.EnabledButtons(), L"Back");
