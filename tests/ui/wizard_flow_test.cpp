@@ -1,5 +1,6 @@
 // The order of the pages in each mode, the buttons on each page, and the confirmation on cancel.
 #include "res/resource.h"
+#include "support/win32/tool_runner.h"
 #include "ui/wizard_fixture.h"
 
 namespace kbt::testing {
@@ -56,10 +57,9 @@ TEST_F(WizardTest, EveryPageHasItsCaption) {
 }
 
 TEST_F(WizardTest, RestoreJourneyVisitsTheRestoreLocationFirstAndComesBackToIt) {
-  // A remembered archive that exists lets the restore page go on.
+  // A remembered backup lets the restore page go on (the backup records itself as the last one).
   const Text archive = data / u"remembered.zip";
-  ASSERT_TRUE(WriteText(archive, "not checked here"));
-  SeedString(names::kToolKey, names::kLastFileValue, archive);
+  ASSERT_EQ(RunTool(L"/backup \"" + Wide(archive) + L"\"").exitCode, 0u);
   WizardSession wizard;
   ASSERT_TRUE(wizard.Started());
   Walk(wizard, {{kNext, IDD_OPERATION, L"Back Next"}});
