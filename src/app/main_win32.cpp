@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "app/fault_exit_win32.h"
 #include "app/main_logic.h"
 #include "app/show_message_win32.h"
 #include "platform/win32/wide.h"
@@ -61,6 +62,7 @@ class Win32Shell : public AppShell {
 }  // namespace kbt
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, LPWSTR commandTail, int) {
+  kbt::InstallFaultExit();
   ::CoInitialize(nullptr);
   ::InitCommonControls();
   kbt::RegisterWizardClasses(instance);

@@ -65,7 +65,7 @@ std::wstring ToolPath() { return BuildFolder() + L"\\BackupTool.exe"; }
 
 ToolRun RunTool(const std::wstring& arguments, const ToolOptions& options) {
   ToolRun run;
-  std::wstring commandLine = L"\"" + ToolPath() + L"\"";
+  std::wstring commandLine = L"\"" + (options.program.empty() ? ToolPath() : options.program) + L"\"";
   if (!arguments.empty()) commandLine += L" " + arguments;
 
   SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};

@@ -29,6 +29,7 @@ struct ToolOptions {
   bool captureStandardError = false;
   bool captureStandardOutput = false;
   std::wstring workingFolder;  // empty: the test's own
+  std::wstring program;        // empty: BackupTool.exe
 };
 
 // The folder of the running test program, where BackupTool.exe is built beside it.
