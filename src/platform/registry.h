@@ -52,7 +52,8 @@ Status EnumerateKey(RegHandle key, uint32_t index, char16_t* name, uint32_t* nam
 Status QueryValue(RegHandle key, const Text& name, uint32_t* type, uint8_t* data, uint32_t* size);
 Status SetValue(RegHandle key, const Text& name, uint32_t type, const uint8_t* data, uint32_t size);
 Status DeleteValue(RegHandle key, const Text& name);
-// Removes the key with all its sub-keys and values (SHDeleteKeyW).
+// Removes the key with all its sub-keys and values, deepest keys first. 0, or the code of the first
+// step that failed (2 when the key does not exist); keys deleted before a failure stay deleted.
 Status DeleteKeyTree(RegRoot root, const Text& path);
 
 // Replaces each %NAME% by the variable's value; unknown references stay. 0 or an error code.

@@ -6,10 +6,6 @@
 namespace kbt {
 using namespace platform;
 
-namespace {
-constexpr uint32_t kMaxValueName = 260;  // characters, terminator included
-}  // namespace
-
 Status RegistryKey::Adopt(Status status, RegHandle key) {
   if (status != kSuccess) return status;
   return key_.Reset(key) ? kSuccess : kInvalidData;
@@ -71,19 +67,22 @@ Status RegistryKey::SetExpandString(const Text& name, const Text& text) const {
 bool DeleteAllValues(RegRoot root, const Text& path, bool* allDeleted) {
   RegistryKey key;
   if (key.Open(root, path, kKeyReadWrite) != kSuccess) return false;
-  // Collect first, delete afterwards: deleting while enumerating would shift the indices.
-  std::vector<Text> names;
-  for (uint32_t index = 0;; ++index) {
-    char16_t name[kMaxValueName] = {};
-    uint32_t length = kMaxValueName;
-    if (EnumerateValue(key.Get(), index, name, &length, nullptr, nullptr, nullptr) != kSuccess) break;
-    names.emplace_back(name, length);
+  KeyInfo info;
+  bool ok = QueryKeyInfo(key.Get(), &info) == kSuccess;
+  // From the last value to the first: the indices below stay valid, and a registry that keeps a
+  // key's values in one array (as Wine's does) never moves the rest of it, so the time stays linear.
+  std::vector<char16_t> name(size_t(info.maxValueNameLength) + 1);
+  for (uint32_t index = ok ? info.values : 0; index-- > 0;) {
+    uint32_t length = static_cast<uint32_t>(name.size());
+    const Status status = EnumerateValue(key.Get(), index, name.data(), &length, nullptr, nullptr, nullptr);
+    if (status != kSuccess) {
+      ok = false;
+      continue;
+    }
+    ok = DeleteValue(key.Get(), Text(name.data(), length)) == kSuccess && ok;
   }
-  bool ok = true;
-  for (const Text& name : names) ok = DeleteValue(key.Get(), name) == kSuccess && ok;
   if (allDeleted) {
     uint32_t remaining = 0;
-    KeyInfo info;
     if (QueryKeyInfo(key.Get(), &info) == kSuccess) remaining = info.values;
     *allDeleted = ok && remaining == 0;
   }

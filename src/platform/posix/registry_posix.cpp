@@ -1,6 +1,6 @@
 // In-memory registry with the behaviour the logic relies on: case-insensitive names that keep their
 // own case, index enumeration stable while a key is unchanged, 259 past the end, creation of missing
-// intermediate keys, recursive delete, values carried as name, type and bytes.
+// intermediate keys, a tree delete, values carried as name, type and bytes.
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
@@ -25,6 +25,23 @@ struct Key {
   std::vector<Value> values;
   std::vector<std::shared_ptr<Key>> subKeys;
   bool deleted = false;
+
+  Key() = default;
+  Key(const Key&) = delete;
+  Key& operator=(const Key&) = delete;
+  // Takes apart the keys that only this one holds with a stack of its own: the default would
+  // recurse once per level of a deep tree.
+  ~Key() {
+    std::vector<std::shared_ptr<Key>> doomed = std::move(subKeys);
+    while (!doomed.empty()) {
+      std::shared_ptr<Key> key = std::move(doomed.back());
+      doomed.pop_back();
+      if (key.use_count() == 1) {
+        for (auto& child : key->subKeys) doomed.push_back(std::move(child));
+        key->subKeys.clear();
+      }
+    }
+  }
 };
 
 struct OpenedKey {
@@ -236,9 +253,14 @@ Status DeleteValue(RegHandle handle, const Text& name) {
 }
 
 namespace {
-void MarkDeleted(Key& key) {
-  key.deleted = true;
-  for (auto& child : key.subKeys) MarkDeleted(*child);
+void MarkDeleted(Key& top) {
+  std::vector<Key*> pending{&top};
+  while (!pending.empty()) {
+    Key* key = pending.back();
+    pending.pop_back();
+    key->deleted = true;
+    for (auto& child : key->subKeys) pending.push_back(child.get());
+  }
 }
 }  // namespace
 

@@ -1,6 +1,9 @@
-#include <shlwapi.h>
+#include <windows.h>
+
+#include <vector>
 
 #include "platform/registry.h"
+#include "platform/unique_handle.h"
 #include "platform/win32/wide.h"
 
 namespace kbt::platform {
@@ -71,7 +74,53 @@ Status SetValue(RegHandle key, const Text& name, uint32_t type, const uint8_t* d
 
 Status DeleteValue(RegHandle key, const Text& name) { return ::RegDeleteValueW(H(key), W(name)); }
 
-Status DeleteKeyTree(RegRoot root, const Text& path) { return ::SHDeleteKeyW(H(root), W(path)); }
+namespace {
+struct HkeyTraits {
+  using Type = HKEY;
+  static Type Invalid() { return nullptr; }
+  static bool Close(Type key) { return ::RegCloseKey(key) == ERROR_SUCCESS; }
+};
+using OwnedKey = UniqueHandle<HkeyTraits>;
+}  // namespace
+
+// Deepest keys first, one level at a time with our own stack: SHDeleteKeyW recurses once per
+// level, and a tree can be nested deep enough to overflow the thread's stack.
+Status DeleteKeyTree(RegRoot root, const Text& path) {
+  struct Level {
+    OwnedKey key;
+    std::wstring name;  // as its parent knows it
+  };
+  HKEY top = nullptr;
+  Status status = ::RegOpenKeyExW(H(root), W(path), 0, KEY_READ, &top);
+  if (status != ERROR_SUCCESS) return status;
+  std::vector<Level> levels;
+  levels.push_back(Level{OwnedKey(top), std::wstring()});
+  std::vector<wchar_t> name;
+  while (!levels.empty()) {
+    HKEY current = levels.back().key.Get();
+    DWORD longest = 0;
+    status = ::RegQueryInfoKeyW(current, nullptr, nullptr, nullptr, nullptr, &longest, nullptr, nullptr, nullptr,
+                                nullptr, nullptr, nullptr);
+    if (status != ERROR_SUCCESS) return status;
+    name.assign(size_t(longest) + 1, L'\0');
+    DWORD length = static_cast<DWORD>(name.size());
+    status = ::RegEnumKeyExW(current, 0, name.data(), &length, nullptr, nullptr, nullptr, nullptr);
+    if (status == ERROR_SUCCESS) {
+      HKEY child = nullptr;
+      status = ::RegOpenKeyExW(current, name.data(), 0, KEY_READ, &child);
+      if (status != ERROR_SUCCESS) return status;
+      levels.push_back(Level{OwnedKey(child), std::wstring(name.data(), length)});
+      continue;
+    }
+    if (status != ERROR_NO_MORE_ITEMS) return status;
+    // No sub-key left: this key goes, with its values.
+    const std::wstring done = std::move(levels.back().name);
+    levels.pop_back();
+    status = levels.empty() ? ::RegDeleteKeyW(H(root), W(path)) : ::RegDeleteKeyW(levels.back().key.Get(), done.c_str());
+    if (status != ERROR_SUCCESS) return status;
+  }
+  return ERROR_SUCCESS;
+}
 
 Status ExpandEnvironment(const Text& text, Text& expanded) {
   const DWORD needed = ::ExpandEnvironmentStringsW(W(text), nullptr, 0);
