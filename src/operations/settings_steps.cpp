@@ -1,4 +1,5 @@
 #include <algorithm>
+#include <string>
 #include <vector>
 
 #include "archive/backup_archive.h"
@@ -23,6 +24,23 @@ bool TemporarySettingsPath(Text& path) {
   AppendPath(path, names::kSettingsFile);
   return true;
 }
+
+Text Number(uint64_t n) {
+  const std::string digits = std::to_string(n);
+  return Text(digits.begin(), digits.end());
+}
+
+void LogSettingsLimit(ResultLog& log, SettingsLimit limit) {
+  constexpr uint64_t kMegabyte = 1 << 20;
+  switch (limit) {
+    case SettingsLimit::None: break;
+    case SettingsLimit::FileSize: log.Add(IDS_SETTINGS_FILE_TOO_LARGE, Number(kSettingsLimits.fileBytes / kMegabyte)); break;
+    case SettingsLimit::LineLength: log.Add(IDS_SETTINGS_LINE_TOO_LONG, Number(kSettingsLimits.lineCharacters)); break;
+    case SettingsLimit::ValueSize: log.Add(IDS_SETTINGS_VALUE_TOO_LARGE, Number(kSettingsLimits.valueBytes / kMegabyte)); break;
+    case SettingsLimit::ValueCount: log.Add(IDS_SETTINGS_TOO_MANY_VALUES, Number(kSettingsLimits.values)); break;
+    case SettingsLimit::DataSize: log.Add(IDS_SETTINGS_TOO_MUCH_DATA, Number(kSettingsLimits.dataBytes / kMegabyte)); break;
+  }
+}
 }  // namespace
 
 bool OperationRequest::BackupSettings(BackupArchiveWriter& archive) {
@@ -32,12 +50,17 @@ bool OperationRequest::BackupSettings(BackupArchiveWriter& archive) {
   if (!TemporarySettingsPath(settingsFile)) {
     result = false;
   } else {
-    result = ExportKeyToFile(RegRoot::CurrentUser, names::kClientKey, settingsFile, false, false);
+    ExportProblems leftOut;
+    result = ExportKeyToFile(RegRoot::CurrentUser, names::kClientKey, settingsFile, false, false, &leftOut);
     for (const Text& key : SettingsKeys) {
-      if (!ExportKeyToFile(RegRoot::CurrentUser, key, settingsFile, true, true)) result = false;
+      if (!ExportKeyToFile(RegRoot::CurrentUser, key, settingsFile, true, true, &leftOut)) result = false;
     }
     if (result && !archive.AddFile(settingsFile, names::kSettingsFile, -1)) result = false;
     RemoveFile(settingsFile);
+    // Everything else is in the archive; what could not be is named and fails the step.
+    for (const Text& value : leftOut.values) Log.Add(IDS_VALUE_NAME_LINE_BREAK, value);
+    for (const Text& key : leftOut.keys) Log.Add(IDS_KEY_NAME_LINE_BREAK, key);
+    if (!leftOut.values.empty() || !leftOut.keys.empty()) result = false;
   }
 
   RegistryKey display;
@@ -75,12 +98,21 @@ bool OperationRequest::RestoreSettings(BackupArchiveReader& archive) {
     result = false;
   } else if (archive.LocateEntry(names::kSettingsFile, false)) {
     // An archive without settings (a data-only backup) is fine; one whose settings can't be read is not.
-    if (archive.ExtractCurrentEntry(settingsFile)) {
-      result = ImportSettingsFile(settingsFile);
+    // The entry's size is checked first: the archive must not fill the temporary folder.
+    BackupArchiveReader::EntryInfo entry;
+    SettingsLimit exceeded = SettingsLimit::None;
+    if (!archive.CurrentEntryInfo(entry)) {
+      result = false;
+    } else if (entry.size > kSettingsLimits.fileBytes) {
+      exceeded = SettingsLimit::FileSize;
+      result = false;
+    } else if (archive.ExtractCurrentEntry(settingsFile)) {
+      result = ImportSettingsFile(settingsFile, &exceeded);
       RemoveFile(settingsFile);
     } else {
       result = false;
     }
+    LogSettingsLimit(Log, exceeded);
   }
 
   // The folders of this machine, not those of the machine that made the backup.

@@ -48,6 +48,34 @@ bool ClientKeyPath(View section, Text& keyPath) {
   return true;
 }
 
+// The tool's own branch, "Software\Kestrove\Backup" and everything below it, is never taken from a
+// file: an archive must not choose the wizard's proposals. Compared on whole key names as the
+// registry resolves them: empty names between doubled separators are no level, and blanks around
+// a name do not make it another.
+bool ToolKeyPath(View path) {
+  static const std::vector<Text> kToolBranch = [] {
+    std::vector<Text> parts;
+    const View tool(names::kToolKey);
+    for (size_t start = 0; start <= tool.size();) {
+      const size_t end = std::min(tool.find(u'\\', start), tool.size());
+      parts.emplace_back(tool.substr(start, end - start));
+      start = end + 1;
+    }
+    parts.pop_back();  // the version: every version of the tool's key is the tool's
+    return parts;
+  }();
+  size_t level = 0;
+  for (size_t start = 0; start <= path.size() && level < kToolBranch.size();) {
+    const size_t end = std::min(path.find(u'\\', start), path.size());
+    const View name = Trim(path.substr(start, end - start));
+    start = end + 1;
+    if (name.empty()) continue;
+    if (!EqualsIgnoreAsciiCase(Text(name), kToolBranch[level])) return false;
+    ++level;
+  }
+  return level == kToolBranch.size();
+}
+
 // wcstol: optional white space and sign, decimal digits; none give 0; out of range is clamped.
 uint32_t ParseType(View text) {
   size_t i = 0;
@@ -128,13 +156,18 @@ BodyLine ClassifyLine(View raw, View& content) {
 }
 
 // Applies the body line by line. A section's values go to its key up to the section's first line
-// that is not a typed hex value; sections outside the client's key are passed over.
+// that is not a typed hex value; sections outside the client's key are passed over. In a checking
+// pass nothing is written: the values are only decoded and measured against the limits.
 class SettingsApplier {
  public:
-  // With an observer nothing is written: the observer hears of every value instead.
-  explicit SettingsApplier(SettingsFileObserver* observer = nullptr) : observer_(observer) {}
+  // With an observer nothing is written: the observer hears of every value instead. A checking
+  // pass ('write' false) writes nothing either.
+  SettingsApplier(const SettingsLimits& limits, bool write, SettingsFileObserver* observer = nullptr)
+      : limits_(limits), write_(write && !observer), observer_(observer) {}
 
   void Line(View raw) {
+    if (exceeded_ != SettingsLimit::None) return;
+    if (raw.size() > limits_.lineCharacters) return Exceed(SettingsLimit::LineLength);
     View content;
     switch (ClassifyLine(raw, content)) {
       case BodyLine::Skip: return;
@@ -143,18 +176,24 @@ class SettingsApplier {
     }
   }
 
-  // False when a value could not be written.
+  // False when a value could not be written or a limit was exceeded.
   bool Finish() {
     ApplyPending();
     key_.Close();
-    return ok_;
+    return ok_ && exceeded_ == SettingsLimit::None;
   }
+
+  void Exceed(SettingsLimit limit) {
+    if (exceeded_ == SettingsLimit::None) exceeded_ = limit;
+  }
+  SettingsLimit Exceeded() const { return exceeded_; }
+  const SettingsLimits& Limits() const { return limits_; }
 
  private:
   void BeginSection(View name) {
     ApplyPending();
     key_.Close();  // created at the section's first value, so an empty section creates nothing
-    active_ = ClientKeyPath(name, keyPath_);
+    active_ = ClientKeyPath(name, keyPath_) && !ToolKeyPath(keyPath_);
     if (!active_ && observer_) observer_->IgnoredSection(name);
   }
 
@@ -179,6 +218,8 @@ class SettingsApplier {
   // The registry editor wraps long hex data with a backslash at the end of a line. The writer
   // never does, and its data never ends in a backslash.
   void Continue(View line) {
+    // A wrapped value's lines count as one line.
+    if (data_.size() + line.size() > limits_.lineCharacters) return Exceed(SettingsLimit::LineLength);
     data_.append(line);
     if (EndsWithBackslash(data_)) {
       data_.pop_back();
@@ -196,18 +237,19 @@ class SettingsApplier {
   }
 
   void Apply() {
-    if (observer_) {
-      bytes_.clear();
-      DecodeHexInto(data_, bytes_);
-      observer_->Value(keyPath_, value_.name, value_.type, bytes_);
-      return;
-    }
+    if (exceeded_ != SettingsLimit::None) return;
+    bytes_.clear();
+    DecodeHexInto(data_, bytes_);
+    if (bytes_.size() > limits_.valueBytes) return Exceed(SettingsLimit::ValueSize);
+    if (++values_ > limits_.values) return Exceed(SettingsLimit::ValueCount);
+    dataBytes_ += bytes_.size();
+    if (dataBytes_ > limits_.dataBytes) return Exceed(SettingsLimit::DataSize);
+    if (observer_) observer_->Value(keyPath_, value_.name, value_.type, bytes_);
+    if (!write_) return;
     if (!key_.IsOpen() && key_.Create(RegRoot::CurrentUser, keyPath_, kKeyWrite) != kSuccess) {
       ok_ = false;
       return;
     }
-    bytes_.clear();
-    DecodeHexInto(data_, bytes_);
     static const uint8_t kEmpty = 0;
     if (SetValue(key_.Get(), value_.name, value_.type, bytes_.empty() ? &kEmpty : bytes_.data(),
                  static_cast<uint32_t>(bytes_.size())) != kSuccess) {
@@ -217,7 +259,12 @@ class SettingsApplier {
 
   static bool EndsWithBackslash(const Text& text) { return !text.empty() && text.back() == u'\\'; }
 
+  const SettingsLimits& limits_;
+  const bool write_;
   SettingsFileObserver* observer_;
+  SettingsLimit exceeded_ = SettingsLimit::None;
+  uint64_t values_ = 0;
+  uint64_t dataBytes_ = 0;
   bool ok_ = true;
   bool active_ = false;
   bool continued_ = false;
@@ -246,6 +293,12 @@ std::vector<uint8_t> HeaderBytes() {
 bool ApplySettingsFile(const Text& path, SettingsApplier& applier) {
   File file;
   if (!file.Open(path, FileMode::ReadExclusive)) return false;
+  uint64_t size = 0;
+  if (!file.Size(&size)) return false;
+  if (size > applier.Limits().fileBytes) {
+    applier.Exceed(SettingsLimit::FileSize);
+    return true;
+  }
   const std::vector<uint8_t> header = HeaderBytes();
   std::vector<uint8_t> chunk(64 * 1024);
   size_t have = 0;
@@ -278,6 +331,9 @@ bool ApplySettingsFile(const Text& path, SettingsApplier& applier) {
       applier.Line(View(pending).substr(start, end - start));
     }
     pending.erase(0, start);
+    // A line is never held whole beyond the limit, however long the file makes it.
+    if (pending.size() > applier.Limits().lineCharacters) applier.Exceed(SettingsLimit::LineLength);
+    if (applier.Exceeded() != SettingsLimit::None) return true;
   }
   if (!pending.empty()) applier.Line(pending);  // the last line needs no line end; an odd last byte is no character
   return true;
@@ -304,28 +360,44 @@ std::vector<SettingsSection> ParseSettingsBody(View body) {
 }
 
 namespace {
-bool ReadSettingsFile(const Text& path, SettingsApplier& applier) {
-  Text fullPath = path;
+bool FullPath(const Text& path, Text& fullPath) {
+  fullPath = path;
   if (IsRelativePath(path)) {
     Text folder;
     if (!GetCurrentFolder(folder)) return false;
     AppendPath(folder, path);
     fullPath = CanonicalPath(folder);
   }
+  return true;
+}
+
+// One pass over the whole file; false when it cannot be read or exceeds a limit ('exceeded' then
+// names it), or when a value could not be written.
+bool ReadSettingsFile(const Text& fullPath, SettingsApplier& applier, SettingsLimit* exceeded) {
   const bool read = ApplySettingsFile(fullPath, applier);
   const bool applied = applier.Finish();
+  if (exceeded) *exceeded = applier.Exceeded();
   return read && applied;
 }
 }  // namespace
 
-bool ImportSettingsFile(const Text& path) {
-  SettingsApplier applier;
-  return ReadSettingsFile(path, applier);
+bool ImportSettingsFile(const Text& path, SettingsLimit* exceeded, const SettingsLimits& limits) {
+  if (exceeded) *exceeded = SettingsLimit::None;
+  Text fullPath;
+  if (!FullPath(path, fullPath)) return false;
+  // A first pass reads the whole file against the limits, so that a file beyond them changes nothing.
+  SettingsApplier checker(limits, false);
+  if (!ReadSettingsFile(fullPath, checker, exceeded)) return false;
+  SettingsApplier applier(limits, true);
+  return ReadSettingsFile(fullPath, applier, nullptr);
 }
 
-bool CheckSettingsFile(const Text& path, SettingsFileObserver& observer) {
-  SettingsApplier applier(&observer);
-  return ReadSettingsFile(path, applier);
+bool CheckSettingsFile(const Text& path, SettingsFileObserver& observer, SettingsLimit* exceeded) {
+  if (exceeded) *exceeded = SettingsLimit::None;
+  Text fullPath;
+  if (!FullPath(path, fullPath)) return false;
+  SettingsApplier applier(kSettingsLimits, false, &observer);
+  return ReadSettingsFile(fullPath, applier, exceeded);
 }
 
 }  // namespace kbt

@@ -2,6 +2,7 @@
 // Applies a settings file ("settings.reg") to the registry as a merge: every typed hex line is
 // written into the key of its section; nothing is deleted. Only the client's own key and the keys
 // below it are ever written. The format is described in docs/SETTINGS_FILE.md.
+#include <cstddef>
 #include <cstdint>
 #include <string_view>
 #include <vector>
@@ -11,11 +12,28 @@
 
 namespace kbt {
 
+// What a restore accepts from a settings file, far above any real client profile (see
+// docs/SETTINGS_FILE.md). The values counted are those of the client's sections, the ones a
+// restore would write.
+struct SettingsLimits {
+  uint64_t fileBytes = uint64_t{256} << 20;  // the file itself
+  size_t lineCharacters = 8000000;           // one line; a wrapped value's lines count together
+  uint32_t valueBytes = uint32_t{2} << 20;   // the data of one value
+  uint32_t values = 1000000;                 // values in the whole file
+  uint64_t dataBytes = uint64_t{64} << 20;   // the data of all values together
+};
+inline constexpr SettingsLimits kSettingsLimits{};
+
+enum class SettingsLimit { None, FileSize, LineLength, ValueSize, ValueCount, DataSize };
+
 // False when the file cannot be opened or does not start with the byte-order mark and the header
-// line (registry unchanged then), when reading it fails part way, or when a value of a section that
-// was applied could not be written (the other values are still written). The file is read in
-// pieces and held exclusively until the end. A relative path is taken from the current folder.
-bool ImportSettingsFile(const Text& path);
+// line, or when it exceeds a limit ('exceeded' then names it): the registry is unchanged then, as
+// the whole file is checked before anything is written. False too when reading fails part way, or
+// when a value of a section that was applied could not be written (the other values are still
+// written). The file is read in pieces (twice) and held exclusively while it is read. A relative
+// path is taken from the current folder.
+bool ImportSettingsFile(const Text& path, SettingsLimit* exceeded = nullptr,
+                        const SettingsLimits& limits = kSettingsLimits);
 
 // What an import of a settings file would do, told without writing anything.
 class SettingsFileObserver {
@@ -27,8 +45,9 @@ class SettingsFileObserver {
   virtual void IgnoredSection(std::u16string_view section) = 0;
 };
 // Reads the file exactly as ImportSettingsFile does and tells the observer; false when the file
-// cannot be read or does not start with the byte-order mark and the header line.
-bool CheckSettingsFile(const Text& path, SettingsFileObserver& observer);
+// cannot be read or does not start with the byte-order mark and the header line, or when it
+// exceeds a limit ('exceeded' then names it; the observer has heard of the values before it).
+bool CheckSettingsFile(const Text& path, SettingsFileObserver& observer, SettingsLimit* exceeded = nullptr);
 
 // The body as the platform's profile functions see it: "[name]" lines open sections, the other
 // non-empty lines up to the next section line are the section's entries (taken whole, trimmed of

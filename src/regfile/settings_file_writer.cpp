@@ -1,5 +1,6 @@
 #include "regfile/settings_file_writer.h"
 
+#include <algorithm>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -70,9 +71,13 @@ void AppendEscapedName(Text& line, const char16_t* name, size_t length) {
   }
 }
 
-// Section first, then the values, then each sub-key's whole subtree, so a reader meets a key's
-// values before anything below it.
-bool ExportTree(LineSink& sink, RegRoot root, const Text& path, bool recursive, Text& line) {
+bool HasLineBreak(const char16_t* name, size_t length) {
+  return std::find_if(name, name + length, [](char16_t c) { return c == u'\r' || c == u'\n'; }) != name + length;
+}
+
+// Writes one key's section and value lines; with 'subKeys' also lists its sub-keys' names.
+bool ExportKeyLines(LineSink& sink, RegRoot root, const Text& path, std::vector<Text>* subKeys, Text& line,
+                    ExportProblems* problems) {
   line.assign(kLineEnd);
   line += u'[';
   line += RootName(root);
@@ -102,6 +107,11 @@ bool ExportTree(LineSink& sink, RegRoot root, const Text& path, bool recursive, 
         result = false;
         break;
       }
+      // Such a name cannot stand on one line, and a broken line would end the section on import.
+      if (HasLineBreak(name.data(), nameLength)) {
+        if (problems) problems->values.emplace_back(name.data(), nameLength);
+        continue;
+      }
       if (nameLength == 0) {
         line.assign(u"@");
       } else {
@@ -118,7 +128,7 @@ bool ExportTree(LineSink& sink, RegRoot root, const Text& path, bool recursive, 
     }
   }
 
-  if (recursive) {
+  if (subKeys) {
     std::vector<char16_t> name(size_t(info.maxSubKeyLength) + 1);
     for (uint32_t j = 0; j < info.subKeys && !sink.Failed(); ++j) {
       uint32_t nameLength = static_cast<uint32_t>(name.size());
@@ -128,30 +138,59 @@ bool ExportTree(LineSink& sink, RegRoot root, const Text& path, bool recursive, 
         result = false;
         break;
       }
-      Text subPath = path;
-      subPath += u'\\';
-      subPath.append(name.data(), nameLength);
-      if (!ExportTree(sink, root, subPath, true, line)) result = false;
+      if (HasLineBreak(name.data(), nameLength)) {
+        if (problems) problems->keys.push_back(path + u'\\' + Text(name.data(), nameLength));
+        continue;
+      }
+      subKeys->emplace_back(name.data(), nameLength);
     }
   }
   return result && !sink.Failed();
 }
 
-bool ExportWithSink(LineSink& sink, RegRoot root, const Text& keyPath, bool recursive) {
+// Section first, then the values, then each sub-key's whole subtree, so a reader meets a key's
+// values before anything below it. The walk keeps its own stack: a registry tree can be nested
+// far deeper than the thread's stack would allow a recursion to go.
+bool ExportTree(LineSink& sink, RegRoot root, const Text& top, bool recursive, Text& line, ExportProblems* problems) {
+  struct Level {
+    size_t pathLength;
+    std::vector<Text> subKeys;
+    size_t next = 0;
+  };
+  Text path = top;
+  std::vector<Level> levels(1, Level{path.size(), {}});
+  bool result = ExportKeyLines(sink, root, path, recursive ? &levels.back().subKeys : nullptr, line, problems);
+  while (!levels.empty() && !sink.Failed()) {
+    Level& level = levels.back();
+    if (level.next == level.subKeys.size()) {
+      levels.pop_back();
+      continue;
+    }
+    path.resize(level.pathLength);
+    path += u'\\';
+    path += level.subKeys[level.next++];
+    levels.push_back(Level{path.size(), {}});
+    if (!ExportKeyLines(sink, root, path, &levels.back().subKeys, line, problems)) result = false;
+  }
+  return result && !sink.Failed();
+}
+
+bool ExportWithSink(LineSink& sink, RegRoot root, const Text& keyPath, bool recursive, ExportProblems* problems) {
   Text line;
-  const bool exported = ExportTree(sink, root, keyPath, recursive, line);
+  const bool exported = ExportTree(sink, root, keyPath, recursive, line, problems);
   return sink.Flush() && exported;
 }
 
 }  // namespace
 
-bool ExportKey(RegRoot root, const Text& keyPath, File& file, bool recursive) {
+bool ExportKey(RegRoot root, const Text& keyPath, File& file, bool recursive, ExportProblems* problems) {
   if (!RootName(root) || !file.IsOpen()) return false;
   LineSink sink(file);
-  return ExportWithSink(sink, root, keyPath, recursive);
+  return ExportWithSink(sink, root, keyPath, recursive, problems);
 }
 
-bool ExportKeyToFile(RegRoot root, const Text& keyPath, const Text& filePath, bool recursive, bool append) {
+bool ExportKeyToFile(RegRoot root, const Text& keyPath, const Text& filePath, bool recursive, bool append,
+                     ExportProblems* problems) {
   if (!RootName(root)) return false;
   File file;
   if (!file.Open(filePath, append ? FileMode::AppendExisting : FileMode::CreateAlways)) return false;
@@ -164,7 +203,7 @@ bool ExportKeyToFile(RegRoot root, const Text& keyPath, const Text& filePath, bo
     header += kLineEnd;
     sink.Add(header);
   }
-  const bool exported = ExportWithSink(sink, root, keyPath, recursive);
+  const bool exported = ExportWithSink(sink, root, keyPath, recursive, problems);
   // The close is where a full disk may show last; its failure fails the export too.
   const bool closed = file.Close();
   return exported && closed;

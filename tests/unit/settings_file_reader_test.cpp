@@ -264,6 +264,72 @@ TEST_F(SettingsFileReaderTest, SectionsOutsideTheClientsKeyAreSkipped) {
   DeleteKey(u"Software\\Microsoft\\Windows\\CurrentVersion\\RunKbtTest");
 }
 
+// The tool's own branch is never taken from a file, however its name is spelled; the client's
+// keys beside it still are.
+TEST_F(SettingsFileReaderTest, NothingOfTheToolsOwnKeyIsApplied) {
+  const Text tool[] = {
+      u"Software\\Kestrove\\Backup\\1.0",
+      u"Software\\Kestrove\\Backup",
+      u"software\\KESTROVE\\backup\\1.0\\Below",
+      u"Software\\Kestrove\\\\Backup\\1.0",
+      u"Software\\Kestrove\\Backup\\\\1.0\\",
+      u"Software\\Kestrove\\Backup \\1.0",
+      u"Software\\Kestrove\\ Backup\\2.0",
+  };
+  Text body;
+  for (const Text& key : tool) body += u"\r\n[HKEY_CURRENT_USER\\" + key + u"]\r\n\"Last Backup\"=hex(1):78,00,00,00\r\n";
+  body += u"\r\n[HKEY_CURRENT_USER\\Software\\Kestrove\\Backups]\r\n\"kept\"=hex(4):01,00,00,00\r\n";
+  EXPECT_TRUE(Import(body));
+  EXPECT_FALSE(KeyExists(u"Software\\Kestrove\\Backup"));
+  EXPECT_FALSE(KeyExists(u"Software\\Kestrove\\Backup "));
+  EXPECT_FALSE(KeyExists(u"Software\\Kestrove\\ Backup"));
+  EXPECT_TRUE(ReadValue(u"Software\\Kestrove\\Backups", u"kept").exists) << "a name that only begins alike is the client's";
+}
+
+// A file beyond any limit changes nothing at all, even where its first values were within them;
+// the limit is named. Small limits here; the real ones are far above any profile
+// (FaultsTest.AHugeSettingsFileRoundTrips).
+TEST_F(SettingsFileReaderTest, AFileBeyondALimitChangesNothing) {
+  SeedDword(kScratch, u"kept", 7);
+  SettingsLimits limits;
+  limits.fileBytes = 4000;
+  limits.lineCharacters = 100;
+  limits.valueBytes = 8;
+  limits.values = 4;
+  limits.dataBytes = 20;
+  const Text good = u"\"a\"=hex(3):01,02\r\n";
+  const Text wrapped = u"\"w\"=hex(3):01,02,03,04,05,06,07,08,\\\r\n  09\r\n";
+  const struct {
+    Text body;
+    SettingsLimit limit;
+  } cases[] = {
+      {kSection + good + u"\"v\"=hex(3):01,02,03,04,05,06,07,08,09\r\n", SettingsLimit::ValueSize},
+      {kSection + good + wrapped, SettingsLimit::ValueSize},
+      {kSection + good + good + good + good + good, SettingsLimit::ValueCount},
+      {kSection + u"\"x\"=hex(3):" + Text(120, u'0') + u"\r\n", SettingsLimit::LineLength},
+      {kSection + good + u"\"x\"=hex(3):" + Text(1000, u'0'), SettingsLimit::LineLength},
+      {kSection + u"\"p\"=hex(3):01,02,03,04,05,06,07,08\r\n\"q\"=hex(3):01,02,03,04,05,06,07,08\r\n"
+                  u"\"r\"=hex(3):01,02,03,04,05\r\n", SettingsLimit::DataSize},
+      {kSection + good + u";" + Text(90, u'c') + u"\r\n" + Text(2000, u' '), SettingsLimit::FileSize},
+  };
+  for (const auto& c : cases) {
+    const Text path = folder_ / u"limit.reg";
+    ASSERT_TRUE(WriteBytes(path, Utf16FileBytes(SettingsHeader() + c.body)));
+    SettingsLimit exceeded = SettingsLimit::None;
+    EXPECT_FALSE(ImportSettingsFile(path, &exceeded, limits)) << ToUtf8(c.body.substr(0, 200));
+    EXPECT_EQ(exceeded, c.limit) << ToUtf8(c.body.substr(0, 200));
+    const RegistryDump dump = DumpTree(kScratch);
+    EXPECT_EQ(dump.values.size(), 1u) << "only the value that was there before";
+  }
+  const Text path = folder_ / u"within.reg";
+  ASSERT_TRUE(WriteBytes(path, Utf16FileBytes(SettingsHeader() + kSection + good + wrapped)));
+  SettingsLimit exceeded = SettingsLimit::FileSize;
+  limits.valueBytes = 9;
+  EXPECT_TRUE(ImportSettingsFile(path, &exceeded, limits));
+  EXPECT_EQ(exceeded, SettingsLimit::None);
+  EXPECT_EQ(Scratch(u"w").data, (std::vector<uint8_t>{1, 2, 3, 4, 5, 6, 7, 8, 9})) << "at the limit is within it";
+}
+
 #ifdef _WIN32
 // A key the registry refuses (a name longer than 255 characters) fails the import instead of being
 // reported as restored; everything else is still written.

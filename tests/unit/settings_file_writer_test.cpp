@@ -2,7 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "platform/files.h"
+#include "regfile/settings_file_reader.h"
 #include "res/non_localizable.h"
 #include "support/test_support.h"
 #include "unit/settings_file_test_util.h"
@@ -144,6 +147,48 @@ TEST_F(SettingsFileWriterTest, SubKeysFollowDepthFirstAfterTheirParentsValues) {
             section + u"\\B]\r\n\"b\"=hex(4):04,00,00,00\r\n");
   EXPECT_EQ(AppendedBody(kDisplay, false), section + u"]\r\n\"v\"=hex(4):01,00,00,00\r\n")
       << "without recursion no sub-key section is written";
+}
+
+// A tree nested far deeper than a recursion could follow (the thread's stack under Wine is 1 MiB)
+// is written whole, each key's section after its parent's.
+TEST_F(SettingsFileWriterTest, ADeepTreeIsWrittenWhole) {
+  constexpr int kDepth = 8000;
+  Text deepest = kDisplay;
+  for (int level = 0; level < kDepth; ++level) deepest += u"\\d";
+  SeedDword(deepest, u"bottom", 5);
+  const Text body = AppendedBody(kDisplay);
+  size_t sections = 0;
+  for (size_t at = body.find(u"\r\n["); at != Text::npos; at = body.find(u"\r\n[", at + 1)) ++sections;
+  EXPECT_EQ(sections, size_t{kDepth} + 1);
+  const Text last = u"\r\n[HKEY_CURRENT_USER\\" + deepest + u"]\r\n\"bottom\"=hex(4):05,00,00,00\r\n";
+  ASSERT_GE(body.size(), last.size());
+  EXPECT_EQ(body.substr(body.size() - last.size()), last);
+  EXPECT_EQ(DeleteKeyTree(RegRoot::CurrentUser, kDisplay + u"\\d"), kSuccess);
+}
+
+// A name with CR or LF cannot stand on one line: it is left out and named, and everything else of
+// its key, before and after it, still goes out and comes back.
+TEST_F(SettingsFileWriterTest, NamesWithLineBreaksAreLeftOutAndNamed) {
+  SeedDword(kDisplay, u"a before", 1);
+  SeedDword(kDisplay, u"line\nbreak", 2);
+  SeedDword(kDisplay, u"carriage\rreturn", 3);
+  SeedDword(kDisplay, u"z after", 4);
+  SeedDword(kDisplay + u"\\key\r\nname", u"inside", 5);
+  SeedDword(kDisplay + u"\\key\r\nname\\below", u"deeper", 6);
+  SeedDword(kDisplay + u"\\plain", u"kept", 7);
+  const Text path = folder_ / u"out.reg";
+  ExportProblems problems;
+  ASSERT_TRUE(ExportKeyToFile(RegRoot::CurrentUser, kDisplay, path, true, false, &problems));
+  std::sort(problems.values.begin(), problems.values.end());
+  EXPECT_EQ(problems.values, (std::vector<Text>{u"carriage\rreturn", u"line\nbreak"}));
+  EXPECT_EQ(problems.keys, std::vector<Text>{kDisplay + u"\\key\r\nname"});
+
+  DeleteKey(kDisplay);
+  ASSERT_TRUE(ImportSettingsFile(path));
+  EXPECT_EQ(ReadValue(kDisplay, u"a before").data, (std::vector<uint8_t>{1, 0, 0, 0}));
+  EXPECT_EQ(ReadValue(kDisplay, u"z after").data, (std::vector<uint8_t>{4, 0, 0, 0}));
+  EXPECT_TRUE(ReadValue(kDisplay + u"\\plain", u"kept").exists);
+  EXPECT_EQ(DumpTree(kDisplay).values.size(), 3u);
 }
 
 TEST_F(SettingsFileWriterTest, KeyPathIsWrittenAsGivenAndSubKeysInTheirOwnCase) {
