@@ -341,5 +341,60 @@ TEST_F(HostileArchiveE2E, ABitmapNamedLikeADataFileNeverReplacesIt) {
   EXPECT_EQ(ReadBytes(skin), Bytes("BM toolbar skin"));
 }
 
+// Settings beyond the limits a restore accepts change nothing at all, and the limit is named.
+TEST_F(HostileArchiveE2E, SettingsBeyondTheLimitsChangeNothing) {
+  const struct {
+    const char16_t* archive;
+    const char* message;
+  } cases[] = {
+      {u"huge-value.zip", "The settings were not restored: a value in the settings file is larger than 2 MB.\n"},
+      {u"huge-settings.zip", "The settings were not restored: the settings file is larger than 256 MB.\n"},
+  };
+  for (const auto& c : cases) {
+    const ToolRun run = Restore(c.archive);
+    EXPECT_EQ(run.exitCode, 1u) << ToUtf8(c.archive);
+    EXPECT_EQ(run.standardError, std::string(c.message) + "Restore of registry settings failed.\n");
+    EXPECT_EQ(SettingsWithoutFolders(), before_) << ToUtf8(c.archive);
+    EXPECT_FALSE(RegistryKeyExists(HKEY_CURRENT_USER, L"Software\\Kestrove\\Backup")) << ToUtf8(c.archive);
+  }
+  ExpectProfileIntact();
+}
+
+// A tree nested far deeper than a recursion could follow (one of 6,500 levels overflowed the
+// stack) is backed up whole and reset whole.
+TEST_F(HostileArchiveE2E, ADeepTreeIsBackedUpAndResetWhole) {
+  Text deep = u"Software\\Kestrove\\Connection Data\\Deep";
+  for (int level = 0; level < 8000; ++level) deep += u"\\d";
+  SeedString(deep, u"bottom", u"reached");
+  ScratchFolder out;
+  const ToolRun backup = BackupTo(out / u"deep.zip");
+  EXPECT_EQ(backup.exitCode, 0u) << backup.standardError;
+  BackupArchiveReader archive;
+  ASSERT_TRUE(archive.Open(out / u"deep.zip"));
+  ASSERT_TRUE(archive.LocateEntry(u"settings.reg", false));
+  ASSERT_TRUE(archive.ExtractCurrentEntry(out / u"settings.reg"));
+  archive.Close();
+  const std::vector<uint8_t> bytes = ReadBytes(out / u"settings.reg");
+  const Text section = u"[HKEY_CURRENT_USER\\" + deep + u"]\r\n\"bottom\"=hex(1):";
+  const Text text(reinterpret_cast<const char16_t*>(bytes.data()), bytes.size() / 2);
+  EXPECT_NE(text.find(section), Text::npos) << "the deepest key is in the backup";
+
+  const ToolRun reset = Run(L"/reset");
+  EXPECT_EQ(reset.exitCode, 0u) << reset.standardError;
+  EXPECT_FALSE(RegistryKeyExists(HKEY_CURRENT_USER, L"Software\\Kestrove\\Connection Data"));
+}
+
+// A value name with a line break cannot be written as one line: the backup names it and fails.
+TEST_F(HostileArchiveE2E, AValueNameWithALineBreakIsNamedAndFailsTheBackup) {
+  SeedString(u"Software\\Kestrove\\Connection Data\\Site 1", u"Host\r\nName", u"hidden");
+  ScratchFolder out;
+  const ToolRun backup = BackupTo(out / u"line-break.zip");
+  EXPECT_EQ(backup.exitCode, 1u);
+  EXPECT_NE(backup.standardError.find(
+                "The registry value \"Host\r\nName\" could not be backed up: its name holds a line break.\n"),
+            std::string::npos)
+      << backup.standardError;
+}
+
 }  // namespace
 }  // namespace kbt::testing

@@ -211,6 +211,23 @@ def main(folder):
         (client("Queue"), [("Last File", 2, reg_string("C:\\kbt-hostile\\secret\\passwords.kdbx"))]),
     ]))])
 
+    # Settings beyond the limits a restore accepts: one value of 2.5 MiB beside ordinary values and
+    # the tool's own key; and a settings file of 257 MiB (empty lines, so the archive stays small).
+    write_zip(out("huge-value.zip"), [("settings.reg", settings_file([
+        (client("Transfer"), [("Retries", 4, b"\x09\0\0\0")]),
+        (client("Backup\\1.0"), [("Last Backup", 1, reg_string("C:\\kbt-hostile\\chosen.zip"))]),
+        (client("Transfer"), [("Huge", 3, bytes(5 << 19))]),
+    ]))])
+    with zipfile.ZipFile(out("huge-settings.zip"), "w", zipfile.ZIP_DEFLATED, compresslevel=9) as archive:
+        info = zipfile.ZipInfo("settings.reg", date_time=(2005, 3, 7, 9, 5, 2))
+        info.compress_type = zipfile.ZIP_DEFLATED
+        with archive.open(info, "w") as entry:
+            entry.write(settings_file([(client("Transfer"), [("Retries", 4, b"\x09\0\0\0")])]))
+            chunk = "\r\n".encode("utf-16-le") * (1 << 18)
+            for _ in range(257):
+                entry.write(chunk)
+        archive.comment = COMMENT
+
     return 0
 
 
