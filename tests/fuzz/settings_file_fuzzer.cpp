@@ -1,11 +1,14 @@
 // Arbitrary bytes as "settings.reg", imported into the substitute registry. Beyond not crashing:
-// nothing is written outside the client's key, and whatever was imported comes back unchanged
-// through an export and a second import (what a backup and a restore of that state would do).
+// nothing is written outside the client's key nor into the tool's own, a file beyond the limits
+// (small ones here, so that inputs reach them) changes nothing, and whatever was imported comes
+// back unchanged through an export and a second import (what a backup and a restore of that state
+// would do).
 #include <cstddef>
 #include <cstdint>
 
 #include "fuzz/fuzz_support.h"
 #include "platform/posix/substitute_registry.h"
+#include "platform/registry.h"
 #include "regfile/settings_file_reader.h"
 #include "regfile/settings_file_writer.h"
 #include "res/non_localizable.h"
@@ -18,6 +21,17 @@ bool InsideClientKey(const Text& entry) {
   const Text path = entry.substr(0, entry.find(u'|'));
   const Text client = u"software\\kestrove";
   return path.empty() || path == u"software" || path == client || path.rfind(client + u"\\", 0) == 0;
+}
+
+// The tool's branch, also under a name with blanks around it.
+bool InsideToolKey(const Text& entry) {
+  const Text path = entry.substr(0, entry.find(u'|'));
+  const Text prefix = u"software\\kestrove\\";
+  if (path.rfind(prefix, 0) != 0) return false;
+  const Text below = path.substr(prefix.size(), path.find(u'\\', prefix.size()) - prefix.size());
+  const size_t first = below.find_first_not_of(u" \t");
+  return first != Text::npos && below.compare(first, 6, u"backup") == 0 &&
+         below.find_first_not_of(u" \t", first + 6) == Text::npos;
 }
 
 // Values only: a section without values creates no key, so empty keys do not survive a round trip.
@@ -37,10 +51,36 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const Text file = scratch / names::kSettingsFile;
   if (!fuzz::WriteFileBytes(file, data, size)) fuzz::Fail("cannot write the input file");
 
+  SettingsLimits small;
+  small.fileBytes = 16384;
+  small.lineCharacters = 512;
+  small.valueBytes = 64;
+  small.values = 16;
+  small.dataBytes = 256;
+  {
+    platform::RegHandle key = 0;
+    const uint8_t kept[] = {1, 2, 3, 4};
+    if (platform::CreateKey(RegRoot::CurrentUser, u"Software\\Kestrove\\Transfer", platform::kKeyWrite, &key) !=
+            platform::kSuccess ||
+        platform::SetValue(key, u"Retries", platform::kRegDword, kept, sizeof kept) != platform::kSuccess) {
+      fuzz::Fail("cannot seed the registry");
+    }
+    platform::CloseKey(key);
+  }
+  const fuzz::RegistryDump seeded = fuzz::DumpRegistry(RegRoot::CurrentUser);
+  SettingsLimit exceeded = SettingsLimit::None;
+  const bool withinSmall = ImportSettingsFile(file, &exceeded, small);
+  if (exceeded != SettingsLimit::None) {
+    KBT_FUZZ_CHECK(!withinSmall);
+    KBT_FUZZ_CHECK(fuzz::DumpRegistry(RegRoot::CurrentUser) == seeded);
+  }
+  platform::substitute::ClearRegistry();
+
   ImportSettingsFile(file);
 
   for (const auto& [entry, value] : fuzz::DumpRegistry(RegRoot::CurrentUser)) {
     KBT_FUZZ_CHECK(InsideClientKey(entry));
+    KBT_FUZZ_CHECK(!InsideToolKey(entry));
   }
   KBT_FUZZ_CHECK(fuzz::DumpRegistry(RegRoot::LocalMachine).size() <= 1);
   KBT_FUZZ_CHECK(fuzz::DumpRegistry(RegRoot::Users).size() <= 1);
