@@ -23,6 +23,7 @@ bool GetAppDataFolder(Text& folder) {
   setenv("APPDATA", ToUtf8(folder).c_str(), 0);
   return true;
 }
+bool GetLocalAppDataFolder(Text& folder) { return FromEnvironment("LOCALAPPDATA", "/.local/share", folder); }
 bool GetDocumentsFolder(Text& folder) { return FromEnvironment("KBT_DOCUMENTS", "/Documents", folder); }
 
 }  // namespace kbt::platform
