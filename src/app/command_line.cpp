@@ -83,6 +83,12 @@ bool ParseCommandLine(const Text& tail, OperationRequest& request, const std::fu
     } else if (EqualsIgnoreAsciiCase(argument, u"/reset")) {
       request.SetMode(OperationMode::Reset);
       request.SetUnattended(true);
+    } else if (EqualsIgnoreAsciiCase(argument, u"/undo")) {
+      request.SetMode(OperationMode::Undo);
+      request.ArchivePath.clear();  // the newest undo point
+      request.SetUnattended(true);
+    } else if (EqualsIgnoreAsciiCase(argument, u"/noundo")) {
+      request.UndoPointWanted = false;
     } else if (StartsWithIgnoreAsciiCase(argument, u"/language=")) {
       const int32_t number = ParseLanguageNumber(argument.substr(10));
       platform::SetThreadLanguage(static_cast<uint16_t>(static_cast<uint32_t>(number) & 0xFFFF));

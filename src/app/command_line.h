@@ -1,5 +1,6 @@
 #pragma once
-// The command line: "/backup path", "/restore path", "/reset", "/verify path", "/language=n", "/?".
+// The command line: "/backup path", "/restore path", "/reset", "/verify path", "/undo", "/noundo",
+// "/language=n", "/?".
 #include <cstdint>
 #include <functional>
 #include <vector>

@@ -75,7 +75,7 @@ bool OperationRequest::Backup(uint32_t selection) {
       Log.Add(IDS_RESET_SKIPPED);
     }
   }
-  if (completed) RecordBackup(ArchivePath, now);
+  if (completed && RecordAsLastBackup) RecordBackup(ArchivePath, now);
   return result;
 }
 

@@ -8,6 +8,7 @@ bool OperationRequest::Run() {
     case OperationMode::Restore: return Restore(selection_);
     case OperationMode::Reset: return Reset(selection_);
     case OperationMode::Verify: return Verify();
+    case OperationMode::Undo: return Undo();
   }
   return false;
 }

@@ -38,26 +38,30 @@ Text ReadStoredPath(const Text& keyPath, const Text& valueName) {
 }
 }  // namespace
 
-bool OperationRequest::ResetApplicationData() {
-  // Only files in the client's own places are deleted, whatever the registry values name: an empty,
-  // relative or foreign folder or a queue value naming a document deletes nothing.
+std::vector<Text> OperationRequest::ResettableDataFiles() const {
+  // Only files in the client's own places, whatever the registry values name: an empty, relative
+  // or foreign folder or a queue value naming a document yields nothing.
   const ClientPlaces places(DataFolder);
-  bool ok = true;
+  std::vector<Text> files;
   const Text favorites = ReadStoredPath(names::kClientKey, names::kFavoritesFolderValue);
   if (places.AcceptsFolder(favorites)) {
-    Text file = favorites;
-    AppendPath(file, names::kFavoritesFile);
-    ok = RemoveFile(file);
+    files.push_back(favorites);
+    AppendPath(files.back(), names::kFavoritesFile);
   }
   const Text queue = ReadStoredPath(names::kQueueKey, names::kLastFileValue);
-  if (places.AcceptsQueue(queue)) ok = RemoveFile(queue) && ok;
+  if (places.AcceptsQueue(queue)) files.push_back(queue);
   if (places.AcceptsFolder(DataFolder)) {
     for (const char16_t* name : {names::kFoldersFile, names::kHistoryFile, names::kCustomFile}) {
-      Text file = DataFolder;
-      AppendPath(file, name);
-      ok = RemoveFile(file) && ok;
+      files.push_back(DataFolder);
+      AppendPath(files.back(), name);
     }
   }
+  return files;
+}
+
+bool OperationRequest::ResetApplicationData() {
+  bool ok = true;
+  for (const Text& file : ResettableDataFiles()) ok = RemoveFile(file) && ok;
   return ok;
 }
 
