@@ -1,6 +1,8 @@
 // "/backup" onto a disk that fills while the archive is written (a small tmpfs, mounted by
 // tests/scripts/full_disk.sh, which names it in KBT_FULL_DISK_FOLDER): the failure is reported,
 // an earlier backup of the same name survives, nothing half-written is left, nothing is recorded.
+// The same disk as the local application data folder: an undo point that does not fit stops the
+// restore before it changes anything.
 #include <windows.h>
 
 #include <gtest/gtest.h>
@@ -55,6 +57,38 @@ TEST_F(FullDiskE2E, ABackupThatDoesNotFitIsReportedAndLeavesNothingBehind) {
   EXPECT_TRUE(FolderIsEmpty(disk_)) << "no part of the unfinished archive is left";
   EXPECT_EQ(ReadBytes(data / u"custom.dat"), Bytes("custom"));
   EXPECT_FALSE(ReadValue(names::kToolKey, names::kLastFileValue).exists) << "a failed backup is not recorded";
+}
+
+TEST_F(FullDiskE2E, AnUndoPointThatDoesNotFitLeavesEverythingUnchanged) {
+  ScratchFolder archives;
+  const Text archive = archives / u"other.zip";
+  ASSERT_TRUE(WriteText(data / u"folders.dat", "folders"));
+  ToolRun backup = RunTool(L"/backup \"" + std::wstring(archive.begin(), archive.end()) + L"\"");
+  ASSERT_EQ(backup.exitCode, 0u);
+  ASSERT_TRUE(RemoveFile(data / u"folders.dat"));
+  SeedDword(u"Software\\Kestrove\\Transfer", u"Retries", 7);
+  const RegistrySnapshot before = ClientSettingsSnapshot();
+  const std::vector<uint8_t> history = ReadBytes(data / u"history.dat");
+
+  RedirectLocalAppData(disk_);
+  ToolOptions options;
+  options.captureStandardError = true;
+  for (const std::wstring arguments : {L"/restore \"" + std::wstring(archive.begin(), archive.end()) + L"\"",
+                                       std::wstring(L"/reset")}) {
+    const ToolRun run = RunTool(arguments, options);
+    ASSERT_FALSE(run.timedOut);
+    EXPECT_EQ(run.exitCode, 1u);
+    EXPECT_NE(run.standardError.find("could not be completed, so nothing was changed."), std::string::npos)
+        << run.standardError;
+    EXPECT_EQ(ClientSettingsSnapshot(), before);
+    EXPECT_EQ(ReadBytes(data / u"history.dat"), history);
+    EXPECT_EQ(ReadBytes(data / u"custom.dat"), Bytes("custom"));
+    EXPECT_FALSE(FileExists(data / u"folders.dat")) << "the restore did not start";
+  }
+  const Text undo = disk_ + u"\\Kestrove\\Backup Tool\\Undo";
+  EXPECT_TRUE(FolderIsEmpty(undo)) << "no part of an undo point is left";
+  RemoveTree(disk_ + u"\\Kestrove");
+  EXPECT_TRUE(FolderIsEmpty(disk_));
 }
 
 }  // namespace

@@ -2,6 +2,8 @@
 
 #include <atomic>
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
 #include <fstream>
 #include <random>
 
@@ -211,7 +213,65 @@ RegistrySnapshot SnapshotKey(const Text& path) {
   return snapshot;
 }
 
-void ClientRegistryTest::SetUp() { DeleteKey(names::kClientKey); }
-void ClientRegistryTest::TearDown() { DeleteKey(names::kClientKey); }
+namespace {
+#ifdef _WIN32
+// The shell reads the folder from here on every request, in this process and in the tool's.
+constexpr char16_t kUserShellFolders[] = u"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\User Shell Folders";
+constexpr char16_t kLocalAppDataValue[] = u"Local AppData";
+
+StoredValue CurrentLocalAppData() { return ReadValue(kUserShellFolders, kLocalAppDataValue); }
+void PutBackLocalAppData(const StoredValue& saved) {
+  if (saved.exists) {
+    SeedValue(kUserShellFolders, kLocalAppDataValue, saved.type, saved.data);
+  } else {
+    RegistryKey key;
+    if (key.Open(RegRoot::CurrentUser, kUserShellFolders, kKeyReadWrite) == kSuccess) {
+      DeleteValue(key.Get(), kLocalAppDataValue);
+    }
+  }
+}
+#else
+StoredValue CurrentLocalAppData() {
+  StoredValue saved;
+  if (const char* value = std::getenv("LOCALAPPDATA")) {
+    saved.exists = true;
+    saved.data.assign(value, value + std::strlen(value));
+  }
+  return saved;
+}
+void PutBackLocalAppData(const StoredValue& saved) {
+  if (saved.exists) {
+    setenv("LOCALAPPDATA", std::string(saved.data.begin(), saved.data.end()).c_str(), 1);
+  } else {
+    unsetenv("LOCALAPPDATA");
+  }
+}
+#endif
+}  // namespace
+
+void ClientRegistryTest::RedirectLocalAppData(const Text& folder) {
+#ifdef _WIN32
+  SeedString(kUserShellFolders, kLocalAppDataValue, folder, kRegExpandSz);
+#else
+  setenv("LOCALAPPDATA", ToUtf8(folder).c_str(), 1);
+#endif
+}
+
+void ClientRegistryTest::SetUp() {
+  DeleteKey(names::kClientKey);
+  savedLocalAppData_ = CurrentLocalAppData();
+  RedirectLocalAppData(localAppData_.Path());
+}
+
+void ClientRegistryTest::TearDown() {
+  DeleteKey(names::kClientKey);
+  PutBackLocalAppData(savedLocalAppData_);
+}
+
+Text ClientRegistryTest::UndoFolder() const {
+  Text folder = localAppData_.Path();
+  for (const char16_t* part : {u"Kestrove", u"Backup Tool", u"Undo"}) AppendPath(folder, part);
+  return folder;
+}
 
 }  // namespace kbt::testing

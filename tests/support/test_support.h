@@ -56,11 +56,20 @@ RegistrySnapshot ClientSettingsSnapshot();
 // Every key and value below a key, each key also as "path|" so that empty keys count.
 RegistrySnapshot SnapshotKey(const Text& path);
 
-// Starts and ends each test without the client's registry key.
+// Starts and ends each test without the client's registry key. The user's local application data
+// folder, where every restore, reset and undo writes its undo point, is a scratch folder meanwhile.
 class ClientRegistryTest : public ::testing::Test {
  protected:
   void SetUp() override;
   void TearDown() override;
+  // The undo folder below the scratch local application data folder.
+  Text UndoFolder() const;
+  // Points the local application data folder somewhere else until the test ends.
+  static void RedirectLocalAppData(const Text& folder);
+
+ private:
+  ScratchFolder localAppData_;
+  StoredValue savedLocalAppData_;
 };
 
 }  // namespace kbt::testing

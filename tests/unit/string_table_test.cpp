@@ -32,6 +32,9 @@ TEST_F(LanguageTest, UsageTextIsExact) {
             u"/reset\t\tReset settings and data.\r\n"
             u"/restore <Path>\tRestores settings and data.\r\n"
             u"/backup <Path>\tStores settings and data.\r\n"
+            u"/undo\t\tGoes back to the state before the last restore, reset or undo.\r\n"
+            u"/noundo\t\tWrites no undo point before a restore, reset or undo.\r\n"
+            u"/verify <Path>\tChecks a backup and changes nothing.\r\n"
             u"Example:\r\n"
             u"BackupTool /backup \"C:\\Document and Settings\\Administrator\\Desktop\\Backup.zip\"");
   platform::SetThreadLanguage(1031);
@@ -40,6 +43,11 @@ TEST_F(LanguageTest, UsageTextIsExact) {
             u"/reset\t\tEinstellungen zur\u00fccksetzen.\r\n"
             u"/restore <Pfad>\tEinstellungen wiederherstellen.\r\n"
             u"/backup <Pfad>\tEinstellungen sichern.\r\n"
+            u"/undo\t\tKehrt zum Zustand vor der letzten Wiederherstellung, dem letzten Zur\u00fccksetzen oder "
+            u"R\u00fcckg\u00e4ngigmachen zur\u00fcck.\r\n"
+            u"/noundo\t\tSchreibt keinen R\u00fccksetzpunkt vor einer Wiederherstellung, einem Zur\u00fccksetzen oder "
+            u"R\u00fcckg\u00e4ngigmachen.\r\n"
+            u"/verify <Pfad>\tPr\u00fcft eine Sicherung, ohne etwas zu \u00e4ndern.\r\n"
             u"Beispiel:\r\n"
             u"BackupTool /backup \"C:\\Dokumente und Einstellungen\\Administrator\\Desktop\\Backup.zip\"");
   EXPECT_EQ(platform::LoadText(IDS_CONFIRM_CLOSE_CAPTION), u"Schlie\u00dfen") << "umlauts must survive the build";
