@@ -74,6 +74,7 @@ TEST_F(ClientPlacesTest, FilesAreAcceptedOnlyAsTheirKindInTheClientsPlaces) {
       {In(elsewhere.Path(), u"list.bmp. "), false, false, "trailing dots and blanks the system drops"},
       {elsewhere.Path() + u"\\\\list.bmp", false, false, "an empty component"},
       {elsewhere.Path() + u"/x/list.bmp", false, false, "the other separator"},
+      {u"Q:\\Favorites\\list.bmp", false, false, "a drive this machine lacks (once looped for ever)"},
 #endif
   };
   for (const Case& c : cases) {

@@ -107,7 +107,8 @@ bool ResolvePath(const Text& path, Text& resolved) {
   Text rest;
   while (!Exists(existing)) {
     const size_t last = existing.rfind(u'\\');
-    if (last == Text::npos || last < 2) return false;
+    // A drive root that does not exist has nothing above it to go on with.
+    if (last == Text::npos || last < 2 || existing.size() <= 3) return false;
     const Text component = existing.substr(last + 1);
     rest = rest.empty() ? component : component + u'\\' + rest;
     existing.resize(last == 2 ? 3 : last);
