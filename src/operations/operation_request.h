@@ -78,11 +78,15 @@ class OperationRequest {
   bool ResetSettings();
   bool BackupSettings(BackupArchiveWriter& archive);
   bool RestoreSettings(BackupArchiveReader& archive);
+  // The archive's "settings.reg" merged into the registry, nothing else; true for an archive without one.
+  bool ImportArchiveSettings(BackupArchiveReader& archive);
   bool BackupApplicationData(BackupArchiveWriter& archive);
   bool RestoreApplicationData(BackupArchiveReader& archive);
 
  private:
   bool ChooseNewestUndoPoint();
+  // "Data Path" and "Favorites Folder" as the registry now holds them become this run's folders.
+  void TakeFoldersFromRegistry();
 
   OperationMode mode_;
   uint32_t selection_ = DataSelection::ApplicationData | DataSelection::Settings;

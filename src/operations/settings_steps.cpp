@@ -91,9 +91,9 @@ bool OperationRequest::BackupSettings(BackupArchiveWriter& archive) {
   return result;
 }
 
-bool OperationRequest::RestoreSettings(BackupArchiveReader& archive) {
-  bool result = true;
+bool OperationRequest::ImportArchiveSettings(BackupArchiveReader& archive) {
   Text settingsFile;
+  bool result = true;
   if (!TemporarySettingsPath(settingsFile)) {
     result = false;
   } else if (archive.LocateEntry(names::kSettingsFile, false)) {
@@ -114,6 +114,11 @@ bool OperationRequest::RestoreSettings(BackupArchiveReader& archive) {
     }
     LogSettingsLimit(Log, exceeded);
   }
+  return result;
+}
+
+bool OperationRequest::RestoreSettings(BackupArchiveReader& archive) {
+  bool result = ImportArchiveSettings(archive);
 
   // The folders of this machine, not those of the machine that made the backup.
   {

@@ -10,6 +10,7 @@
 #include "platform/folders.h"
 #include "platform/paths.h"
 #include "platform/shell_folders.h"
+#include "regfile/registry_key.h"
 #include "res/non_localizable.h"
 #include "res/resource.h"
 
@@ -133,6 +134,7 @@ bool OperationRequest::TakeUndoPoint() {
   point.SettingsKeys = SettingsKeys;
   point.ArchivePath = path;
   point.RecordAsLastBackup = false;
+  point.Progress = Progress;
   switch (mode_) {
     case OperationMode::Reset: point.Comment = names::kUndoBeforeReset; break;
     case OperationMode::Undo: point.Comment = names::kUndoBeforeUndo + ArchivePath; break;
@@ -153,12 +155,10 @@ bool OperationRequest::TakeUndoPoint() {
 bool OperationRequest::Undo() {
   if (!ChooseNewestUndoPoint()) return false;
   // The undo point must be readable before anything of today's client is removed.
-  {
-    BackupArchiveReader check;
-    if (!check.Open(ArchivePath)) {
-      Log.Add(IDS_ARCHIVE_OPEN_FAILED, ArchivePath);
-      return false;
-    }
+  BackupArchiveReader archive;
+  if (!archive.Open(ArchivePath)) {
+    Log.Add(IDS_ARCHIVE_OPEN_FAILED, ArchivePath);
+    return false;
   }
   bool result = true;
   // As a reset removes them, but a file that is already gone is no failure: it is as the undo wants it.
@@ -170,7 +170,19 @@ bool OperationRequest::Undo() {
     Log.Add(IDS_RESET_SETTINGS_FAILED);
     result = false;
   }
+  // The client's folders are the undo point's: after a reset today's registry names none.
+  if (ImportArchiveSettings(archive)) TakeFoldersFromRegistry();
+  archive.Close();
   return Restore(DataSelection::ApplicationData | DataSelection::Settings) && result;
+}
+
+void OperationRequest::TakeFoldersFromRegistry() {
+  RegistryKey client;
+  if (client.Open(RegRoot::CurrentUser, names::kClientKey, kKeyRead) != kSuccess) return;
+  Text folder;
+  if (client.QueryString(names::kDataPathValue, folder, true) == kSuccess && !folder.empty()) DataFolder = folder;
+  if (client.QueryString(names::kFavoritesFolderValue, folder, true) != kSuccess || folder.empty()) folder = DataFolder;
+  FavoritesFolder = folder;
 }
 
 }  // namespace kbt

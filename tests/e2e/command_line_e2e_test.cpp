@@ -9,6 +9,9 @@ namespace {
 const std::wstring kEnglishUsage =
     L"Usage: BackupTool.exe </options> [<Path>]\r\n\r\n/reset\t\tReset settings and data.\r\n"
     L"/restore <Path>\tRestores settings and data.\r\n/backup <Path>\tStores settings and data.\r\n"
+    L"/undo\t\tGoes back to the state before the last restore, reset or undo.\r\n"
+    L"/noundo\t\tWrites no undo point before a restore, reset or undo.\r\n"
+    L"/verify <Path>\tChecks a backup and changes nothing.\r\n"
     L"Example:\r\nBackupTool /backup \"C:\\Document and Settings\\Administrator\\Desktop\\Backup.zip\"";
 
 TEST(CommandLineE2E, QuestionMarkShowsTheUsageBoxAndRunsNothing) {

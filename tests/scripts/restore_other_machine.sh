@@ -60,7 +60,7 @@ wineserver -p </dev/null >/dev/null 2>&1 || true
 rm -f "$SECOND/dosdevices/q:"
 cp "$WORK/backup.zip" "$SECOND/drive_c/backup.zip"
 reg_add 'HKCU\Software\Kestrove' /v 'Favorites Folder' /t REG_EXPAND_SZ /d 'Q:\Favorites'
-out=$(tool /restore 'C:\backup.zip')
+out=$(tool /noundo /restore 'C:\backup.zip')  # no undo point left in the second prefix
 grep -q '^\[exit code\] 0$' <<<"$out" || fail "restore on the second machine: $out"
 
 appdata=$(wine_out cmd.exe /c 'echo %APPDATA%')
