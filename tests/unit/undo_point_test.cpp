@@ -24,6 +24,7 @@ class SilentShell : public AppShell {
   bool WarnIfClientRuns() override { return false; }
   void RunWizard(OperationRequest&) override {}
   void ReportLog(const ResultLog& log) override { reported = log.Entries(); }
+  void ReportVerify(const VerifyReport&, const Text&) override {}
 };
 
 class UndoPointTest : public testing::ClientRegistryTest {
