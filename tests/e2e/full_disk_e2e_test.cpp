@@ -73,7 +73,7 @@ TEST_F(FullDiskE2E, AnUndoPointThatDoesNotFitLeavesEverythingUnchanged) {
   RedirectLocalAppData(disk_);
   ToolOptions options;
   options.captureStandardError = true;
-  for (const std::wstring arguments : {L"/restore \"" + std::wstring(archive.begin(), archive.end()) + L"\"",
+  for (const std::wstring& arguments : {L"/restore \"" + std::wstring(archive.begin(), archive.end()) + L"\"",
                                        std::wstring(L"/reset")}) {
     const ToolRun run = RunTool(arguments, options);
     ASSERT_FALSE(run.timedOut);
