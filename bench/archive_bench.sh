@@ -13,7 +13,7 @@ NATIVE=$BUILD_ROOT/native/archivetool
 WINDOWS=$BUILD_ROOT/windows/archivetool.exe
 GENERATOR=$BUILD_ROOT/native/archive_bench_data
 if [ ! -x "$NATIVE" ] || [ ! -f "$WINDOWS" ] || [ ! -x "$GENERATOR" ]; then log "building"; build_all; fi
-command -v /usr/bin/time >/dev/null || { echo "needs /usr/bin/time (package time)"; exit 1; }
+install_packages  # /usr/bin/time among them
 
 export WINEPREFIX_OVERRIDE=$BUILD_ROOT/wine-bench
 WORK=$(mktemp -d)

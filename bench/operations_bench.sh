@@ -11,7 +11,7 @@ NATIVE=$BUILD_ROOT/native/operations_native_bench
 GENERATOR=$BUILD_ROOT/native/archive_bench_data
 TOOL=$BUILD_ROOT/windows/BackupTool.exe
 if [ ! -x "$NATIVE" ] || [ ! -x "$GENERATOR" ] || [ ! -f "$TOOL" ]; then log "building"; build_all; fi
-command -v /usr/bin/time >/dev/null || apt-get install -y -qq time >/dev/null
+install_packages  # /usr/bin/time among them
 
 export WINEPREFIX_OVERRIDE=$BUILD_ROOT/wine-bench
 WORK=$(mktemp -d)

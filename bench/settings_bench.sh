@@ -22,7 +22,7 @@ TOOL=$BUILD_ROOT/windows/settingstool.exe
 REGEDIT='C:\windows\regedit.exe'
 KEY='Software\Kestrove\Bench'
 [ -f "$TOOL" ] || { log "building"; build_all; }
-[ -x /usr/bin/time ] || { echo "needs /usr/bin/time (package time)"; exit 1; }
+install_packages  # /usr/bin/time among them
 
 export WINEPREFIX_OVERRIDE=$BUILD_ROOT/wine-bench
 WORK=$(mktemp -d)
