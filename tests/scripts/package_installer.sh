@@ -29,6 +29,14 @@ entries() {
       sed -n 's/^ *\(DisplayVersion\|Publisher\) *REG_SZ *//p' | paste -sd ' '
   done
 }
+# The version resource (UTF-16) and the manifest of an exe both name the version.
+carries_version() {
+  python3 - "$1" "$2.0" <<'PY'
+import sys
+exe, version = open(sys.argv[1], "rb").read(), sys.argv[2]
+sys.exit(0 if version.encode("utf-16-le") in exe and f'version="{version}"'.encode() in exe else 1)
+PY
+}
 msiexec() { wine msiexec "$1" "$(winepath -w "$2")" /qn </dev/null >"$WORK/msiexec.out" 2>&1; }
 
 msiexec /i "$MSI" || fail "msiexec /i: $(cat "$WORK/msiexec.out")"
@@ -47,6 +55,7 @@ msiexec /i "$NEXT_MSI" || fail "msiexec /i of $NEXT over $VERSION: $(cat "$WORK/
 [ "$(entries)" = "$NEXT Kestrove" ] || fail "installed entries after the upgrade: $(entries)"
 unzip -p "$WORK/next/KestroveBackupTool-$NEXT-x64.zip" BackupTool.exe | cmp -s - "$INSTALLED/BackupTool.exe" ||
   fail "the upgrade did not install the new exe"
+carries_version "$INSTALLED/BackupTool.exe" "$NEXT" || fail "the installed exe does not carry the version $NEXT"
 
 msiexec /x "$NEXT_MSI" || fail "msiexec /x: $(cat "$WORK/msiexec.out")"
 [ ! -e "$INSTALLED" ] || fail "left after the uninstall: $(ls -A "$INSTALLED")"
