@@ -25,7 +25,9 @@ constexpr size_t kEndRecordSize = 22;
 // Beyond this the deflated data of an incompressible file could reach 4 GiB, which only the
 // zip64 fields can describe. The margin is well above deflate's worst-case growth.
 constexpr uint64_t kLargestPlainEntry = 0xFF000000u;
-constexpr char16_t kTempPrefix[] = u"kbt";
+// General purpose bit 11: the entry's name and comment are UTF-8.
+constexpr uLong kUtf8NamesFlag = 1u << 11;
+constexpr uLong kVersionMadeByDos = 0;
 
 // Removes a temporary file unless it was kept.
 class TemporaryFile {
@@ -43,21 +45,19 @@ class TemporaryFile {
   Text path_;
 };
 
-bool EqualsIgnoreAsciiCase(const char* a, size_t aLength, const std::string& b) {
-  if (aLength != b.size()) return false;
-  for (size_t i = 0; i < aLength; ++i) {
-    char x = a[i], y = b[i];
-    if (x >= 'A' && x <= 'Z') x = static_cast<char>(x + 32);
-    if (y >= 'A' && y <= 'Z') y = static_cast<char>(y + 32);
-    if (x != y) return false;
-  }
+// An entry's name as the writer meant it: UTF-8 when the entry says so, otherwise the ANSI code
+// page, as every archive before the flag was written. A name with a zero byte in it names nothing.
+bool DecodeEntryName(const char* bytes, size_t length, uLong flag, Text& name) {
+  const std::string narrow(bytes, length);
+  if (narrow.find('\0') != std::string::npos) return false;
+  name = (flag & kUtf8NamesFlag) ? FromUtf8(narrow) : platform::Widen(narrow);
   return true;
 }
 
 enum class Match { First, Last };
 
-// Walks the central directory for an entry whose name passes `equals` and makes it current;
-// when none does, the entry that was current stays current.
+// Walks the central directory for an entry whose decoded name passes `equals` and makes it
+// current; when none does, the entry that was current stays current.
 template <typename Equals>
 bool FindEntry(unzFile zip, Match match, Equals equals) {
   unz64_file_pos previous{};
@@ -70,7 +70,9 @@ bool FindEntry(unzFile zip, Match match, Equals equals) {
     if (unzGetCurrentFileInfo64(zip, &info, name.data(), static_cast<uLong>(name.size()), nullptr, 0, nullptr, 0) !=
         UNZ_OK)
       break;
-    if (!equals(name.data(), static_cast<size_t>(info.size_filename))) continue;
+    Text decoded;
+    if (!DecodeEntryName(name.data(), static_cast<size_t>(info.size_filename), info.flag, decoded) || !equals(decoded))
+      continue;
     if (unzGetFilePos64(zip, &found) != UNZ_OK) break;
     any = true;
     if (match == Match::First) break;
@@ -121,15 +123,15 @@ bool BackupArchiveWriter::AddFile(const Text& sourcePath, const Text& entryName,
   uint64_t size = 0;
   if (!source.Open(sourcePath, platform::FileMode::ReadShared) || !source.Size(&size)) return false;
 
-  const std::string name = platform::Narrow(entryName);
-  const std::string comment = entryComment ? platform::Narrow(*entryComment) : std::string();
+  const std::string name = ToUtf8(entryName);
+  const std::string comment = entryComment ? ToUtf8(*entryComment) : std::string();
   if (name.size() > kLongestZipText || comment.size() > kLongestZipText) return false;
 
   const int zip64 = size > kLargestPlainEntry ? 1 : 0;
-  if (zipOpenNewFileInZip3_64(zip_.Get(), name.c_str(), &info, nullptr, 0, nullptr, 0,
+  if (zipOpenNewFileInZip4_64(zip_.Get(), name.c_str(), &info, nullptr, 0, nullptr, 0,
                               entryComment ? comment.c_str() : nullptr, level != 0 ? Z_DEFLATED : 0, level, 0,
                               kRawDeflateWindowBits, kDeflateMemoryLevel, Z_DEFAULT_STRATEGY, nullptr, 0,
-                              zip64) != ZIP_OK)
+                              kVersionMadeByDos, kUtf8NamesFlag, zip64) != ZIP_OK)
     return false;
 
   // A file that grows past the plain limit while it is read would no longer fit the entry's
@@ -239,19 +241,34 @@ bool BackupArchiveReader::ReadGlobalComment(Text& comment) {
 
 bool BackupArchiveReader::LocateEntry(const Text& name, bool ignoreCase) {
   if (!unzip_ || name.empty()) return false;
-  const std::string narrow = platform::Narrow(name);
-  if (!ignoreCase) return unzLocateFile(unzip_.Get(), narrow.c_str(), 1) == UNZ_OK;
-  // minizip's own case-insensitive mode exists only on Windows builds of it.
-  return FindEntry(unzip_.Get(), Match::First,
-                   [&](const char* entry, size_t length) { return EqualsIgnoreAsciiCase(entry, length, narrow); });
+  return FindEntry(unzip_.Get(), Match::First, [&](const Text& entry) {
+    return ignoreCase ? EqualsIgnoreAsciiCase(entry, name) : entry == name;
+  });
 }
 
 bool BackupArchiveReader::LocateLastEntry(const Text& name) {
   if (!unzip_ || name.empty()) return false;
-  const std::string narrow = platform::Narrow(name);
-  return FindEntry(unzip_.Get(), Match::Last, [&](const char* entry, size_t length) {
-    return narrow.compare(0, std::string::npos, entry, length) == 0;
-  });
+  return FindEntry(unzip_.Get(), Match::Last, [&](const Text& entry) { return entry == name; });
+}
+
+bool BackupArchiveReader::CheckDirectory() {
+  if (emptyArchive_) return true;
+  if (!unzip_) return false;
+  unz_global_info64 global{};
+  if (unzGetGlobalInfo64(unzip_.Get(), &global) != UNZ_OK) return false;
+  // minizip stops its walk at the end record's count, and for a count of 0xFFFF reads on until a
+  // header fails: so the walk stops at the count itself, and every step up to it must succeed.
+  // The headers lie in the file, so a lying count ends the walk at the file's end.
+  std::vector<char> name(kLongestZipText + 1);
+  bool whole = unzGoToFirstFile(unzip_.Get()) == UNZ_OK;
+  for (ZPOS64_T walked = 0; whole && walked < global.number_entry; ++walked) {
+    unz_file_info64 info{};
+    whole = unzGetCurrentFileInfo64(unzip_.Get(), &info, name.data(), static_cast<uLong>(name.size()), nullptr, 0,
+                                    nullptr, 0) == UNZ_OK;
+    if (whole && walked + 1 < global.number_entry) whole = unzGoToNextFile(unzip_.Get()) == UNZ_OK;
+  }
+  const bool first = unzGoToFirstFile(unzip_.Get()) == UNZ_OK;
+  return whole && first;
 }
 
 bool BackupArchiveReader::ExtractCurrentEntry(const Text& destination, const Text* password) {
@@ -266,11 +283,11 @@ bool BackupArchiveReader::ExtractCurrentEntry(const Text& destination, const Tex
   platform::RemoveLastComponent(folder);
   if (folder.empty()) folder.push_back(u'.');
   Text tempPath;
-  if (!platform::CreateTempFile(folder, kTempPrefix, tempPath)) return false;
+  platform::File created;
+  if (!platform::CreateTempFile(folder, tempPath, created)) return false;
   TemporaryFile temp(tempPath);
-
-  platform::File out;
-  if (!out.Open(temp.Path(), platform::FileMode::CreateAlways)) return false;
+  // Closed before the temporary file is removed: Windows deletes no file that is open.
+  platform::File out = std::move(created);
   uint64_t done = 0;
   if (Progress) Progress(destination, done, info.uncompressed_size);
   auto write = [&](const unsigned char* data, size_t size) {
@@ -327,7 +344,10 @@ bool BackupArchiveReader::CurrentEntryInfo(EntryInfo& entry) {
   if (unzGetCurrentFileInfo64(unzip_.Get(), &info, name.data(), static_cast<uLong>(name.size()), nullptr, 0, nullptr,
                               0) != UNZ_OK)
     return false;
-  entry.name = platform::Widen(std::string(name.data(), static_cast<size_t>(info.size_filename)));
+  // A name with a zero byte is shown up to it.
+  const std::string bytes(name.data(), static_cast<size_t>(info.size_filename));
+  const std::string shown = bytes.substr(0, bytes.find('\0'));
+  DecodeEntryName(shown.data(), shown.size(), info.flag, entry.name);
   entry.size = info.uncompressed_size;
   entry.compressedSize = info.compressed_size;
   return true;

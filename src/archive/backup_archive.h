@@ -33,7 +33,8 @@ class BackupArchiveWriter {
 
   // appendMode is minizip's: 0 creates the archive, replacing any file at that path.
   bool Open(const Text& path, int appendMode);
-  // Adds one whole file as one entry; false when the file did not reach the archive complete.
+  // Adds one whole file as one entry, its name in UTF-8 and flagged so; false when the file did
+  // not reach the archive complete.
   bool AddFile(const Text& sourcePath, const Text& entryName, int level, const Text* entryComment = nullptr);
 
   // Told about every chunk a file gives to the archive.
@@ -63,8 +64,12 @@ class BackupArchiveReader {
   bool Open(const Text& path);
   // False when there is no comment or it cannot be read; the caller's string is then unchanged.
   bool ReadGlobalComment(Text& comment);
-  // Makes the first entry of that name (in central-directory order) current. ignoreCase folds
-  // only the ASCII letters. On failure the current entry stays as it was.
+  // True when the whole central directory reads: every header, and exactly as many as the end
+  // record counts. The first entry is current afterwards.
+  bool CheckDirectory();
+  // Makes the first entry of that name (in central-directory order) current. Names are compared
+  // as decoded: UTF-8 for entries flagged so (as the writer stores them), the ANSI code page for
+  // the others. ignoreCase folds only the ASCII letters. On failure the current entry stays as it was.
   bool LocateEntry(const Text& name, bool ignoreCase);
   // Makes the last entry of exactly that name current.
   bool LocateLastEntry(const Text& name);

@@ -13,7 +13,7 @@ platform::Status CreateDirectoryPath(const Text& path) {
   const Status first = MakeDirectory(path);
   if (first == kSuccess) return kSuccess;
   // A path this long can't be walked within the system's limit: one attempt only.
-  if (path.size() >= kMaxPath || first == kFileExists || first == kFilenameTooLong) return first;
+  if (path.size() > kLongestPath || first == kFileExists || first == kFilenameTooLong) return first;
 
   Text buffer = path;
   AddTrailingSeparator(buffer);

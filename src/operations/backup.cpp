@@ -19,7 +19,8 @@ bool CreatePendingArchive(const Text& archivePath, Text& pendingPath) {
   Text folder = archivePath;
   RemoveLastComponent(folder);
   if (folder.empty() && !GetCurrentFolder(folder)) return false;
-  return CreateTempFile(folder, u"kbt", pendingPath);
+  File pending;
+  return CreateTempFile(folder, pendingPath, pending) && pending.Close();
 }
 
 void RecordBackup(const Text& archivePath, const LocalTime& time) {

@@ -1,7 +1,6 @@
 #include "operations/file_checks.h"
 
 #include "platform/files.h"
-#include "res/non_localizable.h"
 
 namespace kbt {
 using namespace platform;
@@ -14,12 +13,12 @@ bool IsExistingFile(const Text& path) {
 
 bool IsWritableFolder(const Text& folder) {
   Text probe;
-  if (!CreateTempFile(folder, names::kWritableProbePrefix, probe)) return false;
   File file;
-  const bool writable = file.Open(probe, FileMode::CreateAlways);
+  if (!CreateTempFile(folder, probe, file)) return false;
+  // Created for writing is the whole proof: a folder that allows that takes the restore's files.
   file.Close();
   RemoveFile(probe);
-  return writable;
+  return true;
 }
 
 bool HasExecutableExtension(const Text& fileName) {

@@ -8,13 +8,18 @@ namespace kbt {
 
 bool OperationRequest::Restore(uint32_t selection) {
   bool result = true;
-  if (ClientPlaces(DataFolder).AcceptsFolder(DataFolder)) CreateDirectoryPath(DataFolder);
   BackupArchiveReader archive;
   archive.Progress = Progress;
   if (ArchivePath.empty() || !archive.Open(ArchivePath)) {
     Log.Add(IDS_ARCHIVE_OPEN_FAILED, ArchivePath);
     return false;
   }
+  // A damaged directory would restore only the entries before the damage: nothing is changed.
+  if (!archive.CheckDirectory()) {
+    Log.Add(IDS_ARCHIVE_DAMAGED, ArchivePath);
+    return false;
+  }
+  if (ClientPlaces(DataFolder).AcceptsFolder(DataFolder)) CreateDirectoryPath(DataFolder);
   // Settings first: they bring the queue's and the favorites' folders that the data step reads.
   if (selection & DataSelection::Settings) {
     if (!RestoreSettings(archive)) {

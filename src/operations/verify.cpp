@@ -112,6 +112,11 @@ class SettingsTally : public SettingsFileObserver {
 bool CheckEntries(BackupArchiveReader& archive, Report& report, VerifyReport& result) {
   bool whole = true;
   std::set<Text> seen, collided;
+  // The walk below ends on the first unreadable header as on the last one; the restore refuses such an archive.
+  if (!archive.CheckDirectory()) {
+    report.Problem(IDS_RESTORE_ARCHIVE_DAMAGED);
+    return false;
+  }
   for (bool more = archive.GoToFirstEntry(); more; more = archive.GoToNextEntry()) {
     BackupArchiveReader::EntryInfo info;
     if (!archive.CurrentEntryInfo(info)) {

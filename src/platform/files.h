@@ -2,6 +2,7 @@
 // Files, folders and file times, with the Win32 semantics the logic relies on.
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 
 #include "platform/registry.h"
 #include "platform/text.h"
@@ -22,6 +23,7 @@ enum class FileMode {
   ReadShared,     // existing file, others may read
   ReadExclusive,  // existing file, no sharing
   CreateAlways,   // new or replaced file for writing, others may read
+  CreateNew,      // new file for writing, others may read; fails with kFileExists when one is there
   AppendExisting  // existing file for writing, positioned at its end
 };
 
@@ -64,9 +66,19 @@ bool GetLastWriteDosTime(const Text& path, uint32_t* dosDateTime);
 // Sets creation, last-access and last-write time to a DOS date and time taken as local time.
 bool SetFileTimesFromDos(const Text& path, uint32_t dosDateTime);
 
+// Calls `found` with the name of each file in the folder whose name matches the wildcard
+// pattern (`*` only); false when the folder cannot be listed.
+bool ForEachFileNamed(const Text& folder, const Text& pattern, const std::function<void(const Text& name)>& found);
+
 bool GetTempFolder(Text& folder);
-// GetTempFileNameW with unique number 0: creates a new empty file with a unique name.
-bool CreateTempFile(const Text& folder, const Text& prefix, Text& path);
 bool GetCurrentFolder(Text& folder);
+
+// Temporary files are named "~kbt" + 16 hex digits + ".tmp". CreateTempFile first removes the
+// files of that pattern in the folder that no running process holds open (what a killed run
+// left behind), then creates a new one, open for writing, in `file`. The folder's length is not
+// limited beyond the system's own.
+bool CreateTempFile(const Text& folder, Text& path, File& file);
+bool IsTempFileName(const Text& name);
+void RemoveTempLeftovers(const Text& folder);
 
 }  // namespace kbt::platform

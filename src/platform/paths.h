@@ -4,12 +4,13 @@
 
 namespace kbt::platform {
 
-constexpr size_t kMaxPath = 260;
+// The longest path the system takes, in UTF-16 units.
+constexpr size_t kLongestPath = 32767;
 extern const char16_t kPathSeparator;
 
 // PathAppendW: joins with exactly one separator.
 void AppendPath(Text& path, const Text& more);
-// PathRemoveFileSpecW: drops the last component.
+// PathRemoveFileSpecW: drops the last component. Paths of any length, as are all below.
 void RemoveLastComponent(Text& path);
 // PathFindFileNameW: the text after the last separator.
 Text FileNamePart(const Text& path);
@@ -21,5 +22,11 @@ Text CanonicalPath(const Text& path);
 bool IsExistingFolder(const Text& path);
 // PathUnExpandEnvStringsW: puts a matching environment-variable reference back; false when none matches.
 bool UnExpandEnvironment(const Text& path, Text& unexpanded);
+
+namespace detail {
+// Drops "." components and resolves ".." ones after the first rootLength characters, which
+// ".." never climbs above.
+Text CollapseDots(const Text& path, size_t rootLength, char16_t separator, bool keepTrailingSeparator);
+}  // namespace detail
 
 }  // namespace kbt::platform

@@ -26,7 +26,6 @@ inline constexpr char16_t kCustomFile[] = u"custom.dat";
 inline constexpr char16_t kFoldersFile[] = u"folders.dat";
 inline constexpr char16_t kFavoritesFile[] = u"favorites.dat";
 inline constexpr char16_t kQueueFallbackFile[] = u"queue.dat";
-inline constexpr char16_t kWritableProbePrefix[] = u"sbt";
 // Undo points: "<local application data>\Kestrove\Backup Tool\Undo\yyyyMMdd-HHmmss-NN.zip", and
 // the comment line that says what each one precedes.
 inline constexpr char16_t kUndoFolderParts[][12] = {u"Kestrove", u"Backup Tool", u"Undo"};

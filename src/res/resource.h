@@ -41,6 +41,8 @@
 #define IDS_ARCHIVE_OPEN_FAILED 160
 #define IDS_ARCHIVE_COMPLETE_FAILED 161
 #define IDS_RESET_SKIPPED 162
+// The archive's own soundness (163-169).
+#define IDS_ARCHIVE_DAMAGED 163
 // The wizard's full backup path and its running operation.
 #define IDS_FULL_BACKUP_PATH 210
 #define IDS_OPERATION_RUNNING 211

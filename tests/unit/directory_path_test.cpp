@@ -40,16 +40,28 @@ TEST(CreateDirectoryPathTest, AChainOfMissingFoldersIsCreated) {
   EXPECT_TRUE(IsExistingFolder(Join(scratch.Path(), {u"p", u"q"})));
 }
 
-TEST(CreateDirectoryPathTest, APathOf260UnitsOrMoreGetsOneAttemptOnly) {
+// Grows path with components of up to 30 units until it is exactly `length` long.
+Text PathOfLength(Text path, size_t length) {
+  while (path.size() < length) platform::AppendPath(path, Text(std::min<size_t>(length - path.size(), 30), u'n'));
+  path.resize(length);
+  if (path.back() == platform::kPathSeparator) path.back() = u'n';
+  return path;
+}
+
+TEST(CreateDirectoryPathTest, PathsLongerThanTheShellTakesAreWalkedWhole) {
   ScratchFolder scratch;
-  for (size_t length : {platform::kMaxPath, platform::kMaxPath + 40}) {
-    Text path = Join(scratch.Path(), {u"parent"});
-    while (path.size() < length) platform::AppendPath(path, Text(std::min<size_t>(length - path.size(), 30), u'n'));
-    path.resize(length);
-    ASSERT_EQ(path.size(), length);
-    EXPECT_NE(CreateDirectoryPath(path), platform::kSuccess);
-    EXPECT_FALSE(IsExistingFolder(scratch / u"parent")) << "the parents must not be walked at " << length;
+  for (size_t length : {size_t{259}, size_t{260}, size_t{320}}) {
+    const Text path = PathOfLength(scratch / (u"parent" + FromUtf8(std::to_string(length))), length);
+    EXPECT_EQ(CreateDirectoryPath(path), platform::kSuccess) << length;
+    EXPECT_TRUE(IsExistingFolder(path)) << length;
   }
+}
+
+TEST(CreateDirectoryPathTest, APathBeyondTheSystemsLimitGetsOneAttemptOnly) {
+  ScratchFolder scratch;
+  const Text path = PathOfLength(scratch / u"parent", platform::kLongestPath + 1);
+  EXPECT_NE(CreateDirectoryPath(path), platform::kSuccess);
+  EXPECT_FALSE(IsExistingFolder(scratch / u"parent")) << "the parents must not be walked";
 }
 
 TEST(CreateDirectoryPathTest, PathsTooShortToWalkDoNothing) {
@@ -60,17 +72,6 @@ TEST(CreateDirectoryPathTest, PathsTooShortToWalkDoNothing) {
   const std::vector<Text> before = testing::ListFolder(current);
   EXPECT_NE(CreateDirectoryPath(u"q"), platform::kSuccess);
   EXPECT_EQ(testing::ListFolder(current), before);
-}
-
-TEST(CreateDirectoryPathTest, A259UnitPathWithMissingParentsIsWalkedWithinItsBounds) {
-  ScratchFolder scratch;
-  Text path = Join(scratch.Path(), {u"parent"});
-  while (path.size() < platform::kMaxPath - 1)
-    platform::AppendPath(path, Text(std::min<size_t>(platform::kMaxPath - 1 - path.size(), 30), u'n'));
-  path.resize(platform::kMaxPath - 1);
-  if (path.back() == platform::kPathSeparator) path.back() = u'n';
-  CreateDirectoryPath(path);  // the last folders may exceed what the system allows for a folder
-  EXPECT_TRUE(IsExistingFolder(scratch / u"parent"));
 }
 
 TEST(CreateDirectoryPathTest, AFileInTheWayIsNotReplaced) {

@@ -1,4 +1,6 @@
+#include <dirent.h>
 #include <fcntl.h>
+#include <fnmatch.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <utime.h>
@@ -7,6 +9,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
+#include <string>
+#include <vector>
 
 #include "platform/files.h"
 
@@ -48,6 +52,7 @@ bool File::Open(const Text& path, FileMode mode) {
   Close();
   int flags = O_RDONLY;
   if (mode == FileMode::CreateAlways) flags = O_WRONLY | O_CREAT | O_TRUNC;
+  if (mode == FileMode::CreateNew) flags = O_WRONLY | O_CREAT | O_EXCL;
   if (mode == FileMode::AppendExisting) flags = O_WRONLY;
   const int fd = ::open(N(path).c_str(), flags | O_CLOEXEC, 0644);
   if (fd < 0) return Fail();
@@ -171,6 +176,23 @@ bool SetFileTimesFromDos(const Text& path, uint32_t dosDateTime) {
   return ::utime(N(path).c_str(), &times) == 0 || Fail();
 }
 
+bool ForEachFileNamed(const Text& folder, const Text& pattern, const std::function<void(const Text& name)>& found) {
+  DIR* listing = ::opendir(N(folder).c_str());
+  if (!listing) return Fail();
+  const std::string wildcard = N(pattern);
+  // Unlike on Windows, a file that another process holds open can be deleted here.
+  while (const dirent* entry = ::readdir(listing)) {
+    if (::fnmatch(wildcard.c_str(), entry->d_name, FNM_CASEFOLD) != 0) continue;
+    Text path = folder;
+    if (path.empty() || path.back() != u'/') path += u'/';
+    path += FromUtf8(entry->d_name);
+    struct stat info {};
+    if (::lstat(N(path).c_str(), &info) == 0 && S_ISREG(info.st_mode)) found(FromUtf8(entry->d_name));
+  }
+  ::closedir(listing);
+  return true;
+}
+
 bool GetTempFolder(Text& folder) {
   const char* tmp = std::getenv("TMPDIR");
   folder = FromUtf8(tmp && *tmp ? tmp : "/tmp");
@@ -178,21 +200,13 @@ bool GetTempFolder(Text& folder) {
   return true;
 }
 
-bool CreateTempFile(const Text& folder, const Text& prefix, Text& path) {
-  std::string pattern = N(folder);
-  if (pattern.empty() || pattern.back() != '/') pattern += '/';
-  pattern += N(prefix.substr(0, 3)) + "XXXXXX";
-  const int fd = ::mkstemp(&pattern[0]);
-  if (fd < 0) return Fail();
-  ::close(fd);
-  path = FromUtf8(pattern);
-  return true;
-}
-
 bool GetCurrentFolder(Text& folder) {
-  char buffer[4096];
-  if (!::getcwd(buffer, sizeof buffer)) return Fail();
-  folder = FromUtf8(buffer);
+  std::vector<char> buffer(4096);
+  while (!::getcwd(buffer.data(), buffer.size())) {
+    if (errno != ERANGE || buffer.size() >= (1u << 20)) return Fail();
+    buffer.resize(buffer.size() * 2);
+  }
+  folder = FromUtf8(buffer.data());
   return true;
 }
 

@@ -39,32 +39,7 @@ void AddTrailingSeparator(Text& path) {
 
 bool IsRelativePath(const Text& path) { return path.empty() || path[0] != u'/'; }
 
-Text CanonicalPath(const Text& path) {
-  std::vector<Text> parts;
-  Text part;
-  auto flush = [&]() {
-    if (part == u"..") {
-      if (!parts.empty()) parts.pop_back();
-    } else if (!part.empty() && part != u".") {
-      parts.push_back(part);
-    }
-    part.clear();
-  };
-  for (char16_t c : path) {
-    if (c == u'/') {
-      flush();
-    } else {
-      part += c;
-    }
-  }
-  flush();
-  Text out = IsRelativePath(path) ? Text() : Text(u"/");
-  for (size_t i = 0; i < parts.size(); ++i) {
-    if (i) out += u'/';
-    out += parts[i];
-  }
-  return out;
-}
+Text CanonicalPath(const Text& path) { return detail::CollapseDots(path, IsRelativePath(path) ? 0 : 1, u'/', false); }
 
 bool IsExistingFolder(const Text& path) {
   struct stat info {};

@@ -26,6 +26,7 @@ bool File::Open(const Text& path, FileMode mode) {
     case FileMode::ReadShared: break;
     case FileMode::ReadExclusive: share = 0; break;
     case FileMode::CreateAlways: access = GENERIC_WRITE; disposition = CREATE_ALWAYS; break;
+    case FileMode::CreateNew: access = GENERIC_WRITE; disposition = CREATE_NEW; break;
     case FileMode::AppendExisting: access = GENERIC_WRITE; break;
   }
   HANDLE handle = ::CreateFileW(W(path), access, share, nullptr, disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
@@ -122,27 +123,23 @@ bool SetFileTimesFromDos(const Text& path, uint32_t dosDateTime) {
   return ok;
 }
 
-bool GetTempFolder(Text& folder) {
-  wchar_t buffer[MAX_PATH + 1] = {};
-  const DWORD length = ::GetTempPathW(MAX_PATH, buffer);
-  if (length == 0 || length > MAX_PATH) return false;
-  folder = win32::FromW(buffer, length);
+bool ForEachFileNamed(const Text& folder, const Text& pattern, const std::function<void(const Text& name)>& found) {
+  Text search = folder;
+  if (!search.empty() && search.back() != u'\\') search += u'\\';
+  search += pattern;
+  WIN32_FIND_DATAW data;
+  HANDLE find = ::FindFirstFileExW(W(search), FindExInfoBasic, &data, FindExSearchNameMatch, nullptr, 0);
+  if (find == INVALID_HANDLE_VALUE) return ::GetLastError() == ERROR_FILE_NOT_FOUND;
+  do {
+    // The pattern also matches short names; the caller sees the long one and decides.
+    if (!(data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) found(win32::FromW(data.cFileName));
+  } while (::FindNextFileW(find, &data));
+  ::FindClose(find);
   return true;
 }
 
-bool CreateTempFile(const Text& folder, const Text& prefix, Text& path) {
-  wchar_t buffer[MAX_PATH] = {};
-  if (::GetTempFileNameW(W(folder), W(prefix), 0, buffer) == 0) return false;
-  path = win32::FromW(buffer);
-  return true;
-}
+bool GetTempFolder(Text& folder) { return win32::FillText(::GetTempPathW, folder); }
 
-bool GetCurrentFolder(Text& folder) {
-  wchar_t buffer[MAX_PATH] = {};
-  const DWORD length = ::GetCurrentDirectoryW(MAX_PATH, buffer);
-  if (length == 0 || length >= MAX_PATH) return false;
-  folder = win32::FromW(buffer, length);
-  return true;
-}
+bool GetCurrentFolder(Text& folder) { return win32::FillText(::GetCurrentDirectoryW, folder); }
 
 }  // namespace kbt::platform

@@ -35,9 +35,15 @@ void AppendPath(Text& path, const Text& more) {
 }
 
 void RemoveLastComponent(Text& path) {
-  auto buffer = Buffer(path, 0);
-  ::PathRemoveFileSpecW(buffer.data());
-  path = win32::FromW(buffer.data());
+  if (path.size() < MAX_PATH) {
+    auto buffer = Buffer(path, 0);
+    ::PathRemoveFileSpecW(buffer.data());
+    path = win32::FromW(buffer.data());
+    return;
+  }
+  // Longer than the shell takes: its root ("C:\", "\\server\share") lies far before the last separator.
+  const size_t last = path.rfind(u'\\');
+  path.resize(last == Text::npos ? 0 : last);
 }
 
 Text FileNamePart(const Text& path) { return win32::FromW(::PathFindFileNameW(W(path))); }
@@ -48,18 +54,46 @@ void AddTrailingSeparator(Text& path) {
 
 bool IsRelativePath(const Text& path) { return ::PathIsRelativeW(W(path)) != FALSE; }
 
+namespace {
+// The part that ".." never climbs above: "C:\", "\\server\share\" or "\".
+size_t RootLength(const Text& path) {
+  if (path.size() >= 3 && path[1] == u':' && path[2] == u'\\') return 3;
+  if (path.compare(0, 2, u"\\\\") == 0) {
+    const size_t server = path.find(u'\\', 2);
+    if (server == Text::npos) return path.size();
+    const size_t share = path.find(u'\\', server + 1);
+    return share == Text::npos ? path.size() : share + 1;
+  }
+  return !path.empty() && path[0] == u'\\' ? 1 : 0;
+}
+
+}  // namespace
+
 Text CanonicalPath(const Text& path) {
+  // PathCanonicalizeW's work, by hand where the path is longer than it takes.
+  if (path.size() >= MAX_PATH) return detail::CollapseDots(path, RootLength(path), u'\\', true);
   wchar_t buffer[MAX_PATH] = {};
-  if (path.size() < MAX_PATH && ::PathCanonicalizeW(buffer, W(path))) return win32::FromW(buffer);
+  if (::PathCanonicalizeW(buffer, W(path))) return win32::FromW(buffer);
   return path;
 }
 
-bool IsExistingFolder(const Text& path) { return ::PathIsDirectoryW(W(path)) != FALSE; }
+// Not PathIsDirectoryW, which takes at most MAX_PATH characters.
+bool IsExistingFolder(const Text& path) {
+  const DWORD attributes = ::GetFileAttributesW(W(path));
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
 
 bool UnExpandEnvironment(const Text& path, Text& unexpanded) {
+  // The shell puts a variable back only for the start of a path, and no variable's value comes
+  // near MAX_PATH: a long path is unexpanded by its head, cut at a separator, and keeps its tail.
+  size_t head = path.size();
+  if (head >= MAX_PATH) {
+    head = path.rfind(u'\\', MAX_PATH - 1);
+    if (head == Text::npos || head == 0) return false;
+  }
   wchar_t buffer[MAX_PATH] = {};
-  if (!::PathUnExpandEnvStringsW(W(path), buffer, MAX_PATH)) return false;
-  unexpanded = win32::FromW(buffer);
+  if (!::PathUnExpandEnvStringsW(W(path.substr(0, head)), buffer, MAX_PATH)) return false;
+  unexpanded = win32::FromW(buffer) + path.substr(head);
   return !unexpanded.empty();
 }
 
