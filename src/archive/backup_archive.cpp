@@ -251,7 +251,7 @@ bool BackupArchiveReader::LocateLastEntry(const Text& name) {
   return FindEntry(unzip_.Get(), Match::Last, [&](const Text& entry) { return entry == name; });
 }
 
-bool BackupArchiveReader::CheckDirectory() {
+bool BackupArchiveReader::CheckDirectory(std::vector<Text>* names) {
   if (emptyArchive_) return true;
   if (!unzip_) return false;
   unz_global_info64 global{};
@@ -265,6 +265,9 @@ bool BackupArchiveReader::CheckDirectory() {
     unz_file_info64 info{};
     whole = unzGetCurrentFileInfo64(unzip_.Get(), &info, name.data(), static_cast<uLong>(name.size()), nullptr, 0,
                                     nullptr, 0) == UNZ_OK;
+    Text decoded;
+    if (whole && names && DecodeEntryName(name.data(), static_cast<size_t>(info.size_filename), info.flag, decoded))
+      names->push_back(std::move(decoded));
     if (whole && walked + 1 < global.number_entry) whole = unzGoToNextFile(unzip_.Get()) == UNZ_OK;
   }
   const bool first = unzGoToFirstFile(unzip_.Get()) == UNZ_OK;

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "archive/progress.h"
 #include "platform/text.h"
@@ -65,8 +66,9 @@ class BackupArchiveReader {
   // False when there is no comment or it cannot be read; the caller's string is then unchanged.
   bool ReadGlobalComment(Text& comment);
   // True when the whole central directory reads: every header, and exactly as many as the end
-  // record counts. The first entry is current afterwards.
-  bool CheckDirectory();
+  // record counts. The first entry is current afterwards. `names`, when given, receives the
+  // decoded names walked, in directory order (a name with a zero byte names nothing and is left out).
+  bool CheckDirectory(std::vector<Text>* names = nullptr);
   // Makes the first entry of that name (in central-directory order) current. Names are compared
   // as decoded: UTF-8 for entries flagged so (as the writer stores them), the ANSI code page for
   // the others. ignoreCase folds only the ASCII letters. On failure the current entry stays as it was.

@@ -396,5 +396,44 @@ TEST_F(HostileArchiveE2E, AValueNameWithALineBreakIsNamedAndFailsTheBackup) {
       << backup.standardError;
 }
 
+// The identifying comment is intact, the central directory is not: garbage, or its third header
+// broken. Before the check one restored nothing and the other settings.reg and history.dat, both
+// as a success.
+TEST_F(HostileArchiveE2E, ADamagedCentralDirectoryIsReportedAndChangesNothing) {
+  for (const char16_t* archive : {u"garbage-directory.zip", u"damaged-header.zip"}) {
+    const ToolRun run = Restore(archive);
+    EXPECT_EQ(run.exitCode, 1u) << ToUtf8(archive);
+    EXPECT_NE(run.standardError.find("The backup file \""), std::string::npos) << run.standardError;
+    EXPECT_NE(run.standardError.find(ToUtf8(archive) + "\" is damaged.\n"), std::string::npos) << run.standardError;
+    EXPECT_EQ(ReadBytes(data / u"history.dat"), Bytes(kOldHistory)) << ToUtf8(archive);
+    EXPECT_EQ(ReadBytes(data / u"custom.dat"), Bytes(kOldCustom)) << ToUtf8(archive);
+    ExpectProfileIntact();
+    EXPECT_EQ(SettingsWithoutFolders(), before_) << ToUtf8(archive) << ": not one value is applied";
+  }
+}
+
+// Narrowed to the ANSI code page both names were "??.bmp", and the second bitmap got the first's bytes.
+TEST_F(HostileArchiveE2E, BitmapsWithNonAnsiNamesEachGetTheirOwnBytes) {
+  const ToolRun run = Restore(u"non-ansi-bitmaps.zip");
+  EXPECT_EQ(run.exitCode, 0u) << run.standardError;
+  EXPECT_EQ(ReadBytes(T(kHostileRoot + L"\\pictures\\\u4f4d\u56fe.bmp")), Bytes("BM listview bitmap"));
+  EXPECT_EQ(ReadBytes(T(kHostileRoot + L"\\pictures\\\u56fe\u6807.bmp")), Bytes("BM toolbar bitmap"));
+  EXPECT_EQ(FolderNames(T(kHostileRoot + L"\\pictures")), (std::set<std::wstring>{L"\u4f4d\u56fe.bmp", L"\u56fe\u6807.bmp"}));
+  ExpectProfileIntact();
+}
+
+// Under a code page without umlauts (Japanese, 932) the queue was silently not restored.
+TEST_F(HostileArchiveE2E, AQueueWithANonAnsiNameIsRestoredUnderAnyCodePage) {
+  const std::wstring archive = std::wstring(archives_.begin(), archives_.end()) + L"\\non-ansi-queue.zip";
+  ToolOptions options;
+  options.captureStandardError = true;
+  const ToolRun run = RunTool(L"/language=1041 /restore \"" + archive + L"\"", options);
+  EXPECT_FALSE(run.timedOut);
+  EXPECT_EQ(run.exitCode, 0u) << run.standardError;
+  const std::wstring queue = kHostileRoot + L"\\queue\\Warteschlange-\u00e4\u00f6\u00fc.que";
+  EXPECT_EQ(ReadBytes(T(queue)), Bytes("queue from the archive"));
+  EXPECT_EQ(ReadValue(u"Software\\Kestrove\\Queue", u"Last File").data, StringBytes(T(queue)));
+}
+
 }  // namespace
 }  // namespace kbt::testing

@@ -2,6 +2,7 @@
 // located and extracted into a scratch folder, the backup identity read. Beyond not crashing: a
 // failed extraction leaves the file it would have replaced as it was, and nothing but the named
 // destinations is ever created (no temporary file left behind, no path taken from an entry name).
+// An archive whose directory check passes has every walked entry found by its name.
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
@@ -54,6 +55,17 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       const Text history = names::kHistoryFile, custom = names::kCustomFile;
       if (reader.LocateEntry(history, true)) ExtractOver(reader, scratch / (u"any-case-" + history), history);
       if (reader.LocateLastEntry(custom)) ExtractOver(reader, scratch / (u"last-" + custom), custom);
+      // What the check walked, the lookups find; a few names suffice, each lookup walks everything.
+      std::vector<Text> walked;
+      if (reader.CheckDirectory(&walked)) {
+        size_t tried = 0;
+        for (const Text& name : walked) {
+          if (name.empty()) continue;  // no lookup takes an empty name
+          if (++tried > 16) break;
+          KBT_FUZZ_CHECK(reader.LocateEntry(name, false));
+          ExtractOver(reader, scratch / u"walked", name);
+        }
+      }
       // The current entry, whatever it is after the searches, into a folder that does not exist.
       KBT_FUZZ_CHECK(!reader.ExtractCurrentEntry(scratch / u"missing/out"));
       reader.Close();
@@ -68,7 +80,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   }
 
   // Only the input and destinations named here; never a leftover or a name from the archive.
-  std::set<std::string> allowed{"input.zip"};
+  std::set<std::string> allowed{"input.zip", "walked"};
   for (const char16_t* entry : kEntries) {
     for (const char* prefix : {"", "any-case-", "last-"}) allowed.insert(prefix + ToUtf8(entry));
   }

@@ -86,6 +86,45 @@ def lying_sizes(path, entry_name, declared):
     open(path, "wb").write(bytes(data))
 
 
+def damaged_directories(out, settings):
+    """Good entries behind a damaged central directory, the identifying comment intact: a restore
+    that trusted the walk restored nothing, or only the entries before the damage, as a success."""
+    entries = [("settings.reg", settings), ("history.dat", NEW_HISTORY), ("custom.dat", NEW_CUSTOM),
+               ("folders.dat", b"folders from the archive")]
+    for name in ("garbage-directory.zip", "damaged-header.zip"):
+        write_zip(out(name), entries)
+        data = bytearray(open(out(name), "rb").read())
+        end = data.rfind(b"PK\x05\x06")
+        size, offset = struct.unpack_from("<II", data, end + 12)
+        if name == "garbage-directory.zip":
+            data[offset:offset + size] = bytes((i * 37 + 11) & 0xFF for i in range(size))
+        else:
+            third = offset
+            for _ in range(2):
+                third = data.find(b"PK\x01\x02", third + 4)
+            data[third + 3] = 0  # no longer a central header's signature
+        open(out(name), "wb").write(bytes(data))
+
+
+def non_ansi_names(out):
+    """Names that no one ANSI code page holds; zipfile stores them in UTF-8 with the flag set."""
+    pictures = PICTURES + "\\"
+    write_zip(out("non-ansi-bitmaps.zip"), [
+        ("settings.reg", settings_file([
+            (client("Display"), [("Listview Bitmap", 1, reg_string(pictures + "\u4f4d\u56fe.bmp")),
+                                 ("Toolbar Bitmap", 1, reg_string(pictures + "\u56fe\u6807.bmp"))]),
+        ])),
+        ("\u4f4d\u56fe.bmp", b"BM listview bitmap"),
+        ("\u56fe\u6807.bmp", b"BM toolbar bitmap"),
+    ])
+    write_zip(out("non-ansi-queue.zip"), [
+        ("settings.reg", settings_file([
+            (client("Queue"), [("Last File", 2, reg_string("C:\\kbt-hostile\\queue\\Warteschlange-\u00e4\u00f6\u00fc.que"))]),
+        ])),
+        ("Warteschlange-\u00e4\u00f6\u00fc.que", b"queue from the archive"),
+    ])
+
+
 def main(folder):
     os.makedirs(folder, exist_ok=True)
     out = lambda name: os.path.join(folder, name)
@@ -228,6 +267,8 @@ def main(folder):
                 entry.write(chunk)
         archive.comment = COMMENT
 
+    damaged_directories(out, legit_settings)
+    non_ansi_names(out)
     return 0
 
 

@@ -16,6 +16,8 @@
 #include <windows.h>
 #else
 #include <sys/stat.h>
+#include <unistd.h>
+
 #include <filesystem>
 #endif
 
@@ -63,6 +65,14 @@ std::vector<uint8_t> ReadBytes(const Text& path) {
   size_t got = 0;
   while (file.Read(buffer, sizeof buffer, &got) && got > 0) out.insert(out.end(), buffer, buffer + got);
   return out;
+}
+
+bool SetCurrentFolder(const Text& folder) {
+#ifdef _WIN32
+  return ::SetCurrentDirectoryW(reinterpret_cast<const wchar_t*>(folder.c_str())) != FALSE;
+#else
+  return ::chdir(ToUtf8(folder).c_str()) == 0;
+#endif
 }
 
 bool FileExists(const Text& path) {

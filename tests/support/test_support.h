@@ -32,6 +32,7 @@ bool WriteBytes(const Text& path, const std::vector<uint8_t>& bytes);
 bool WriteText(const Text& path, const std::string& text);
 std::vector<uint8_t> ReadBytes(const Text& path);
 bool FileExists(const Text& path);
+bool SetCurrentFolder(const Text& folder);
 void RemoveTree(const Text& path);
 // True when the folder exists and holds nothing.
 bool FolderIsEmpty(const Text& folder);

@@ -1,11 +1,15 @@
 #include "archive/backup_archive.h"
 
 #include <gtest/gtest.h>
+#include <zip.h>
 
 #include <algorithm>
 #include <cstring>
+#include <functional>
 
 #include "archive_test_support.h"
+#include "platform/codepage.h"
+#include "platform/zip_files.h"
 #include "platform/files.h"
 #include "platform/paths.h"
 #include "res/non_localizable.h"
@@ -114,6 +118,52 @@ TEST_F(BackupArchiveTest, LookupIsExactUnlessAskedToIgnoreAsciiCase) {
   EXPECT_FALSE(reader.LocateEntry(u"settings.re", true)) << "a prefix is not a match";
   EXPECT_FALSE(reader.LocateEntry(u"", true));
   EXPECT_FALSE(reader.LocateLastEntry(u"settings.reg")) << "the last-entry lookup is exact";
+}
+
+// Names no single ANSI code page holds: narrowed, the two bitmaps were both "??.bmp".
+TEST_F(BackupArchiveTest, EntryNamesAreStoredInUtf8AndFlaggedSo) {
+  const Text archive = scratch_ / u"utf8.zip";
+  const std::vector<Source> sources = {{u"\u4f4d\u56fe.bmp", {'1'}},
+                                       {u"\u56fe\u6807.bmp", {'2'}},
+                                       {u"Warteschlange-\u00e4\u00f6\u00fc.que", {'3'}}};
+  ASSERT_TRUE(WriteArchive(archive, sources));
+  const std::vector<uint8_t> bytes = ReadBytes(archive);
+  size_t headers = 0;
+  const uint8_t central[] = {'P', 'K', 1, 2};
+  for (auto at = bytes.begin(); (at = std::search(at, bytes.end(), std::begin(central), std::end(central))) != bytes.end();
+       at += 4, ++headers) {
+    EXPECT_TRUE(at[9] & 0x08) << "general purpose bit 11";
+    const size_t length = at[28] | (at[29] << 8);
+    EXPECT_EQ(std::string(at + 46, at + 46 + static_cast<long>(length)), ToUtf8(sources[headers].entry));
+  }
+  EXPECT_EQ(headers, sources.size());
+
+  BackupArchiveReader reader;
+  ASSERT_TRUE(reader.Open(archive));
+  for (const Source& source : sources) EXPECT_EQ(Extract(reader, source.entry), source.bytes) << ToUtf8(source.entry);
+  EXPECT_EQ(Extract(reader, u"WARTESCHLANGE-\u00e4\u00f6\u00fc.QUE", true), std::vector<uint8_t>{'3'});
+  ASSERT_TRUE(reader.LocateLastEntry(u"\u56fe\u6807.bmp"));
+  EXPECT_FALSE(reader.LocateEntry(u"??.bmp", false));
+}
+
+// Archives of earlier versions: names in the ANSI code page, without the flag.
+TEST_F(BackupArchiveTest, EntriesWithoutTheFlagAreReadInTheAnsiCodePage) {
+  const Text archive = scratch_ / u"ansi.zip";
+  const std::string narrow = platform::Narrow(u"Warteschlange-\u00e4\u00f6\u00fc.que");
+  {
+    platform::ZipFileAccess access(archive);
+    zipFile zip = zipOpen2_64(access.Path(), 0, nullptr, access.Functions());
+    ASSERT_NE(zip, nullptr);
+    zip_fileinfo info{};
+    ASSERT_EQ(zipOpenNewFileInZip64(zip, narrow.c_str(), &info, nullptr, 0, nullptr, 0, nullptr, 0, 0, 0), ZIP_OK);
+    ASSERT_EQ(zipWriteInFileInZip(zip, "q", 1), ZIP_OK);
+    ASSERT_EQ(zipCloseFileInZip(zip), ZIP_OK);
+    ASSERT_EQ(zipClose(zip, nullptr), ZIP_OK);
+  }
+  BackupArchiveReader reader;
+  ASSERT_TRUE(reader.Open(archive));
+  EXPECT_TRUE(reader.CheckDirectory());
+  EXPECT_EQ(Extract(reader, platform::Widen(narrow)), std::vector<uint8_t>{'q'});
 }
 
 // The central directory of this archive is several times the reader's read window.
@@ -539,6 +589,52 @@ TEST_F(BrokenArchiveTest, ADestinationThatCannotBeWrittenFailsCleanly) {
 
   ASSERT_TRUE(reader.LocateEntry(names::kHistoryFile, false));
   EXPECT_TRUE(reader.ExtractCurrentEntry(destination_)) << "the reader stays usable";
+}
+
+// A directory that minizip opens but whose walk ends early restored only the entries before the
+// damage, as a success.
+TEST_F(BrokenArchiveTest, TheDirectoryCheckFindsEveryDamage) {
+  ASSERT_TRUE(WriteArchive(archive_, {{u"settings.reg", {'s'}}, {u"history.dat", {'h'}}, {u"custom.dat", {'c'}}}));
+  const std::vector<uint8_t> good = ReadBytes(archive_);
+  const size_t directory = Find(good, "PK\1\2");
+  const size_t end = Find(good, "PK\5\6");
+  ASSERT_LT(directory, end);
+  const size_t third = Find(good, "PK\1\2", Find(good, "PK\1\2", directory + 4) + 4);
+  ASSERT_LT(third, end);
+
+  struct Case {
+    const char* fault;
+    std::function<void(std::vector<uint8_t>&)> damage;
+    bool damaged;
+  };
+  const std::vector<Case> cases = {
+      {"none", [](std::vector<uint8_t>&) {}, false},
+      {"garbage over the whole directory",
+       [&](std::vector<uint8_t>& b) { std::fill(b.begin() + static_cast<long>(directory), b.begin() + static_cast<long>(end), 0xA5); },
+       true},
+      {"the third of three headers broken", [&](std::vector<uint8_t>& b) { b[third + 1] = 'X'; }, true},
+      {"the end record counts one entry more",
+       [&](std::vector<uint8_t>& b) {
+         b[end + 8] = 4;
+         b[end + 10] = 4;
+       },
+       true},
+  };
+  for (const Case& c : cases) {
+    std::vector<uint8_t> bytes = good;
+    c.damage(bytes);
+    ASSERT_TRUE(WriteBytes(archive_, bytes));
+    BackupArchiveReader reader;
+    // minizip refuses some damage at once; what it opens, the check must judge.
+    if (!reader.Open(archive_)) {
+      EXPECT_TRUE(c.damaged) << c.fault;
+      continue;
+    }
+    EXPECT_EQ(reader.CheckDirectory(), !c.damaged) << c.fault;
+    if (!c.damaged) {
+      EXPECT_EQ(Extract(reader, u"custom.dat"), std::vector<uint8_t>{'c'}) << "the reader stays usable";
+    }
+  }
 }
 
 }  // namespace

@@ -1,6 +1,8 @@
 // Backup, reset and restore on a seeded profile, in both builds.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "archive/backup_archive.h"
 #include "archive/backup_identity.h"
 #include "operations/operation_request.h"
@@ -196,6 +198,29 @@ TEST_F(BackupRestoreTest, VerifyForetellsTheRestoreAndChangesNothing) {
   request.SetMode(OperationMode::Restore);
   ASSERT_TRUE(request.Run());
   for (const auto& [entry, path] : destinations) EXPECT_TRUE(FileExists(path)) << ToUtf8(path);
+}
+
+// The restore used to create the data folder first, and then restored the entries before the damage.
+TEST_F(BackupRestoreTest, ADamagedDirectoryFailsTheRestoreBeforeAnythingChanges) {
+  ASSERT_TRUE(request.Backup(request.GetSelection()));
+  std::vector<uint8_t> bytes = ReadBytes(request.ArchivePath);
+  const uint8_t central[] = {'P', 'K', 1, 2};
+  auto third = bytes.begin();
+  for (int i = 0; i < 3; ++i) third = std::search(third + (i ? 4 : 0), bytes.end(), std::begin(central), std::end(central));
+  ASSERT_NE(third, bytes.end());
+  third[3] = 0;
+  ASSERT_TRUE(testing::WriteBytes(request.ArchivePath, bytes));
+  SeedString(u"Software\\Kestrove\\Transfer", u"Retries", u"changed since the backup");
+  RemoveFile(data / u"custom.dat");
+  const auto before = testing::ClientSettingsSnapshot();
+  request.DataFolder = data / u"not yet there";
+
+  EXPECT_FALSE(request.Restore(request.GetSelection()));
+  ASSERT_EQ(request.Log.Size(), 1u);
+  EXPECT_EQ(request.Log.Entries()[0], u"The backup file \"" + request.ArchivePath + u"\" is damaged.");
+  EXPECT_FALSE(IsExistingFolder(request.DataFolder));
+  EXPECT_FALSE(FileExists(data / u"custom.dat"));
+  EXPECT_EQ(testing::ClientSettingsSnapshot(), before);
 }
 
 }  // namespace
