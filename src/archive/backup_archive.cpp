@@ -27,7 +27,9 @@ constexpr size_t kEndRecordSize = 22;
 constexpr uint64_t kLargestPlainEntry = 0xFF000000u;
 // General purpose bit 11: the entry's name and comment are UTF-8.
 constexpr uLong kUtf8NamesFlag = 1u << 11;
-constexpr uLong kVersionMadeByDos = 0;
+// Made by Windows NTFS (10) to version 6.3 of the format, the first with UTF-8 names. Info-ZIP's
+// unzip reads every name of an MS-DOS (0) entry as OEM text, whatever the flag says.
+constexpr uLong kVersionMadeBy = (10u << 8) | 63u;
 
 // Removes a temporary file unless it was kept.
 class TemporaryFile {
@@ -131,7 +133,7 @@ bool BackupArchiveWriter::AddFile(const Text& sourcePath, const Text& entryName,
   if (zipOpenNewFileInZip4_64(zip_.Get(), name.c_str(), &info, nullptr, 0, nullptr, 0,
                               entryComment ? comment.c_str() : nullptr, level != 0 ? Z_DEFLATED : 0, level, 0,
                               kRawDeflateWindowBits, kDeflateMemoryLevel, Z_DEFAULT_STRATEGY, nullptr, 0,
-                              kVersionMadeByDos, kUtf8NamesFlag, zip64) != ZIP_OK)
+                              kVersionMadeBy, kUtf8NamesFlag, zip64) != ZIP_OK)
     return false;
 
   // A file that grows past the plain limit while it is read would no longer fit the entry's

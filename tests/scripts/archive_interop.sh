@@ -160,6 +160,31 @@ EOF
   [ "$(ls "$out" | wc -l)" -eq "${#NAMES[@]}" ] || fail "$side: temporary file left behind"
 done
 
+# Names no single ANSI code page holds: stored in UTF-8 with the flag, shown as written by unzip
+# and Python, and read back by both builds from Python's archive.
+UTF8_NAMES=("位图.bmp" "图标.bmp" "Warteschlange-äöü.que")
+for side in native windows; do
+  echo "== $side: UTF-8 entry names"
+  u=$WORK/utf8-$side; rm -rf "$u"; mkdir -p "$u/out"
+  sources=(); for n in "${UTF8_NAMES[@]}"; do printf '%s' "bytes of $n" >"$u/$n"; sources+=("$u/$n"); done
+  tool "$side" write "$u/ours.zip" "${sources[@]}" || { cat "$WORK/tool.out"; fail "$side: write UTF-8 names"; }
+  LC_ALL=C.UTF-8 unzip -Z1 "$u/ours.zip" >"$u/names.out" 2>&1 || fail "$side: zipinfo on UTF-8 names"
+  [ "$(cat "$u/names.out")" = "$(printf '%s\n' "${UTF8_NAMES[@]}")" ] || { cat "$u/names.out"; fail "$side: unzip shows other names"; }
+  python3 - "$u/ours.zip" "$u/theirs.zip" "${UTF8_NAMES[@]}" <<'EOF' || fail "$side: Python disagrees on UTF-8 names"
+import sys, zipfile
+ours, theirs, names = sys.argv[1], sys.argv[2], sys.argv[3:]
+infos = zipfile.ZipFile(ours).infolist()
+assert [i.filename for i in infos] == names, [i.filename for i in infos]
+assert all(i.flag_bits & 0x800 for i in infos)
+assert all(zipfile.ZipFile(ours).read(n) == ("bytes of " + n).encode() for n in names)
+with zipfile.ZipFile(theirs, "w") as z:
+    for n in names:
+        z.writestr(n, "theirs " + n)
+EOF
+  tool "$side" extract "$u/theirs.zip" "$u/out" "${UTF8_NAMES[@]}" || { cat "$WORK/tool.out"; fail "$side: extract UTF-8 names"; }
+  for n in "${UTF8_NAMES[@]}"; do [ "$(cat "$u/out/$n")" = "theirs $n" ] || fail "$side: wrong bytes for $n"; done
+done
+
 echo "== native: a source of more than 4 GiB (zip64)"
 BIG=$WORK/big.dat
 SIZE=$((4 * 1024 * 1024 * 1024 + 4096))
