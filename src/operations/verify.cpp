@@ -147,7 +147,8 @@ bool CheckSettings(BackupArchiveReader& archive, Report& report, VerifyReport& r
   Text folder, path;
   bool read = false;
   SettingsTally tally(values);
-  if (GetTempFolder(folder) && CreateTempFile(folder, u"kbv", path)) {
+  File placeholder;
+  if (GetTempFolder(folder) && CreateTempFile(folder, path, placeholder) && placeholder.Close()) {
     read = archive.ExtractCurrentEntry(path) && CheckSettingsFile(path, tally);
     RemoveFile(path);
   }
