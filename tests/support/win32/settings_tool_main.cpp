@@ -161,8 +161,13 @@ int wmain(int argc, wchar_t** argv) {
   } else if (command == L"seed-bench" && argc >= 5) {
     ok = testing::SeedSettingsTree(first, static_cast<unsigned>(_wtoi(argv[3])), static_cast<unsigned>(_wtoi(argv[4])));
   } else if (command == L"delete") {
+    Timing timing;
     const Status status = DeleteKeyTree(RegRoot::CurrentUser, first);
     ok = status == kSuccess || status == kFileNotFound;
+  } else if (command == L"delete-values") {
+    Timing timing;
+    bool all = false;
+    ok = DeleteAllValues(RegRoot::CurrentUser, first, &all) && all;
   } else {
     return 2;
   }
