@@ -85,8 +85,9 @@ class OperationRequest {
 
  private:
   bool ChooseNewestUndoPoint();
-  // "Data Path" and "Favorites Folder" as the registry now holds them become this run's folders.
-  void TakeFoldersFromRegistry();
+  // "Data Path" and "Favorites Folder" as the registry now holds them become this run's folders;
+  // the stored (unexpanded) texts are handed back.
+  void TakeFoldersFromRegistry(Text& storedData, Text& storedFavorites);
 
   OperationMode mode_;
   uint32_t selection_ = DataSelection::ApplicationData | DataSelection::Settings;

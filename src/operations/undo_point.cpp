@@ -1,6 +1,7 @@
 #include "operations/undo_point.h"
 
 #include <algorithm>
+#include <tuple>
 
 #include "archive/backup_archive.h"
 #include "archive/directory_path.h"
@@ -171,18 +172,41 @@ bool OperationRequest::Undo() {
     result = false;
   }
   // The client's folders are the undo point's: after a reset today's registry names none.
-  if (ImportArchiveSettings(archive)) TakeFoldersFromRegistry();
+  Text storedData;
+  Text storedFavorites;
+  if (ImportArchiveSettings(archive)) TakeFoldersFromRegistry(storedData, storedFavorites);
   archive.Close();
-  return Restore(DataSelection::ApplicationData | DataSelection::Settings) && result;
+  result = Restore(DataSelection::ApplicationData | DataSelection::Settings) && result;
+  // The restore writes the folders expanded; unless it had to move them they come back spelled as
+  // the undo point holds them ("%USERPROFILE%\..." stays so).
+  RegistryKey client;
+  if (client.Open(RegRoot::CurrentUser, names::kClientKey, kKeyReadWrite) == kSuccess) {
+    for (const auto& [name, stored, folder] : {std::tuple<const char16_t*, const Text&, const Text&>{
+                                                   names::kDataPathValue, storedData, DataFolder},
+                                               {names::kFavoritesFolderValue, storedFavorites, FavoritesFolder}}) {
+      Text now;
+      if (!stored.empty() && client.QueryString(name, now, true) == kSuccess && now == folder) {
+        client.SetExpandString(name, stored);
+      }
+    }
+  }
+  return result;
 }
 
-void OperationRequest::TakeFoldersFromRegistry() {
+void OperationRequest::TakeFoldersFromRegistry(Text& storedData, Text& storedFavorites) {
   RegistryKey client;
   if (client.Open(RegRoot::CurrentUser, names::kClientKey, kKeyRead) != kSuccess) return;
   Text folder;
-  if (client.QueryString(names::kDataPathValue, folder, true) == kSuccess && !folder.empty()) DataFolder = folder;
-  if (client.QueryString(names::kFavoritesFolderValue, folder, true) != kSuccess || folder.empty()) folder = DataFolder;
-  FavoritesFolder = folder;
+  if (client.QueryString(names::kDataPathValue, folder, true) == kSuccess && !folder.empty()) {
+    DataFolder = folder;
+    client.QueryString(names::kDataPathValue, storedData, false);
+  }
+  if (client.QueryString(names::kFavoritesFolderValue, folder, true) == kSuccess && !folder.empty()) {
+    FavoritesFolder = folder;
+    client.QueryString(names::kFavoritesFolderValue, storedFavorites, false);
+  } else {
+    FavoritesFolder = DataFolder;
+  }
 }
 
 }  // namespace kbt

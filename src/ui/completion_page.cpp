@@ -80,25 +80,76 @@ bool CompletionPage::OnMessage(UINT message, WPARAM, LPARAM, INT_PTR& answer) {
 void CompletionPage::RunOperation() {
   HCURSOR previous = ::SetCursor(::LoadCursorW(nullptr, IDC_WAIT));
   Request().Progress = [this](const Text& file, uint64_t done, uint64_t total) { ShowProgress(file, done, total); };
-  const bool succeeded = Request().Run();
+  const bool succeeded = RunWithUndoPoint();
   Request().Progress = nullptr;
   ::SetCursor(previous);
   ::ShowWindow(Item(IDC_PROGRESS_BAR), SW_HIDE);
   ::ShowWindow(Item(IDC_PROGRESS_FILE), SW_HIDE);
 
   HWND icon = Item(IDC_RESULT_ICON);
+  const bool undo = Request().GetMode() == OperationMode::Undo;
   if (succeeded) {
-    SetItemText(IDC_RESULT_TEXT, successText_);
+    SetItemText(IDC_RESULT_TEXT, undo ? platform::LoadText(IDS_UNDO_DONE) : successText_);
     resultIcon_ = LoadSmallIcon(Sheet().Instance(), IDI_SUCCESS_MARK);
   } else {
-    SetItemText(IDC_RESULT_TEXT, platform::LoadText(IDS_OPERATION_FAILED));
+    SetItemText(IDC_RESULT_TEXT, platform::LoadText(undo ? IDS_UNDO_FAILED : IDS_OPERATION_FAILED));
     resultIcon_ = LoadSmallIcon(Sheet().Instance(), IDI_FAILURE);
     ShowFailures();
   }
   ::SendMessageW(icon, STM_SETICON, reinterpret_cast<WPARAM>(resultIcon_.Get()), 0);
   ::ShowWindow(icon, SW_SHOW);
+  ShowUndoPoint();
   SetButtons(PSWIZB_FINISH);
   PlaceFocusLater();
+}
+
+bool CompletionPage::RunWithUndoPoint() {
+  OperationRequest& request = Request();
+  if (request.NeedsUndoPoint() && !request.TakeUndoPoint()) {
+    Text reasons;
+    const std::vector<Text>& messages = request.Log.Entries();
+    for (size_t i = firstMessage_; i < messages.size(); ++i) reasons += (reasons.empty() ? u"" : u"\r\n") + messages[i];
+    const Text question = FormatText(platform::LoadText(IDS_UNDO_POINT_QUESTION), {reasons});
+    // No, the default, leaves everything as it is; the reason shows as the operation's failure.
+    if (!Confirm(question, SheetCaption())) return false;
+    request.UndoPointWanted = false;
+  }
+  return request.Run();
+}
+
+void CompletionPage::ShowUndoPoint() {
+  const OperationMode mode = Request().GetMode();
+  if (mode != OperationMode::Restore && mode != OperationMode::Reset && mode != OperationMode::Undo) return;
+  const Text& point = Request().UndoPointPath;
+  SetItemText(IDC_UNDO_TEXT, point.empty() ? platform::LoadText(IDS_NO_UNDO_POINT_WRITTEN)
+                                           : FormatText(platform::LoadText(IDS_UNDO_POINT_WRITTEN), {point}));
+  ::ShowWindow(Item(IDC_UNDO_TEXT), SW_SHOW);
+  // An undo itself is undone from the command line; the wizard offers the one step back.
+  const bool offer = !point.empty() && mode != OperationMode::Undo;
+  if (offer) SetItemText(IDC_UNDO_LINK, platform::LoadText(IDS_UNDO_LINK));
+  ::ShowWindow(Item(IDC_UNDO_LINK), offer ? SW_SHOW : SW_HIDE);
+}
+
+void CompletionPage::StartUndo() {
+  OperationRequest& request = Request();
+  if (request.UndoPointPath.empty()) return;
+  request.SetMode(OperationMode::Undo);
+  request.ArchivePath = request.UndoPointPath;
+  request.UndoPointWanted = true;
+  firstMessage_ = request.Log.Size();
+  ListView_DeleteAllItems(Item(IDC_RESULT_LIST));
+  SetItemText(IDC_RESULT_DETAILS, Text());
+  for (int id : {IDC_RESULT_LIST, IDC_RESULT_DETAILS, IDC_RESULT_ICON, IDC_UNDO_TEXT, IDC_UNDO_LINK}) {
+    ::ShowWindow(Item(id), SW_HIDE);
+  }
+  SetButtons(PSWIZB_DISABLEDFINISH);
+  SetItemText(IDC_RESULT_TEXT, platform::LoadText(IDS_OPERATION_RUNNING));
+  progressPosition_ = -1;
+  progressFile_.clear();
+  ::SendMessageW(Item(IDC_PROGRESS_BAR), PBM_SETPOS, 0, 0);
+  ::ShowWindow(Item(IDC_PROGRESS_BAR), SW_SHOW);
+  ::ShowWindow(Item(IDC_PROGRESS_FILE), SW_SHOW);
+  ::PostMessageW(Window(), kRunMessage, 0, 0);
 }
 
 void CompletionPage::ShowProgress(const Text& file, uint64_t done, uint64_t total) {
@@ -121,7 +172,9 @@ void CompletionPage::ShowProgress(const Text& file, uint64_t done, uint64_t tota
 void CompletionPage::ShowFailures() {
   HWND list = Item(IDC_RESULT_LIST);
   int row = 0;
-  for (const Text& message : Request().Log.Entries()) {
+  const std::vector<Text>& messages = Request().Log.Entries();
+  for (size_t i = firstMessage_; i < messages.size(); ++i) {
+    const Text& message = messages[i];
     LVITEMW item{};
     item.mask = LVIF_TEXT | LVIF_IMAGE;
     item.iItem = row++;
@@ -136,11 +189,18 @@ void CompletionPage::ShowFailures() {
 }
 
 bool CompletionPage::OnNotify(const NMHDR& header, LRESULT& result) {
+  // The link control tells its clicks without a control id.
+  if (header.hwndFrom == Item(IDC_UNDO_LINK) && header.code == NM_CLICK) {
+    StartUndo();
+    result = 1;
+    return true;
+  }
   if (header.idFrom != IDC_RESULT_LIST || header.code != LVN_ITEMCHANGED) return false;
   const auto& change = reinterpret_cast<const NMLISTVIEW&>(header);
   const std::vector<Text>& messages = Request().Log.Entries();
-  if ((change.uNewState & LVIS_SELECTED) && change.iItem >= 0 && static_cast<size_t>(change.iItem) < messages.size()) {
-    SetItemText(IDC_RESULT_DETAILS, messages[static_cast<size_t>(change.iItem)]);
+  const size_t index = firstMessage_ + static_cast<size_t>(change.iItem >= 0 ? change.iItem : 0);
+  if ((change.uNewState & LVIS_SELECTED) && change.iItem >= 0 && index < messages.size()) {
+    SetItemText(IDC_RESULT_DETAILS, messages[index]);
   }
   result = 0;
   return true;

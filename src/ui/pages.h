@@ -126,6 +126,11 @@ class CompletionPage : public WizardPage {
 
  private:
   void RunOperation();
+  // The operation after its undo point; asks whether to go on when the undo point failed.
+  bool RunWithUndoPoint();
+  // Where the undo point is, and the link that undoes the operation.
+  void ShowUndoPoint();
+  void StartUndo();
   void ShowProgress(const Text& file, uint64_t done, uint64_t total);
   void ShowFailures();
   UniqueImageList images_;
@@ -133,6 +138,8 @@ class CompletionPage : public WizardPage {
   Text successText_;
   Text progressFile_;
   int progressPosition_ = -1;
+  // The first of the log's messages that belongs to the operation shown.
+  size_t firstMessage_ = 0;
   bool ran_ = false;
 };
 

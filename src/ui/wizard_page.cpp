@@ -82,9 +82,13 @@ bool WizardPage::Confirm(const TextRef& text, const TextRef& caption) const {
 
 bool WizardPage::ConfirmDeletion(bool deletes) const {
   if (!deletes) return true;
+  return Confirm(IDS_CONFIRM_RESET, SheetCaption());
+}
+
+Text WizardPage::SheetCaption() const {
   wchar_t caption[256] = {};
   ::GetWindowTextW(SheetWindow(), caption, 256);
-  return Confirm(IDS_CONFIRM_RESET, win32::FromW(caption));
+  return win32::FromW(caption);
 }
 
 LRESULT WizardPage::Navigate(int target) {

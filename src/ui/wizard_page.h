@@ -60,6 +60,8 @@ class WizardPage {
   OperationRequest& Request();
   WizardSheet& Sheet() { return sheet_; }
   HWND SheetWindow() const { return ::GetParent(window_); }
+  // The wizard's title, as the caption of its questions.
+  Text SheetCaption() const;
   HWND Item(int id) const { return ::GetDlgItem(window_, id); }
   Text ItemText(int id) const;
   void SetItemText(int id, const Text& text) const;

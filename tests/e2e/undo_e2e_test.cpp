@@ -36,6 +36,8 @@ class UndoE2E : public ClientRegistryTest {
     SeedProfile("S0");
     SeedString(u"Software\\Kestrove\\Queue", u"Last File", queue / u"transfers.que", kRegExpandSz);
     WriteText(queue / u"transfers.que", "S0 queue");
+    // Every start records the data folder in its own spelling: S0 is the client as a start leaves it.
+    ASSERT_EQ(Tool(L"/backup \"" + Wide(archives / u"s0.zip") + L"\"").exitCode, 0u);
   }
 
   void SeedProfile(const std::string& tag) {
@@ -92,13 +94,15 @@ class UndoE2E : public ClientRegistryTest {
 
 TEST_F(UndoE2E, UndoTakesBackARestoreAndAnUndoTakesBackTheUndo) {
   const State s0 = Now();
+  const StoredValue lastBackup = ReadValue(names::kToolKey, names::kLastFileValue);
   const ToolRun restore = Tool(L"/restore \"" + Wide(other) + L"\"");
   ASSERT_EQ(restore.exitCode, 0u) << restore.standardError;
+  EXPECT_EQ(ReadValue(names::kToolKey, names::kLastFileValue).data, lastBackup.data) << "an undo point is no last backup";
+  ASSERT_EQ(Tool(L"/backup \"" + Wide(archives / u"restored.zip") + L"\"").exitCode, 0u) << "as a start leaves it";
   const State restored = Now();
   ASSERT_FALSE(restored == s0);
   EXPECT_TRUE(restored.files.count(data / u"folders.dat")) << "the restore created folders.dat";
   EXPECT_TRUE(ReadValue(u"Software\\Kestrove", u"Added").exists) << "and added a value";
-  EXPECT_FALSE(ReadValue(names::kToolKey, names::kLastFileValue).exists) << "an undo point is no last backup";
 
   const std::vector<Text> points = ListUndoPoints(UndoFolder());
   ASSERT_EQ(points.size(), 1u);

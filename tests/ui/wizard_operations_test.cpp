@@ -148,6 +148,40 @@ TEST_F(OperationsTest, RestoreBringsTheProfileBack) {
   EXPECT_EQ(wizard.WaitForExit(), 0u);
 }
 
+TEST_F(OperationsTest, TheUndoLinkTakesTheRestoreBackRightThere) {
+  const Text archive = MakeBackup(data / u"backup.zip");
+  ASSERT_TRUE(WriteText(data / u"history.dat", "today's history"));
+  DeleteKey(u"Software\\Kestrove\\Connection Data");
+  const RegistrySnapshot today = ClientSettingsSnapshot();
+  WizardSession wizard;
+  ASSERT_TRUE(wizard.Started());
+  ChooseMode(wizard, IDC_MODE_RESTORE);
+  NextUntil(wizard, {IDD_RESTORE_LOCATION});
+  wizard.SetText(IDC_RESTORE_PATH, Wide(archive));
+  NextUntil(wizard, {IDD_DATA_FOLDERS, IDD_DETAILS, IDD_COMPLETION});
+  ASSERT_TRUE(CompletedSuccessfully(wizard));
+  ASSERT_TRUE(ReadValue(u"Software\\Kestrove\\Connection Data", u"Host").exists) << "restored";
+  EXPECT_TRUE(wizard.Visible(IDC_UNDO_TEXT));
+  EXPECT_NE(wizard.Text(IDC_UNDO_TEXT).find(Wide(UndoFolder())), std::wstring::npos) << "names where the undo point is";
+  ASSERT_TRUE(wizard.Visible(IDC_UNDO_LINK));
+
+  HWND link = wizard.Control(IDC_UNDO_LINK);
+  ::PostMessageW(link, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(2, 2));
+  ::PostMessageW(link, WM_LBUTTONUP, 0, MAKELPARAM(2, 2));
+  for (int i = 0; i < 600 && wizard.Text(IDC_RESULT_TEXT) != L"The operation was undone."; ++i) ::Sleep(100);
+  wizard.Settle();
+  EXPECT_EQ(wizard.Text(IDC_RESULT_TEXT), L"The operation was undone.");
+  EXPECT_EQ(wizard.EnabledButtons(), L"Finish");
+  EXPECT_FALSE(wizard.Visible(IDC_RESULT_LIST));
+  EXPECT_FALSE(wizard.Visible(IDC_UNDO_LINK)) << "the undo is undone from the command line";
+  EXPECT_TRUE(wizard.Visible(IDC_UNDO_TEXT)) << "the undo's own undo point";
+  EXPECT_EQ(ClientSettingsSnapshot(), today) << "the value the restore added is gone again";
+  EXPECT_EQ(ReadBytes(data / u"history.dat"), std::vector<uint8_t>({'t', 'o', 'd', 'a', 'y', '\'', 's', ' ', 'h', 'i',
+                                                                     's', 't', 'o', 'r', 'y'}));
+  wizard.Press(WizardButton::Finish);
+  EXPECT_EQ(wizard.WaitForExit(), 0u);
+}
+
 TEST_F(OperationsTest, ResetDeletesAfterTheConfirmation) {
   WizardSession wizard;
   ASSERT_TRUE(wizard.Started());
