@@ -6,6 +6,7 @@
 #include "operations/client_places.h"
 #include "operations/file_checks.h"
 #include "operations/operation_request.h"
+#include "operations/settings_limit_text.h"
 #include "operations/restore_plan.h"
 #include "platform/files.h"
 #include "platform/paths.h"
@@ -25,22 +26,6 @@ bool TemporarySettingsPath(Text& path) {
   return true;
 }
 
-Text Number(uint64_t n) {
-  const std::string digits = std::to_string(n);
-  return Text(digits.begin(), digits.end());
-}
-
-void LogSettingsLimit(ResultLog& log, SettingsLimit limit) {
-  constexpr uint64_t kMegabyte = 1 << 20;
-  switch (limit) {
-    case SettingsLimit::None: break;
-    case SettingsLimit::FileSize: log.Add(IDS_SETTINGS_FILE_TOO_LARGE, Number(kSettingsLimits.fileBytes / kMegabyte)); break;
-    case SettingsLimit::LineLength: log.Add(IDS_SETTINGS_LINE_TOO_LONG, Number(kSettingsLimits.lineCharacters)); break;
-    case SettingsLimit::ValueSize: log.Add(IDS_SETTINGS_VALUE_TOO_LARGE, Number(kSettingsLimits.valueBytes / kMegabyte)); break;
-    case SettingsLimit::ValueCount: log.Add(IDS_SETTINGS_TOO_MANY_VALUES, Number(kSettingsLimits.values)); break;
-    case SettingsLimit::DataSize: log.Add(IDS_SETTINGS_TOO_MUCH_DATA, Number(kSettingsLimits.dataBytes / kMegabyte)); break;
-  }
-}
 }  // namespace
 
 bool OperationRequest::BackupSettings(BackupArchiveWriter& archive) {
@@ -112,7 +97,7 @@ bool OperationRequest::ImportArchiveSettings(BackupArchiveReader& archive) {
     } else {
       result = false;
     }
-    LogSettingsLimit(Log, exceeded);
+    if (exceeded != SettingsLimit::None) Log.Add(SettingsLimitText(exceeded));
   }
   return result;
 }

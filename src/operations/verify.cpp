@@ -7,6 +7,7 @@
 #include "archive/backup_archive.h"
 #include "archive/backup_identity.h"
 #include "operations/restore_plan.h"
+#include "operations/settings_limit_text.h"
 #include "operations/result_log.h"
 #include "platform/files.h"
 #include "platform/registry.h"
@@ -21,11 +22,6 @@ namespace {
 
 // A message box shows the first problems; the report has them all.
 constexpr size_t kProblemsInSummary = 10;
-
-Text Number(uint64_t n) {
-  const std::string digits = std::to_string(n);
-  return Text(digits.begin(), digits.end());
-}
 
 Text LowerCase(Text text) {
   for (char16_t& c : text) c = LowerAscii(c);
@@ -125,7 +121,7 @@ bool CheckEntries(BackupArchiveReader& archive, Report& report, VerifyReport& re
     }
     ++result.entries;
     const bool good = archive.CheckCurrentEntry();
-    report.Line(u"entry", {info.name, Number(info.size), good ? u"ok" : u"damaged"});
+    report.Line(u"entry", {info.name, DecimalText(info.size), good ? u"ok" : u"damaged"});
     if (!good) {
       report.Problem(IDS_VERIFY_ENTRY_DAMAGED, info.name);
       whole = false;
@@ -147,10 +143,19 @@ bool CheckSettings(BackupArchiveReader& archive, Report& report, VerifyReport& r
   Text folder, path;
   bool read = false;
   SettingsTally tally(values);
+  SettingsLimit exceeded = SettingsLimit::None;
+  BackupArchiveReader::EntryInfo entry;
   File placeholder;
-  if (GetTempFolder(folder) && CreateTempFile(folder, path, placeholder) && placeholder.Close()) {
-    read = archive.ExtractCurrentEntry(path) && CheckSettingsFile(path, tally);
+  if (archive.CurrentEntryInfo(entry) && entry.size > kSettingsLimits.fileBytes) {
+    exceeded = SettingsLimit::FileSize;  // never extracted, as the restore would not
+  } else if (GetTempFolder(folder) && CreateTempFile(folder, path, placeholder) && placeholder.Close()) {
+    read = archive.ExtractCurrentEntry(path) && CheckSettingsFile(path, tally, &exceeded);
     RemoveFile(path);
+  }
+  if (exceeded != SettingsLimit::None) {
+    // Readable, but a restore would apply none of it.
+    report.Problem(SettingsLimitText(exceeded));
+    return true;
   }
   if (!read) {
     report.Problem(IDS_VERIFY_SETTINGS_UNREADABLE, Text(names::kSettingsFile));
@@ -158,9 +163,9 @@ bool CheckSettings(BackupArchiveReader& archive, Report& report, VerifyReport& r
   }
   result.values = tally.values;
   result.keys = tally.keys.size();
-  report.Line(u"settings", {Number(tally.values), Number(tally.keys.size())});
+  report.Line(u"settings", {DecimalText(tally.values), DecimalText(tally.keys.size())});
   for (const auto& [folded, key] : tally.keys) {
-    report.Line(u"key", {Text(names::kRootCurrentUser) + u'\\' + key.first, Number(key.second)});
+    report.Line(u"key", {Text(names::kRootCurrentUser) + u'\\' + key.first, DecimalText(key.second)});
   }
   for (const Text& section : tally.ignored) report.Line(u"ignored", {section});
   return true;
@@ -222,7 +227,7 @@ VerifyReport VerifyArchive(const Text& archivePath, const Text& dataFolder, cons
 Text VerifyReport::Summary(const Text& archivePath) const {
   if (restorable) {
     return FormatText(LoadText(IDS_VERIFY_GOOD),
-                      {archivePath, Number(entries), Number(values), Number(keys), Number(files)});
+                      {archivePath, DecimalText(entries), DecimalText(values), DecimalText(keys), DecimalText(files)});
   }
   Text text = FormatText(LoadText(IDS_VERIFY_BAD), {archivePath});
   for (size_t i = 0; i < problems.size() && i < kProblemsInSummary; ++i) text += u"\r\n" + problems[i];

@@ -77,6 +77,11 @@ Text FromUtf8(const std::string& utf8) {
   return out;
 }
 
+Text DecimalText(uint64_t value) {
+  const std::string digits = std::to_string(value);
+  return Text(digits.begin(), digits.end());
+}
+
 char16_t LowerAscii(char16_t c) { return (c >= u'A' && c <= u'Z') ? static_cast<char16_t>(c + 32) : c; }
 
 bool EqualsIgnoreAsciiCase(const Text& a, const Text& b) {

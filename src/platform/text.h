@@ -1,5 +1,6 @@
 #pragma once
 // UTF-16 text as the whole program holds it; narrow text exists only at the zip library boundary.
+#include <cstdint>
 #include <string>
 
 namespace kbt {
@@ -7,6 +8,8 @@ namespace kbt {
 using Text = std::u16string;
 
 std::string ToUtf8(const Text& text);
+// The number in decimal digits, as messages show counts and sizes.
+Text DecimalText(uint64_t value);
 Text FromUtf8(const std::string& utf8);
 
 // Folds only A-Z onto a-z, as the command line and the settings file expect.

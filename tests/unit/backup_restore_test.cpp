@@ -9,6 +9,7 @@
 #include "platform/files.h"
 #include "platform/paths.h"
 #include "regfile/registry_key.h"
+#include "regfile/settings_file_reader.h"
 #include "support/test_support.h"
 #include "unit/archive_test_support.h"
 
@@ -198,6 +199,20 @@ TEST_F(BackupRestoreTest, VerifyForetellsTheRestoreAndChangesNothing) {
   request.SetMode(OperationMode::Restore);
   ASSERT_TRUE(request.Run());
   for (const auto& [entry, path] : destinations) EXPECT_TRUE(FileExists(path)) << ToUtf8(path);
+}
+
+// A value beyond the restore's limits: the check names the limit in the words the restore then uses.
+TEST_F(BackupRestoreTest, VerifyAndRestoreRefuseSettingsBeyondALimitAlike) {
+  testing::SeedValue(u"Software\\Kestrove\\Transfer", u"Huge", kRegBinary, std::vector<uint8_t>(kSettingsLimits.valueBytes + 1, 7));
+  ASSERT_TRUE(request.Backup(request.GetSelection()));
+  request.SetMode(OperationMode::Verify);
+  EXPECT_FALSE(request.Run());
+  ASSERT_EQ(request.Verification.problems.size(), 1u);
+  const Text problem = request.Verification.problems[0];
+  EXPECT_NE(problem.find(u"larger than 2 MB"), Text::npos) << ToUtf8(problem);
+  request.SetMode(OperationMode::Restore);
+  EXPECT_FALSE(request.Run());
+  EXPECT_EQ(request.Log.Entries().at(0), problem);
 }
 
 // The restore used to create the data folder first, and then restored the entries before the damage.
