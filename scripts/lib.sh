@@ -134,6 +134,13 @@ start_wine() {
   for link in "$WINEPREFIX"/drive_c/users/*/*; do
     [ -L "$link" ] && rm "$link" && mkdir "$link"
   done
+  # Wine's dialog fonts, before any program starts: a process reads the font list once, so a
+  # test that installed them itself would measure with another font than the wizard it drives.
+  local font
+  for font in marlett.ttf tahoma.ttf tahomabd.ttf; do
+    [ -f "/usr/share/wine/fonts/$font" ] && [ ! -f "$WINEPREFIX/drive_c/windows/Fonts/$font" ] &&
+      cp "/usr/share/wine/fonts/$font" "$WINEPREFIX/drive_c/windows/Fonts/"
+  done
   wine cmd.exe /c exit </dev/null >/dev/null 2>&1 || true
   WINE_STARTED=1
 }
