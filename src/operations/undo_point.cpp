@@ -155,10 +155,14 @@ bool OperationRequest::TakeUndoPoint() {
 
 bool OperationRequest::Undo() {
   if (!ChooseNewestUndoPoint()) return false;
-  // The undo point must be readable before anything of today's client is removed.
+  // The undo point must be readable, its directory whole, before anything of today's client is removed.
   BackupArchiveReader archive;
   if (!archive.Open(ArchivePath)) {
     Log.Add(IDS_ARCHIVE_OPEN_FAILED, ArchivePath);
+    return false;
+  }
+  if (!archive.CheckDirectory()) {
+    Log.Add(IDS_ARCHIVE_DAMAGED, ArchivePath);
     return false;
   }
   bool result = true;

@@ -1,6 +1,8 @@
 // Undo points: their names, the ten kept, what an unattended run does when none can be written.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "app/main_logic.h"
 #include "archive/backup_identity.h"
 #include "archive/directory_path.h"
@@ -117,6 +119,26 @@ TEST_F(UndoPointTest, WithoutAnUndoPointNothingStartsAndExitCodeIsOne) {
 
   EXPECT_EQ(Run(u"/noundo /reset"), kExitSuccess) << "declined deliberately, the reset runs";
   EXPECT_FALSE(FileExists(data / u"history.dat"));
+}
+
+// An undo empties today's client before it restores: a damaged undo point must stop it first.
+TEST_F(UndoPointTest, ADamagedUndoPointIsRefusedBeforeAnythingIsRemoved) {
+  ASSERT_EQ(Run(u"/reset"), kExitSuccess);
+  const std::vector<Text> points = ListUndoPoints(UndoFolder());
+  ASSERT_EQ(points.size(), 1u);
+  std::vector<uint8_t> bytes = testing::ReadBytes(PointPath(points[0]));
+  const uint8_t central[] = {'P', 'K', 1, 2};
+  // The first header still opens the archive; the second is broken.
+  auto header = std::search(bytes.begin(), bytes.end(), std::begin(central), std::end(central));
+  ASSERT_NE(header, bytes.end());
+  header = std::search(header + 4, bytes.end(), std::begin(central), std::end(central));
+  ASSERT_NE(header, bytes.end());
+  header[3] = 0;
+  ASSERT_TRUE(testing::WriteBytes(PointPath(points[0]), bytes));
+  SeedString(u"Software\\Kestrove", u"Data Path", data.Path(), kRegExpandSz);  // the reset took it
+  testing::WriteText(data / u"history.dat", "today's history");
+  EXPECT_EQ(Run(u"/noundo /undo"), kExitOperationFailed);
+  EXPECT_TRUE(FileExists(data / u"history.dat")) << "nothing removed for an undo point that cannot be restored";
 }
 
 }  // namespace
