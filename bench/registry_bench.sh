@@ -9,26 +9,11 @@
 #
 # Reported per step: whole-process seconds, best of the runs, and the ratio ours / Wine's tool.
 # Linear: from n/2 to n at most 2.2 times.
-source "$(dirname "$0")/../scripts/lib.sh"
 
 VALUES=${1:-200000}
 RUNS=${2:-3}
-TOOL=$BUILD_ROOT/windows/settingstool.exe
-KEY='Software\Kestrove\Bench'
-[ -f "$TOOL" ] || { log "building"; build_all; }
-[ -x /usr/bin/time ] || { echo "needs /usr/bin/time (package time)"; exit 1; }
+source "$(dirname "$0")/wine_bench_lib.sh"
 
-export WINEPREFIX_OVERRIDE=$BUILD_ROOT/wine-bench
-WORK=$(mktemp -d)
-finish() {
-  wine "$TOOL" delete "$KEY" </dev/null >/dev/null 2>&1 || true
-  stop_wine
-  rm -rf "$WORK"
-}
-trap finish EXIT
-start_wine
-
-win() { printf 'Z:%s' "$1" | tr / '\\'; }
 quiet() { "$@" </dev/null >>"$WORK/wine.log" 2>&1 || { echo "failed: $*" >&2; tail -5 "$WORK/wine.log" >&2; exit 1; }; }
 
 declare -A BEST  # name -> best process seconds

@@ -13,28 +13,13 @@
 # resident memory of each process (/usr/bin/time). The tool's own start costs more than regedit's
 # because it loads shlwapi (and with it user32) which regedit loads later; BackupTool.exe has those
 # loaded anyway, so the net ratio is the one that speaks for the product.
-source "$(dirname "$0")/../scripts/lib.sh"
 
 KEYS=${1:-2000}
 VALUES=${2:-20}
 RUNS=${3:-3}
-TOOL=$BUILD_ROOT/windows/settingstool.exe
 REGEDIT='C:\windows\regedit.exe'
-KEY='Software\Kestrove\Bench'
-[ -f "$TOOL" ] || { log "building"; build_all; }
-install_packages  # /usr/bin/time among them
+source "$(dirname "$0")/wine_bench_lib.sh"
 
-export WINEPREFIX_OVERRIDE=$BUILD_ROOT/wine-bench
-WORK=$(mktemp -d)
-finish() {
-  wine "$TOOL" delete "$KEY" </dev/null >/dev/null 2>&1 || true
-  stop_wine
-  rm -rf "$WORK"
-}
-trap finish EXIT
-start_wine
-
-win() { printf 'Z:%s' "$1" | tr / '\\'; }
 quiet() { "$@" </dev/null >>"$WORK/wine.log" 2>&1; }
 export KBT_TIMING_FILE
 KBT_TIMING_FILE=$(win "$WORK/inside.txt")
