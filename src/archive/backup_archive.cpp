@@ -362,4 +362,21 @@ bool BackupArchiveReader::CheckCurrentEntry() {
   return unzip_ && ReadCurrentEntry(nullptr, [](const unsigned char*, size_t) { return true; });
 }
 
+bool BackupArchiveReader::CurrentEntryEquals(const Text& path) {
+  unz_file_info64 info{};
+  if (!unzip_ || unzGetCurrentFileInfo64(unzip_.Get(), &info, nullptr, 0, nullptr, 0, nullptr, 0) != UNZ_OK) return false;
+  platform::File file;
+  uint64_t size = 0;
+  if (!file.Open(path, platform::FileMode::ReadShared) || !file.Size(&size) || size != info.uncompressed_size) {
+    return false;
+  }
+  std::vector<unsigned char> buffer(kChunkSize);
+  uLong crc = crc32(0L, Z_NULL, 0);
+  uint64_t read = 0;
+  for (size_t got = 0; file.Read(buffer.data(), buffer.size(), &got) && got > 0; read += got) {
+    crc = crc32(crc, buffer.data(), static_cast<uInt>(got));
+  }
+  return read == size && crc == info.crc;
+}
+
 }  // namespace kbt

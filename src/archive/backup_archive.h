@@ -94,6 +94,8 @@ class BackupArchiveReader {
   // Reads the current entry to its end without writing it anywhere: true when it is whole and its
   // size and CRC are right.
   bool CheckCurrentEntry();
+  // The file at path holds exactly the current entry's bytes (its size and CRC are the entry's).
+  bool CurrentEntryEquals(const Text& path);
 
   void Close();
 

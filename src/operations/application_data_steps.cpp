@@ -49,8 +49,8 @@ bool OperationRequest::BackupApplicationData(BackupArchiveWriter& archive) {
   return result;
 }
 
-bool OperationRequest::RestoreApplicationData(BackupArchiveReader& archive) {
-  return RestorePlannedFiles(archive, PlanApplicationData(archive, DataFolder, ReadRestoreValues(), PrepareFolder), Log);
+bool OperationRequest::RestoreApplicationData(BackupArchiveReader& archive, const RestorePlan& plan) {
+  return RestorePlannedFiles(archive, plan.data, Log);
 }
 
 }  // namespace kbt

@@ -76,7 +76,7 @@ bool OperationRequest::Backup(uint32_t selection) {
       Log.Add(IDS_RESET_SKIPPED);
     }
   }
-  if (completed && RecordAsLastBackup) RecordBackup(ArchivePath, now);
+  if (completed) RecordBackup(ArchivePath, now);
   return result;
 }
 

@@ -1,6 +1,11 @@
 #include "operations/operation_request.h"
 
+#include "operations/undo_point.h"
+
 namespace kbt {
+
+OperationRequest::OperationRequest(OperationMode mode) : mode_(mode) {}
+OperationRequest::~OperationRequest() = default;
 
 bool OperationRequest::Run() {
   switch (mode_) {

@@ -1,6 +1,8 @@
 #pragma once
 // What to do and what went wrong: the one request that every front end fills in.
 #include <cstdint>
+#include <functional>
+#include <memory>
 #include <vector>
 
 #include "archive/progress.h"
@@ -12,6 +14,10 @@ namespace kbt {
 
 class BackupArchiveWriter;
 class BackupArchiveReader;
+class PlannedChanges;
+class UndoPointWriter;
+struct RestorePlan;
+enum class UndoKind : uint32_t;
 
 // Verify changes nothing: it tells what a restore of the archive would do.
 enum class OperationMode : int32_t { Backup = 0, Restore = 1, Reset = 2, Verify = 3, Undo = 4 };
@@ -23,8 +29,8 @@ constexpr uint32_t Settings = 2;
 
 class OperationRequest {
  public:
-  explicit OperationRequest(OperationMode mode) : mode_(mode) {}
-  virtual ~OperationRequest() = default;
+  explicit OperationRequest(OperationMode mode);
+  virtual ~OperationRequest();
   OperationRequest(const OperationRequest&) = delete;
   OperationRequest& operator=(const OperationRequest&) = delete;
 
@@ -41,10 +47,11 @@ class OperationRequest {
   VerifyReport Verification;
   // "/noundo" clears it: a restore, reset or undo then starts without an undo point.
   bool UndoPointWanted = true;
-  // The undo point written by TakeUndoPoint; empty when none was.
+  // Asked, with the reasons, when the undo point cannot be written: true goes on without one.
+  // Empty (the command line): the operation does not start.
+  std::function<bool(const Text& reasons)> ConfirmWithoutUndoPoint;
+  // The undo point of the last restore, reset or undo; empty when none was written.
   Text UndoPointPath;
-  // Undo points are backups too, but never the user's last backup.
-  bool RecordAsLastBackup = true;
 
   void SetUnattended(bool unattended) { unattended_ = unattended; }
   bool IsUnattended() const { return unattended_; }
@@ -54,22 +61,16 @@ class OperationRequest {
   void RemoveSelection(uint32_t bits) { selection_ &= ~bits; }
   uint32_t GetSelection() const { return selection_; }
 
-  // The operation that the mode names; false for a mode outside the five.
+  // The operation that the mode names; false for a mode outside the five. A restore, reset or undo
+  // writes its undo point before its first change, unless declined.
   bool Run();
   bool Backup(uint32_t selection);
   bool Restore(uint32_t selection);
   bool Reset(uint32_t selection);
   // True when a restore of the archive would succeed completely; its problems are logged too.
   bool Verify();
-  // Puts the client back as the undo point ArchivePath holds it (the newest one when empty).
+  // Puts back what the undo point ArchivePath (the newest one when empty) recorded.
   bool Undo();
-
-  // A restore, reset or undo changes the client, so an undo point comes first unless declined.
-  bool NeedsUndoPoint() const;
-  // Writes a complete backup of the client as it is now into the undo folder, keeps the newest ten
-  // and sets UndoPointPath. For an undo, first picks the undo point it goes back to. False, with
-  // the reason logged, when no complete undo point could be written: nothing else is changed then.
-  bool TakeUndoPoint();
 
   // Steps of the operations.
   bool ResetApplicationData();
@@ -77,17 +78,21 @@ class OperationRequest {
   std::vector<Text> ResettableDataFiles() const;
   bool ResetSettings();
   bool BackupSettings(BackupArchiveWriter& archive);
-  bool RestoreSettings(BackupArchiveReader& archive);
-  // The archive's "settings.reg" merged into the registry, nothing else; true for an archive without one.
-  bool ImportArchiveSettings(BackupArchiveReader& archive);
+  bool RestoreSettings(BackupArchiveReader& archive, const RestorePlan& plan);
   bool BackupApplicationData(BackupArchiveWriter& archive);
-  bool RestoreApplicationData(BackupArchiveReader& archive);
+  bool RestoreApplicationData(BackupArchiveReader& archive, const RestorePlan& plan);
 
  private:
-  bool ChooseNewestUndoPoint();
-  // "Data Path" and "Favorites Folder" as the registry now holds them become this run's folders;
-  // the stored (unexpanded) texts are handed back.
-  void TakeFoldersFromRegistry(Text& storedData, Text& storedFavorites);
+  // The one rule of every operation that changes the client: an operation that a kill ended is
+  // undone first; then the undo point of what this one will change is written, or the user is
+  // asked, or nothing starts. False: the operation must not start.
+  bool BeginChanges(UndoKind kind, const Text& subject, const PlannedChanges& changes);
+  // The operation is over; a failed undo leaves no undo point of its own.
+  bool EndChanges(bool result, bool keepOnFailure = true);
+  // Undoes the newest undo point when the operation it precedes never ended. False when that failed.
+  bool UndoInterrupted();
+
+  std::unique_ptr<UndoPointWriter> undoPoint_;
 
   OperationMode mode_;
   uint32_t selection_ = DataSelection::ApplicationData | DataSelection::Settings;

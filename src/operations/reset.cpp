@@ -1,5 +1,7 @@
 #include "operations/client_places.h"
 #include "operations/operation_request.h"
+#include "operations/planned_changes.h"
+#include "operations/undo_point.h"
 #include "platform/files.h"
 #include "platform/paths.h"
 #include "regfile/registry_key.h"
@@ -10,6 +12,19 @@ namespace kbt {
 using namespace platform;
 
 bool OperationRequest::Reset(uint32_t selection) {
+  if (selection == 0) return true;
+  if (!UndoInterrupted()) return false;
+  PlannedChanges changes;
+  if (selection & DataSelection::ApplicationData) {
+    for (const Text& file : ResettableDataFiles()) changes.AddFile(file);
+  }
+  if (selection & DataSelection::Settings) {
+    for (const Text& key : SettingsKeys) {
+      if (!key.empty()) changes.AddKeyTree(key);
+    }
+    changes.AddAllValues(names::kClientKey);
+  }
+  if (!BeginChanges(UndoKind::Reset, Text(), changes)) return false;
   bool result = true;
   // Data first: the favorites folder and the queue file are named by values the settings reset deletes.
   if (selection & DataSelection::ApplicationData) {
@@ -24,7 +39,7 @@ bool OperationRequest::Reset(uint32_t selection) {
       result = false;
     }
   }
-  return result;
+  return EndChanges(result);
 }
 
 namespace {

@@ -2,12 +2,13 @@
 #include "archive/directory_path.h"
 #include "operations/client_places.h"
 #include "operations/operation_request.h"
+#include "operations/restore_plan.h"
+#include "operations/undo_point.h"
 #include "res/resource.h"
 
 namespace kbt {
 
 bool OperationRequest::Restore(uint32_t selection) {
-  bool result = true;
   BackupArchiveReader archive;
   archive.Progress = Progress;
   if (ArchivePath.empty() || !archive.Open(ArchivePath)) {
@@ -19,22 +20,34 @@ bool OperationRequest::Restore(uint32_t selection) {
     Log.Add(IDS_ARCHIVE_DAMAGED, ArchivePath);
     return false;
   }
+  if (selection == 0) return true;
+  if (!UndoInterrupted()) return false;
+  // Everything is decided before the first change, from the plan "/verify" shows.
+  RestorePlan plan;
+  if (!PlanRestore(archive, DataFolder, FavoritesFolder, selection, plan)) {
+    for (const Text& refusal : plan.refusals) Log.Add(refusal);
+    Log.Add(IDS_RESTORE_SETTINGS_FAILED);
+    return false;
+  }
+  if (!BeginChanges(UndoKind::Restore, ArchivePath, plan.changes)) return false;
+
+  bool result = true;
   if (ClientPlaces(DataFolder).AcceptsFolder(DataFolder)) CreateDirectoryPath(DataFolder);
   // Settings first: they bring the queue's and the favorites' folders that the data step reads.
   if (selection & DataSelection::Settings) {
-    if (!RestoreSettings(archive)) {
+    if (!RestoreSettings(archive, plan)) {
       Log.Add(IDS_RESTORE_SETTINGS_FAILED);
       result = false;
     }
   }
   if (selection & DataSelection::ApplicationData) {
-    if (!RestoreApplicationData(archive)) {
+    if (!RestoreApplicationData(archive, plan)) {
       Log.Add(IDS_RESTORE_DATA_FAILED);
       result = false;
     }
   }
   archive.Close();
-  return result;
+  return EndChanges(result);
 }
 
 }  // namespace kbt

@@ -4,9 +4,14 @@
 #include "archive/directory_path.h"
 #include "operations/client_places.h"
 #include "operations/file_checks.h"
+#include "operations/operation_request.h"
 #include "operations/result_log.h"
+#include "operations/settings_limit_text.h"
+#include "platform/files.h"
 #include "platform/paths.h"
+#include "platform/places.h"
 #include "regfile/registry_key.h"
+#include "regfile/settings_file_reader.h"
 #include "res/non_localizable.h"
 #include "res/resource.h"
 
@@ -14,8 +19,6 @@ namespace kbt {
 using namespace platform;
 
 namespace {
-
-const char16_t* const kDataFiles[] = {names::kHistoryFile, names::kCustomFile, names::kFoldersFile};
 
 Text Join(const Text& folder, const Text& name) {
   if (folder.empty()) return Text();  // no folder: nowhere to write
@@ -30,21 +33,32 @@ Text FolderOf(const Text& path) {
   return folder;
 }
 
+Text LowerCase(Text text) {
+  for (char16_t& c : text) c = LowerAscii(c);
+  return text;
+}
+
+// Two names of one file, as the file system resolves them.
+bool SameFile(const Text& a, const Text& b) {
+  Text resolvedA, resolvedB;
+  return ResolvePath(a, resolvedA) && ResolvePath(b, resolvedB) && IsSameOrBelow(resolvedA, resolvedB) &&
+         IsSameOrBelow(resolvedB, resolvedA);
+}
+
 // The places of one restore: the rule, and the data folder where everything lands that cannot go
 // to its own place.
 class Destinations {
  public:
-  Destinations(const Text& dataFolder, const FolderCheck& ready)
-      : places_(dataFolder), dataFolder_(dataFolder), ready_(ready), dataAccepted_(places_.AcceptsFolder(dataFolder)) {}
+  explicit Destinations(const Text& dataFolder)
+      : places_(dataFolder), dataFolder_(dataFolder), dataAccepted_(places_.AcceptsFolder(dataFolder)) {}
 
   const ClientPlaces& Places() const { return places_; }
-  bool DataFolderAccepted() const { return dataAccepted_; }
 
   // A folder the rule accepts and that can take a file.
-  bool Usable(const Text& folder) const { return places_.AcceptsFolder(folder) && ready_(folder); }
+  bool Usable(const Text& folder) const { return places_.AcceptsFolder(folder) && FolderWouldTakeFiles(folder); }
 
   Text InDataFolder(const Text& name) {
-    if (!dataReady_) dataReady_ = dataAccepted_ && ready_(dataFolder_);
+    if (!dataReady_) dataReady_ = dataAccepted_ && FolderWouldTakeFiles(dataFolder_);
     return *dataReady_ ? Join(dataFolder_, name) : Text();
   }
 
@@ -57,10 +71,22 @@ class Destinations {
  private:
   ClientPlaces places_;
   Text dataFolder_;
-  const FolderCheck& ready_;
   bool dataAccepted_;
   std::optional<bool> dataReady_;
 };
+
+// A restore replaces only files it can give back and that are the client's: a file in the place a
+// value names that the client does not name today, holding other bytes, is a user's or another
+// program's, and the entry goes to the data folder instead. One that holds the entry's bytes stays.
+enum class Existing { Free, Replace, Same, Foreign };
+Existing Judge(BackupArchiveReader& archive, const PlannedFile& file, const Text& path,
+               std::initializer_list<const std::optional<Text>*> namedToday) {
+  if (!IsExistingFile(path)) return Existing::Free;
+  for (const std::optional<Text>* today : namedToday) {
+    if (*today && SameFile(**today, path)) return Existing::Replace;
+  }
+  return LocatePlannedEntry(archive, file) && archive.CurrentEntryEquals(path) ? Existing::Same : Existing::Foreign;
+}
 
 // A restore never writes a program or script, whatever an archive's settings name.
 void RefuseExecutables(std::vector<PlannedFile>& plan) {
@@ -69,12 +95,156 @@ void RefuseExecutables(std::vector<PlannedFile>& plan) {
   }
 }
 
-}  // namespace
-
-bool PrepareFolder(const Text& folder) {
-  CreateDirectoryPath(folder);
-  return IsWritableFolder(folder);
+std::vector<PlannedFile> PlanBitmaps(BackupArchiveReader& archive, const Text& dataFolder, const RestoreValues& values,
+                                     const RestoreValues& today) {
+  Destinations places(dataFolder);
+  std::vector<PlannedFile> plan;
+  const std::pair<const char16_t*, const std::optional<Text>*> bitmaps[] = {
+      {names::kListviewBitmapValue, &values.listviewBitmap},
+      {names::kTreeviewBitmapValue, &values.treeviewBitmap},
+      {names::kToolbarBitmapValue, &values.toolbarBitmap}};
+  for (const auto& [valueName, value] : bitmaps) {
+    if (!*value) continue;
+    const Text& bitmap = **value;
+    const Text name = FileNamePart(bitmap);
+    // A fixed entry's name belongs to the settings or a data file, never to a bitmap.
+    if (name.empty() || ClientPlaces::IsFixedEntryName(name) || !archive.LocateEntry(name, true)) continue;
+    PlannedFile file{name, EntryLookup::FirstIgnoreCase, Text(), name, std::nullopt};
+    // A file that is no bitmap is brought along but never written.
+    if (ClientPlaces::IsBitmapName(name)) {
+      Existing existing = Existing::Foreign;
+      if (places.Places().AcceptsBitmap(bitmap) && places.Usable(FolderOf(bitmap))) {
+        existing = Judge(archive, file, bitmap, {&today.listviewBitmap, &today.treeviewBitmap, &today.toolbarBitmap});
+      }
+      if (existing != Existing::Foreign) {
+        file.destination = bitmap;
+        file.unchanged = existing == Existing::Same;
+      } else {
+        // As for a folder that cannot be written: the bitmap goes to the data folder and the value follows it.
+        file.destination = places.InDataFolder(name);
+        file.value = places.Follow(names::kDisplayKey, valueName, Join(dataFolder, name));
+      }
+    }
+    plan.push_back(std::move(file));
+  }
+  RefuseExecutables(plan);
+  return plan;
 }
+
+std::vector<PlannedFile> PlanApplicationData(BackupArchiveReader& archive, const Text& dataFolder,
+                                             const RestoreValues& values, const RestoreValues& today) {
+  Destinations places(dataFolder);
+  std::vector<PlannedFile> plan;
+  for (const char16_t* name : {names::kHistoryFile, names::kCustomFile, names::kFoldersFile}) {
+    if (archive.LocateEntry(name, false)) plan.push_back({name, EntryLookup::First, places.InDataFolder(name), name, {}});
+  }
+
+  if (values.queue) {
+    const Text& queue = *values.queue;
+    const Text name = FileNamePart(queue);
+    // Only a queue file's name is looked up, so no data file's entry can become the queue.
+    if (ClientPlaces::IsQueueName(name) && archive.LocateLastEntry(name)) {
+      PlannedFile file{name, EntryLookup::Last, Text(), name, {}};
+      Existing existing = Existing::Foreign;
+      if (places.Places().AcceptsQueue(queue) && places.Usable(FolderOf(queue))) {
+        existing = Judge(archive, file, queue, {&today.queue});
+      }
+      if (existing != Existing::Foreign) {
+        file.destination = queue;
+        file.unchanged = existing == Existing::Same;
+      } else {
+        file.destination = places.InDataFolder(names::kQueueFallbackFile);
+        file.reportedName = names::kQueueFallbackFile;
+        file.value =
+            places.Follow(names::kQueueKey, names::kLastFileValue, Join(dataFolder, names::kQueueFallbackFile));
+      }
+      plan.push_back(std::move(file));
+    } else if (!ClientPlaces::IsQueueName(name) && !ClientPlaces::IsFixedEntryName(name) &&
+               archive.LocateLastEntry(name)) {
+      plan.push_back({name, EntryLookup::Last, Text(), name, {}});  // brought along, but no queue: never written
+    }
+  }
+
+  if (values.favoritesFolder && archive.LocateEntry(names::kFavoritesFile, false)) {
+    const Text& favorites = *values.favoritesFolder;
+    if (places.Usable(favorites)) {
+      plan.push_back({names::kFavoritesFile, EntryLookup::First, Join(favorites, names::kFavoritesFile),
+                      names::kFavoritesFile, {}});
+    } else {
+      plan.push_back({names::kFavoritesFile, EntryLookup::First, places.InDataFolder(names::kFavoritesFile),
+                      names::kFavoritesFile,
+                      places.Follow(names::kClientKey, names::kFavoritesFolderValue, dataFolder)});
+    }
+  }
+  RefuseExecutables(plan);
+  return plan;
+}
+
+// What the settings file would write: counted for the report, recorded for the undo point, and
+// the values that name files taken as the restore will find them once the file is imported.
+class SettingsTally : public SettingsFileObserver {
+ public:
+  SettingsTally(RestorePlan& plan, RestoreValues& values) : plan_(plan), values_(values) {}
+
+  void Key(const Text& keyPath) override {
+    plan_.changes.AddKeyWithParents(keyPath);
+    Count(keyPath, 0);
+  }
+
+  void Value(const Text& keyPath, const Text& name, uint32_t type, const std::vector<uint8_t>& data) override {
+    ++plan_.values;
+    Count(keyPath, 1);
+    plan_.changes.AddKeyWithParents(keyPath);
+    plan_.changes.AddValue(keyPath, name);
+    const std::pair<const char16_t*, std::optional<Text>*> named[] = {
+        {names::kListviewBitmapValue, &values_.listviewBitmap},
+        {names::kTreeviewBitmapValue, &values_.treeviewBitmap},
+        {names::kToolbarBitmapValue, &values_.toolbarBitmap}};
+    const Text key = NormalKeyPath(keyPath);
+    if (EqualsIgnoreAsciiCase(key, names::kDisplayKey)) {
+      for (const auto& [valueName, into] : named) {
+        if (EqualsIgnoreAsciiCase(name, valueName)) *into = StringOf(type, data);
+      }
+    } else if (EqualsIgnoreAsciiCase(key, names::kQueueKey) && EqualsIgnoreAsciiCase(name, names::kLastFileValue)) {
+      values_.queue = StringOf(type, data);
+    }
+  }
+
+  void IgnoredSection(std::u16string_view section) override { plan_.ignoredSections.emplace_back(section); }
+
+ private:
+  void Count(const Text& keyPath, size_t values) {
+    auto& key = plan_.keys[LowerCase(keyPath)];
+    if (key.first.empty()) key.first = keyPath;
+    key.second += values;
+  }
+
+  // As the restore reads the value back: only a string, up to its first NUL.
+  static std::optional<Text> StringOf(uint32_t type, const std::vector<uint8_t>& data) {
+    if ((type != kRegSz && type != kRegExpandSz) || data.size() % 2 != 0) return std::nullopt;
+    Text text;
+    for (size_t i = 0; i + 1 < data.size(); i += 2) {
+      const char16_t c = static_cast<char16_t>(data[i] | (data[i + 1] << 8));
+      if (c == 0) break;
+      text += c;
+    }
+    return text;
+  }
+
+  RestorePlan& plan_;
+  RestoreValues& values_;
+};
+
+void AddFileChanges(const std::vector<PlannedFile>& files, PlannedChanges& changes) {
+  for (const PlannedFile& file : files) {
+    if (file.value) changes.AddValue(file.value->key, file.value->name);
+    if (file.destination.empty() || file.unchanged) continue;
+    changes.AddMissingFolders(FolderOf(file.destination));
+    changes.AddFile(file.destination);
+  }
+}
+
+}  // namespace
 
 bool FolderWouldTakeFiles(const Text& folder) {
   Text existing = folder;
@@ -102,76 +272,74 @@ RestoreValues ReadRestoreValues() {
   return values;
 }
 
-std::vector<PlannedFile> PlanBitmaps(BackupArchiveReader& archive, const Text& dataFolder, const RestoreValues& values,
-                                     const FolderCheck& ready) {
-  Destinations places(dataFolder, ready);
-  std::vector<PlannedFile> plan;
-  const std::pair<const char16_t*, const std::optional<Text>*> bitmaps[] = {
-      {names::kListviewBitmapValue, &values.listviewBitmap},
-      {names::kTreeviewBitmapValue, &values.treeviewBitmap},
-      {names::kToolbarBitmapValue, &values.toolbarBitmap}};
-  for (const auto& [valueName, value] : bitmaps) {
-    if (!*value) continue;
-    const Text& bitmap = **value;
-    const Text name = FileNamePart(bitmap);
-    // A fixed entry's name belongs to the settings or a data file, never to a bitmap.
-    if (name.empty() || ClientPlaces::IsFixedEntryName(name) || !archive.LocateEntry(name, true)) continue;
-    PlannedFile file{name, EntryLookup::FirstIgnoreCase, Text(), name, std::nullopt};
-    if (!ClientPlaces::IsBitmapName(name)) {
-      // brought along, but no bitmap: never written
-    } else if (places.Places().AcceptsBitmap(bitmap) && places.Usable(FolderOf(bitmap))) {
-      file.destination = bitmap;
-    } else {
-      // Like a folder that cannot be written: the bitmap goes to the data folder and the value follows it.
-      file.destination = places.InDataFolder(name);
-      file.value = places.Follow(names::kDisplayKey, valueName, Join(dataFolder, name));
-    }
-    plan.push_back(std::move(file));
-  }
-  RefuseExecutables(plan);
-  return plan;
+ArchiveSettings::~ArchiveSettings() {
+  if (!path_.empty()) RemoveFile(path_);
 }
 
-std::vector<PlannedFile> PlanApplicationData(BackupArchiveReader& archive, const Text& dataFolder,
-                                             const RestoreValues& values, const FolderCheck& ready) {
-  Destinations places(dataFolder, ready);
-  std::vector<PlannedFile> plan;
-  for (const char16_t* name : kDataFiles) {
-    if (archive.LocateEntry(name, false)) plan.push_back({name, EntryLookup::First, places.InDataFolder(name), name, {}});
+ArchiveSettings::Outcome ArchiveSettings::Load(BackupArchiveReader& archive, SettingsFileObserver& observer,
+                                               Text& problem) {
+  if (!archive.LocateEntry(names::kSettingsFile, false)) return Outcome::Absent;
+  // The declared size first: an archive must not fill the temporary folder.
+  BackupArchiveReader::EntryInfo entry;
+  SettingsLimit exceeded = SettingsLimit::None;
+  Text folder;
+  File placeholder;
+  bool read = false;
+  if (archive.CurrentEntryInfo(entry) && entry.size > kSettingsLimits.fileBytes) {
+    exceeded = SettingsLimit::FileSize;
+  } else if (archive.CurrentEntryInfo(entry) && GetTempFolder(folder) && CreateTempFile(folder, path_, placeholder) &&
+             placeholder.Close()) {
+    read = archive.ExtractCurrentEntry(path_) && CheckSettingsFile(path_, observer, &exceeded);
   }
+  if (exceeded != SettingsLimit::None) {
+    problem = SettingsLimitText(exceeded);
+    return Outcome::Refused;
+  }
+  if (!read) {
+    problem = FormatText(LoadText(IDS_VERIFY_SETTINGS_UNREADABLE), {Text(names::kSettingsFile)});
+    return Outcome::Unreadable;
+  }
+  return Outcome::Read;
+}
 
-  if (values.queue) {
-    const Text& queue = *values.queue;
-    const Text name = FileNamePart(queue);
-    // Only a queue file's name is looked up, so no data file's entry can become the queue.
-    if (ClientPlaces::IsQueueName(name) && archive.LocateLastEntry(name)) {
-      if (places.Places().AcceptsQueue(queue) && places.Usable(FolderOf(queue))) {
-        plan.push_back({name, EntryLookup::Last, queue, name, {}});
-      } else {
-        plan.push_back({name, EntryLookup::Last, places.InDataFolder(names::kQueueFallbackFile),
-                        names::kQueueFallbackFile,
-                        places.Follow(names::kQueueKey, names::kLastFileValue,
-                                      Join(dataFolder, names::kQueueFallbackFile))});
-      }
-    } else if (!ClientPlaces::IsQueueName(name) && !ClientPlaces::IsFixedEntryName(name) &&
-               archive.LocateLastEntry(name)) {
-      plan.push_back({name, EntryLookup::Last, Text(), name, {}});  // brought along, but no queue: never written
-    }
-  }
+bool ArchiveSettings::Import(ResultLog& log) const {
+  SettingsLimit exceeded = SettingsLimit::None;
+  if (path_.empty()) return false;
+  const bool imported = ImportSettingsFile(path_, &exceeded);
+  if (exceeded != SettingsLimit::None) log.Add(SettingsLimitText(exceeded));
+  return imported;
+}
 
-  if (values.favoritesFolder && archive.LocateEntry(names::kFavoritesFile, false)) {
-    const Text& favorites = *values.favoritesFolder;
-    if (places.Usable(favorites)) {
-      plan.push_back({names::kFavoritesFile, EntryLookup::First, Join(favorites, names::kFavoritesFile),
-                      names::kFavoritesFile, {}});
-    } else {
-      plan.push_back({names::kFavoritesFile, EntryLookup::First, places.InDataFolder(names::kFavoritesFile),
-                      names::kFavoritesFile,
-                      places.Follow(names::kClientKey, names::kFavoritesFolderValue, dataFolder)});
+bool PlanRestore(BackupArchiveReader& archive, const Text& dataFolder, const Text& favoritesFolder,
+                 uint32_t selection, RestorePlan& plan) {
+  const RestoreValues today = ReadRestoreValues();
+  RestoreValues values = today;
+  if (selection & DataSelection::Settings) {
+    SettingsTally tally(plan, values);
+    Text problem;
+    switch (plan.settings.Load(archive, tally, problem)) {
+      case ArchiveSettings::Outcome::Unreadable: plan.settingsUnreadable = true; [[fallthrough]];
+      case ArchiveSettings::Outcome::Refused: plan.refusals.push_back(problem); return false;
+      case ArchiveSettings::Outcome::Read: plan.hasSettings = true; break;
+      case ArchiveSettings::Outcome::Absent: break;  // a data-only backup
     }
+    // The restore then points the client at this machine's folders.
+    plan.changes.AddKey(names::kClientKey);
+    plan.changes.AddValue(names::kClientKey, names::kDataPathValue);
+    plan.changes.AddValue(names::kClientKey, names::kFavoritesFolderValue);
+    values.favoritesFolder = favoritesFolder;
+    plan.bitmaps = PlanBitmaps(archive, dataFolder, values, today);
   }
-  RefuseExecutables(plan);
-  return plan;
+  if (selection & DataSelection::ApplicationData) plan.data = PlanApplicationData(archive, dataFolder, values, today);
+  for (std::vector<PlannedFile>* files : {&plan.bitmaps, &plan.data}) {
+    for (PlannedFile& file : *files) {
+      BackupArchiveReader::EntryInfo entry;
+      if (LocatePlannedEntry(archive, file) && archive.CurrentEntryInfo(entry)) file.size = entry.size;
+    }
+    AddFileChanges(*files, plan.changes);
+  }
+  if (ClientPlaces(dataFolder).AcceptsFolder(dataFolder)) plan.changes.AddMissingFolders(dataFolder);
+  return true;
 }
 
 bool LocatePlannedEntry(BackupArchiveReader& archive, const PlannedFile& file) {
@@ -188,10 +356,15 @@ bool RestorePlannedFiles(BackupArchiveReader& archive, const std::vector<Planned
   for (const PlannedFile& file : plan) {
     if (file.value) {
       RegistryKey key;
-      if (key.Open(RegRoot::CurrentUser, file.value->key, kKeyReadWrite) == kSuccess) {
-        key.SetExpandString(file.value->name, file.value->data);
+      if (key.Open(RegRoot::CurrentUser, file.value->key, kKeyReadWrite) != kSuccess ||
+          key.SetExpandString(file.value->name, file.value->data) != kSuccess) {
+        log.Add(IDS_REGISTRY_WRITE_FAILED, Join(file.value->key, file.value->name));
+        result = false;
       }
     }
+    if (file.unchanged) continue;
+    // The folder is made where the plan found it could be; it is written only there.
+    if (!file.destination.empty()) CreateDirectoryPath(FolderOf(file.destination));
     if (file.destination.empty() || !LocatePlannedEntry(archive, file) ||
         !archive.ExtractCurrentEntry(file.destination)) {
       log.Add(IDS_RESTORE_FILE_FAILED, file.reportedName);

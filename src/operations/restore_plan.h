@@ -1,17 +1,21 @@
 #pragma once
-// Where a restore puts each file of an archive on this machine: the client's places, the folder
-// rules and the fallbacks to the data folder, decided here once for the restore itself and for
-// "/verify", which changes nothing.
-#include <functional>
+// What a restore does on this machine: the settings it writes, the place of each file of the
+// archive, the fallbacks to the data folder, and so everything its undo point must record. Found
+// once, without changing anything, for the restore itself and for "/verify".
+#include <cstdint>
+#include <map>
 #include <optional>
+#include <utility>
 #include <vector>
 
+#include "operations/planned_changes.h"
 #include "platform/text.h"
 
 namespace kbt {
 
 class BackupArchiveReader;
 class ResultLog;
+class SettingsFileObserver;
 
 // How the restore finds an entry: data files by their exact name, the queue by the last entry of
 // its exact name, a bitmap by the first entry whose name matches ignoring case.
@@ -33,10 +37,13 @@ struct PlannedFile {
   // Set when the file cannot go where the settings named it: the value is pointed away from that
   // place whether or not the file then arrives.
   std::optional<FollowingValue> value;
+  // The destination holds the entry's bytes already: it stays as it is.
+  bool unchanged = false;
+  // As the archive declares it.
+  uint64_t size = 0;
 };
 
-// The settings values that name files, as they stand once a restore has imported the archive's
-// settings; a missing value (or key) is empty.
+// The settings values that name files; a missing value (or key) is empty.
 struct RestoreValues {
   std::optional<Text> listviewBitmap, treeviewBitmap, toolbarBitmap;
   std::optional<Text> queue;
@@ -46,20 +53,50 @@ struct RestoreValues {
 // The values as the registry holds them now.
 RestoreValues ReadRestoreValues();
 
-// Makes a folder ready to take a file, or tells whether it would be: the restore creates it and
-// probes it; a check only looks.
-using FolderCheck = std::function<bool(const Text& folder)>;
-// The restore's: creates the folder when missing; true when a file can then be written in it.
-bool PrepareFolder(const Text& folder);
-// The check's: the folder takes files, or it is missing and its nearest existing parent does.
+// The check of a folder that a restore will write into: it takes files, or it is missing and its
+// nearest existing parent does. Nothing is created.
 bool FolderWouldTakeFiles(const Text& folder);
 
-// The display bitmaps the archive holds, in the order the restore writes them.
-std::vector<PlannedFile> PlanBitmaps(BackupArchiveReader& archive, const Text& dataFolder, const RestoreValues& values,
-                                     const FolderCheck& ready);
-// The data files, the queue and the favorites the archive holds.
-std::vector<PlannedFile> PlanApplicationData(BackupArchiveReader& archive, const Text& dataFolder,
-                                             const RestoreValues& values, const FolderCheck& ready);
+// The archive's "settings.reg", taken out into a temporary file of the tool's own and read exactly
+// as the import will read it. The temporary file goes with the object.
+class ArchiveSettings {
+ public:
+  ArchiveSettings() = default;
+  ~ArchiveSettings();
+  ArchiveSettings(const ArchiveSettings&) = delete;
+  ArchiveSettings& operator=(const ArchiveSettings&) = delete;
+
+  enum class Outcome { Absent, Read, Refused, Unreadable };
+  // Refused: the file is beyond a limit or breaks a rule of the file; Unreadable: the entry cannot
+  // be read whole. 'problem' then says why, in the user's language. The observer hears of every
+  // key and value.
+  Outcome Load(BackupArchiveReader& archive, SettingsFileObserver& observer, Text& problem);
+  // Writes what Load read into the registry.
+  [[nodiscard]] bool Import(ResultLog& log) const;
+
+ private:
+  Text path_;
+};
+
+struct RestorePlan {
+  ArchiveSettings settings;
+  bool hasSettings = false;
+  bool settingsUnreadable = false;
+  // What the settings hold: values in all, and by key (as first spelled) for the report.
+  size_t values = 0;
+  std::map<Text, std::pair<Text, size_t>> keys;  // by lower-case path
+  std::vector<Text> ignoredSections;
+  std::vector<PlannedFile> bitmaps, data;
+  // Everything the restore will create, write or delete.
+  PlannedChanges changes;
+  // Why the restore cannot start; it changes nothing then.
+  std::vector<Text> refusals;
+};
+
+// Plans a restore of 'selection' (DataSelection bits) from an archive whose directory was checked.
+// False when it must not start (plan.refusals say why).
+bool PlanRestore(BackupArchiveReader& archive, const Text& dataFolder, const Text& favoritesFolder,
+                 uint32_t selection, RestorePlan& plan);
 
 // Makes the planned entry current.
 bool LocatePlannedEntry(BackupArchiveReader& archive, const PlannedFile& file);

@@ -6,12 +6,10 @@
 #include "operations/client_places.h"
 #include "operations/file_checks.h"
 #include "operations/operation_request.h"
-#include "operations/settings_limit_text.h"
 #include "operations/restore_plan.h"
 #include "platform/files.h"
 #include "platform/paths.h"
 #include "regfile/registry_key.h"
-#include "regfile/settings_file_reader.h"
 #include "regfile/settings_file_writer.h"
 #include "res/non_localizable.h"
 #include "res/resource.h"
@@ -76,46 +74,19 @@ bool OperationRequest::BackupSettings(BackupArchiveWriter& archive) {
   return result;
 }
 
-bool OperationRequest::ImportArchiveSettings(BackupArchiveReader& archive) {
-  Text settingsFile;
-  bool result = true;
-  if (!TemporarySettingsPath(settingsFile)) {
-    result = false;
-  } else if (archive.LocateEntry(names::kSettingsFile, false)) {
-    // An archive without settings (a data-only backup) is fine; one whose settings can't be read is not.
-    // The entry's size is checked first: the archive must not fill the temporary folder.
-    BackupArchiveReader::EntryInfo entry;
-    SettingsLimit exceeded = SettingsLimit::None;
-    if (!archive.CurrentEntryInfo(entry)) {
-      result = false;
-    } else if (entry.size > kSettingsLimits.fileBytes) {
-      exceeded = SettingsLimit::FileSize;
-      result = false;
-    } else if (archive.ExtractCurrentEntry(settingsFile)) {
-      result = ImportSettingsFile(settingsFile, &exceeded);
-      RemoveFile(settingsFile);
-    } else {
-      result = false;
-    }
-    if (exceeded != SettingsLimit::None) Log.Add(SettingsLimitText(exceeded));
-  }
-  return result;
-}
-
-bool OperationRequest::RestoreSettings(BackupArchiveReader& archive) {
-  bool result = ImportArchiveSettings(archive);
-
+bool OperationRequest::RestoreSettings(BackupArchiveReader& archive, const RestorePlan& plan) {
+  bool result = !plan.hasSettings || plan.settings.Import(Log);
   // The folders of this machine, not those of the machine that made the backup.
-  {
-    RegistryKey client;
-    if (client.Open(RegRoot::CurrentUser, names::kClientKey, kKeyReadWrite) == kSuccess) {
-      client.SetExpandString(names::kDataPathValue, DataFolder);
-      client.SetExpandString(names::kFavoritesFolderValue, FavoritesFolder);
+  RegistryKey client;
+  const bool opened = client.Create(RegRoot::CurrentUser, names::kClientKey, kKeyReadWrite) == kSuccess;
+  for (const auto& [name, folder] : {std::pair{names::kDataPathValue, &DataFolder},
+                                     std::pair{names::kFavoritesFolderValue, &FavoritesFolder}}) {
+    if (!opened || client.SetExpandString(name, *folder) != kSuccess) {
+      Log.Add(IDS_REGISTRY_WRITE_FAILED, Text(names::kClientKey) + u"\\" + name);
+      result = false;
     }
   }
-
-  return RestorePlannedFiles(archive, PlanBitmaps(archive, DataFolder, ReadRestoreValues(), PrepareFolder), Log) &&
-         result;
+  return RestorePlannedFiles(archive, plan.bitmaps, Log) && result;
 }
 
 }  // namespace kbt

@@ -7,7 +7,7 @@
 #include "archive/backup_archive.h"
 #include "archive/backup_identity.h"
 #include "operations/restore_plan.h"
-#include "operations/settings_limit_text.h"
+#include "operations/operation_request.h"
 #include "operations/result_log.h"
 #include "platform/files.h"
 #include "platform/registry.h"
@@ -57,53 +57,6 @@ class Report {
   VerifyReport& report_;
 };
 
-// The values a settings file would write, counted by key, and the ones a restore reads back to
-// place the bitmaps and the queue.
-class SettingsTally : public SettingsFileObserver {
- public:
-  explicit SettingsTally(RestoreValues& values) : values_(values) {}
-
-  void Value(const Text& keyPath, const Text& name, uint32_t type, const std::vector<uint8_t>& data) override {
-    ++values;
-    auto& key = keys[LowerCase(keyPath)];
-    if (key.first.empty()) key.first = keyPath;
-    ++key.second;
-    const std::pair<const char16_t*, std::optional<Text>*> named[] = {
-        {names::kListviewBitmapValue, &values_.listviewBitmap},
-        {names::kTreeviewBitmapValue, &values_.treeviewBitmap},
-        {names::kToolbarBitmapValue, &values_.toolbarBitmap}};
-    const Text display(names::kDisplayKey), queue(names::kQueueKey);
-    if (EqualsIgnoreAsciiCase(keyPath, display)) {
-      for (const auto& [valueName, into] : named) {
-        if (EqualsIgnoreAsciiCase(name, valueName)) *into = StringOf(type, data);
-      }
-    } else if (EqualsIgnoreAsciiCase(keyPath, queue) && EqualsIgnoreAsciiCase(name, names::kLastFileValue)) {
-      values_.queue = StringOf(type, data);
-    }
-  }
-
-  void IgnoredSection(std::u16string_view section) override { ignored.emplace_back(section); }
-
-  size_t values = 0;
-  std::map<Text, std::pair<Text, size_t>> keys;  // by lower-case path: as first spelled, values
-  std::vector<Text> ignored;
-
- private:
-  // As the restore reads the value back: only a string, up to its first NUL.
-  static std::optional<Text> StringOf(uint32_t type, const std::vector<uint8_t>& data) {
-    if ((type != kRegSz && type != kRegExpandSz) || data.size() % 2 != 0) return std::nullopt;
-    Text text;
-    for (size_t i = 0; i + 1 < data.size(); i += 2) {
-      const char16_t c = static_cast<char16_t>(data[i] | (data[i + 1] << 8));
-      if (c == 0) break;
-      text += c;
-    }
-    return text;
-  }
-
-  RestoreValues& values_;
-};
-
 // Every entry read to its end; names that a restore could confuse are problems.
 bool CheckEntries(BackupArchiveReader& archive, Report& report, VerifyReport& result) {
   bool whole = true;
@@ -134,41 +87,15 @@ bool CheckEntries(BackupArchiveReader& archive, Report& report, VerifyReport& re
   return whole;
 }
 
-// Reads the settings entry as the restore would import it; false when it cannot be read whole.
-bool CheckSettings(BackupArchiveReader& archive, Report& report, VerifyReport& result, RestoreValues& values) {
-  if (!archive.LocateEntry(names::kSettingsFile, false)) {
-    report.Line(u"settings", {u"0", u"0"});
-    return true;  // a data-only backup
-  }
-  Text folder, path;
-  bool read = false;
-  SettingsTally tally(values);
-  SettingsLimit exceeded = SettingsLimit::None;
-  BackupArchiveReader::EntryInfo entry;
-  File placeholder;
-  if (archive.CurrentEntryInfo(entry) && entry.size > kSettingsLimits.fileBytes) {
-    exceeded = SettingsLimit::FileSize;  // never extracted, as the restore would not
-  } else if (GetTempFolder(folder) && CreateTempFile(folder, path, placeholder) && placeholder.Close()) {
-    read = archive.ExtractCurrentEntry(path) && CheckSettingsFile(path, tally, &exceeded);
-    RemoveFile(path);
-  }
-  if (exceeded != SettingsLimit::None) {
-    // Readable, but a restore would apply none of it.
-    report.Problem(SettingsLimitText(exceeded));
-    return true;
-  }
-  if (!read) {
-    report.Problem(IDS_VERIFY_SETTINGS_UNREADABLE, Text(names::kSettingsFile));
-    return false;
-  }
-  result.values = tally.values;
-  result.keys = tally.keys.size();
-  report.Line(u"settings", {DecimalText(tally.values), DecimalText(tally.keys.size())});
-  for (const auto& [folded, key] : tally.keys) {
+// The settings as the restore would import them.
+void ReportSettings(const RestorePlan& plan, Report& report, VerifyReport& result) {
+  result.values = plan.values;
+  result.keys = plan.keys.size();
+  report.Line(u"settings", {DecimalText(plan.values), DecimalText(plan.keys.size())});
+  for (const auto& [folded, key] : plan.keys) {
     report.Line(u"key", {Text(names::kRootCurrentUser) + u'\\' + key.first, DecimalText(key.second)});
   }
-  for (const Text& section : tally.ignored) report.Line(u"ignored", {section});
-  return true;
+  for (const Text& section : plan.ignoredSections) report.Line(u"ignored", {section});
 }
 
 }  // namespace
@@ -200,25 +127,27 @@ VerifyReport VerifyArchive(const Text& archivePath, const Text& dataFolder, cons
   result.state = ArchiveState::Sound;
   if (!CheckEntries(archive, report, result)) result.state = ArchiveState::Damaged;
 
-  // The values a restore would find once it imported the settings and set this machine's folders.
-  RestoreValues values = ReadRestoreValues();
-  if (!CheckSettings(archive, report, result, values)) result.state = ArchiveState::Damaged;
-  values.favoritesFolder = favoritesFolder;
-
-  std::vector<PlannedFile> plan = PlanBitmaps(archive, dataFolder, values, FolderWouldTakeFiles);
-  for (PlannedFile& file : PlanApplicationData(archive, dataFolder, values, FolderWouldTakeFiles)) {
-    plan.push_back(std::move(file));
+  // The one plan the restore carries out.
+  RestorePlan plan;
+  if (!PlanRestore(archive, dataFolder, favoritesFolder, DataSelection::Settings | DataSelection::ApplicationData,
+                   plan)) {
+    for (const Text& refusal : plan.refusals) report.Problem(refusal);
+    if (plan.settingsUnreadable) result.state = ArchiveState::Damaged;
+    return finish();
   }
-  for (const PlannedFile& file : plan) {
-    if (file.destination.empty()) {
-      report.Problem(IDS_VERIFY_DESTINATION_REFUSED, file.reportedName);
-      continue;
-    }
-    ++result.files;
-    if (file.value) {
-      report.Line(u"destination", {file.entry, file.destination, u"moved"});
-    } else {
-      report.Line(u"destination", {file.entry, file.destination});
+  ReportSettings(plan, report, result);
+  for (const std::vector<PlannedFile>* files : {&plan.bitmaps, &plan.data}) {
+    for (const PlannedFile& file : *files) {
+      if (file.destination.empty()) {
+        report.Problem(IDS_VERIFY_DESTINATION_REFUSED, file.reportedName);
+        continue;
+      }
+      ++result.files;
+      if (file.value || file.unchanged) {
+        report.Line(u"destination", {file.entry, file.destination, file.value ? u"moved" : u"unchanged"});
+      } else {
+        report.Line(u"destination", {file.entry, file.destination});
+      }
     }
   }
   return finish();

@@ -10,5 +10,7 @@ struct LocalTime {
 LocalTime GetLocalTime();
 // SystemTimeToFileTime on the local time (no time-zone conversion).
 bool LocalTimeToFileTime(const LocalTime& time, uint64_t* fileTime);
+// Now, in UTC, as a FILETIME (100 ns since 1601): for showing, never for ordering.
+uint64_t UtcFileTimeNow();
 
 }  // namespace kbt::platform

@@ -44,6 +44,8 @@ class File {
   bool Write(const void* data, size_t size);
   // The size of the open file in bytes.
   bool Size(uint64_t* size) const;
+  // Writes what the system still holds for the file through to the disk.
+  bool Flush();
   // Closes the file; false when the system reports the close (and so the last writes) failed.
   bool Close();
 
@@ -60,6 +62,12 @@ bool RemoveFile(const Text& path);
 Status MakeDirectory(const Text& path);
 // Moves source over destination, replacing it (same volume); a read-only destination is kept.
 bool MoveReplacing(const Text& source, const Text& destination);
+// Gives the source's bytes a second name, which must be free: a hard link where the volume allows
+// one (no byte is copied, and replacing or deleting the source later leaves them here), otherwise
+// a copy written through to the disk. The source is never changed.
+bool LinkOrCopyFile(const Text& source, const Text& destination);
+// Removes a folder that holds nothing; false when it holds anything or cannot be removed.
+bool RemoveEmptyFolder(const Text& path);
 
 // Last-write time as a DOS date (high 16 bits) and time (low 16 bits), local time.
 bool GetLastWriteDosTime(const Text& path, uint32_t* dosDateTime);

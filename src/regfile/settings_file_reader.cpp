@@ -195,6 +195,7 @@ class SettingsApplier {
     key_.Close();  // created at the section's first value, so an empty section creates nothing
     active_ = ClientKeyPath(name, keyPath_) && !ToolKeyPath(keyPath_);
     if (!active_ && observer_) observer_->IgnoredSection(name);
+    if (active_ && observer_) observer_->Key(keyPath_);
   }
 
   void Entry(View line) {

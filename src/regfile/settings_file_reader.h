@@ -39,6 +39,8 @@ bool ImportSettingsFile(const Text& path, SettingsLimit* exceeded = nullptr,
 class SettingsFileObserver {
  public:
   virtual ~SettingsFileObserver() = default;
+  // A key the import would create or open, below HKEY_CURRENT_USER, before the values of its section.
+  virtual void Key(const Text& /*keyPath*/) {}
   // A value the import would write, with the key below HKEY_CURRENT_USER it would go to.
   virtual void Value(const Text& keyPath, const Text& name, uint32_t type, const std::vector<uint8_t>& data) = 0;
   // A section the import passes over, as its name stands in the file.

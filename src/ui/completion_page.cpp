@@ -105,16 +105,13 @@ void CompletionPage::RunOperation() {
 
 bool CompletionPage::RunWithUndoPoint() {
   OperationRequest& request = Request();
-  if (request.NeedsUndoPoint() && !request.TakeUndoPoint()) {
-    Text reasons;
-    const std::vector<Text>& messages = request.Log.Entries();
-    for (size_t i = firstMessage_; i < messages.size(); ++i) reasons += (reasons.empty() ? u"" : u"\r\n") + messages[i];
-    const Text question = FormatText(platform::LoadText(IDS_UNDO_POINT_QUESTION), {reasons});
-    // No, the default, leaves everything as it is; the reason shows as the operation's failure.
-    if (!Confirm(question, SheetCaption())) return false;
-    request.UndoPointWanted = false;
-  }
-  return request.Run();
+  // No, the default, leaves everything as it is; the reason shows as the operation's failure.
+  request.ConfirmWithoutUndoPoint = [this](const Text& reasons) {
+    return Confirm(FormatText(platform::LoadText(IDS_UNDO_POINT_QUESTION), {reasons}), SheetCaption());
+  };
+  const bool succeeded = request.Run();
+  request.ConfirmWithoutUndoPoint = nullptr;
+  return succeeded;
 }
 
 void CompletionPage::ShowUndoPoint() {

@@ -1,12 +1,16 @@
-// Undo points: their names, the ten kept, what an unattended run does when none can be written.
+// Undo points: each an exact record of what its operation changes, kept in the order the
+// operations ran whatever the clock says, and recoverable whatever moment a kill chose.
 #include <gtest/gtest.h>
 
-#include <algorithm>
+#include <cstdlib>
+#include <ctime>
+#include <map>
 
 #include "app/main_logic.h"
-#include "archive/backup_identity.h"
+#include "archive/backup_archive.h"
 #include "archive/directory_path.h"
 #include "operations/undo_point.h"
+#include "platform/folders.h"
 #include "platform/paths.h"
 #include "res/non_localizable.h"
 #include "support/test_support.h"
@@ -15,9 +19,10 @@ namespace kbt {
 namespace {
 using namespace platform;
 using testing::FileExists;
-using testing::ReadValue;
+using testing::ReadBytes;
 using testing::SeedDword;
 using testing::SeedString;
+using testing::WriteText;
 
 class SilentShell : public AppShell {
  public:
@@ -29,116 +34,144 @@ class SilentShell : public AppShell {
   void ReportVerify(const VerifyReport&, const Text&) override {}
 };
 
+// A settings file as the tool writes it, with the given sections.
+std::vector<uint8_t> SettingsFile(const std::string& sections) {
+  const std::string text = "Windows Registry Editor Version 5.00\r\n\r\n" + sections;
+  std::vector<uint8_t> bytes{0xFF, 0xFE};
+  for (char c : text) bytes.insert(bytes.end(), {static_cast<uint8_t>(c), 0});
+  return bytes;
+}
+
+std::string HexString(const std::string& text) {
+  static const char kDigits[] = "0123456789abcdef";
+  std::string hex;
+  for (char c : text + '\0') hex += std::string{kDigits[(c >> 4) & 15], kDigits[c & 15]} + ",00,";
+  hex.pop_back();
+  return hex;
+}
+
 class UndoPointTest : public testing::ClientRegistryTest {
  protected:
   void SetUp() override {
     ClientRegistryTest::SetUp();
-    SeedString(u"Software\\Kestrove", u"Data Path", data.Path(), kRegExpandSz);
+    // S0: typed values (a folder kept as REG_SZ), an empty key, a bitmap, a queue, data files, and
+    // a user's own picture and another program's queue beside them.
+    SeedString(names::kClientKey, names::kDataPathValue, data.Path(), kRegExpandSz);
+    SeedString(names::kClientKey, names::kFavoritesFolderValue, favorites.Path(), kRegSz);
+    ASSERT_EQ(CreateKey(RegRoot::CurrentUser, u"Software\\Kestrove\\Sounds", kKeyWrite, &sounds_), kSuccess);
+    CloseKey(sounds_);
     SeedDword(u"Software\\Kestrove\\Transfer", u"Retries", 3);
-    for (const char16_t* name : {u"history.dat", u"custom.dat", u"folders.dat"}) testing::WriteText(data / name, "x");
+    SeedString(names::kDisplayKey, names::kListviewBitmapValue, pictures / u"list.bmp");
+    SeedString(names::kQueueKey, names::kLastFileValue, pictures / u"mine.que", kRegExpandSz);
+    WriteText(pictures / u"list.bmp", "S0 list");
+    WriteText(pictures / u"mine.que", "S0 queue");
+    WriteText(pictures / u"wedding.bmp", "the wedding");
+    WriteText(pictures / u"jobs.que", "another program's jobs");
+    // A reset of a complete profile succeeds.
+    for (const char16_t* name : {names::kHistoryFile, names::kCustomFile, names::kFoldersFile}) {
+      WriteText(data / name, "S0 " + ToUtf8(name));
+    }
+    WriteText(favorites / u"favorites.dat", "S0 favorites");
   }
+
+  // An archive that names the user's picture and the other program's queue, writes into keys
+  // outside the key list and brings a history, a custom file and both named files.
+  Text HostileArchive() {
+    const Text path = archives / u"hostile.zip";
+    const std::string settings =
+        "[HKEY_CURRENT_USER\\Software\\Kestrove\\Display]\r\n\"Listview Bitmap\"=hex(1):" +
+        HexString(ToUtf8(pictures / u"wedding.bmp")) + "\r\n\r\n[HKEY_CURRENT_USER\\Software\\Kestrove\\Queue]\r\n" +
+        "\"Last File\"=hex(2):" + HexString(ToUtf8(pictures / u"jobs.que")) +
+        "\r\n\r\n[HKEY_CURRENT_USER\\Software\\Kestrove\\Extra\\Planted]\r\n\"Seed\"=hex(4):01,00,00,00\r\n"
+        "\r\n[HKEY_CURRENT_USER\\Software\\Kestrove\\Transfer]\r\n\"Retries\"=hex(1):39,00,00,00\r\n"
+        "\r\n[HKEY_CURRENT_USER\\Software\\Kestrove]\r\n\"Favorites Folder\"=hex(1):78,00,00,00\r\n";
+    testing::ScratchFolder staging;
+    const std::pair<Text, std::vector<uint8_t>> entries[] = {
+        {names::kSettingsFile, SettingsFile(settings)},
+        {u"wedding.bmp", {'a', 'r', 'c', 'h', 'i', 'v', 'e'}},
+        {u"jobs.que", {'a', 'r', 'c', 'h', 'i', 'v', 'e', ' ', 'q'}},
+        {names::kHistoryFile, {'o', 't', 'h', 'e', 'r'}},
+        {names::kCustomFile, {'n', 'e', 'w'}}};
+    BackupArchiveWriter writer;
+    EXPECT_TRUE(writer.Open(path, 0));
+    for (const auto& [name, bytes] : entries) {
+      EXPECT_TRUE(testing::WriteBytes(staging / name, bytes));
+      EXPECT_TRUE(writer.AddFile(staging / name, name, -1));
+    }
+    writer.HasComment = true;
+    writer.CommentText = u"Kestrove Client Backup File\n\n2026-01-01T00:00:00Z\n";
+    EXPECT_TRUE(writer.Close());
+    return path;
+  }
+
+  // The client as the tests compare it: every key (empty ones too) and value with its type, and
+  // every file of every folder involved.
+  struct State {
+    testing::RegistrySnapshot settings;
+    std::map<Text, std::vector<uint8_t>> files;
+    bool operator==(const State& other) const { return settings == other.settings && files == other.files; }
+  };
+  State Now() const {
+    State state{testing::SnapshotKey(names::kClientKey), {}};
+    const Text tool = u"Software\\Kestrove\\Backup";  // the tool's own branch
+    state.settings.erase(state.settings.lower_bound(tool), state.settings.upper_bound(tool + u"\xFFFF"));
+    for (const testing::ScratchFolder* folder : {&data, &favorites, &pictures}) {
+      std::vector<Text> names;
+      ListFileNames(folder->Path(), names);
+      for (const Text& name : names) state.files[*folder / name] = ReadBytes(*folder / name);
+    }
+    return state;
+  }
+
   int Run(const Text& commandLine) {
     OperationRequest request(OperationMode::Backup);
     shell.reported.clear();
     return RunMainLogic(commandLine, request, shell);
   }
-  Text PointPath(const Text& name) const {
-    Text path = UndoFolder();
-    AppendPath(path, name);
-    return path;
-  }
-  testing::ScratchFolder data;
+  std::string Reported() const { return shell.reported.empty() ? "" : ToUtf8(shell.reported.back()); }
+
+  testing::ScratchFolder data, favorites, pictures, archives;
   SilentShell shell;
+  RegHandle sounds_ = 0;
 };
 
-TEST(UndoPointNameTest, NamesSortByTimeAndOnlyUndoPointsAreRecognised) {
-  LocalTime time;
-  time.year = 2026, time.month = 3, time.day = 7, time.hour = 9, time.minute = 5, time.second = 4;
-  EXPECT_EQ(UndoPointName(time, 1), u"20260307-090504-01.zip");
-  LocalTime later = time;
-  later.hour = 10;
-  EXPECT_LT(UndoPointName(time, 12), UndoPointName(later, 1));
-  EXPECT_LT(UndoPointName(time, 9), UndoPointName(time, 10));
-  struct Case {
-    const char16_t* name;
-    bool isUndoPoint;
-  } cases[] = {{u"20260307-090504-01.zip", true},  {u"20260307-090504-01.ZIP", true},
-               {u"20260307-090504-1.zip", false},  {u"20260307-090504-01.zip.tmp", false},
-               {u"2026030a-090504-01.zip", false}, {u"backup.zip", false},
-               {u"20260307_090504-01.zip", false}, {u"", false}};
-  for (const Case& c : cases) EXPECT_EQ(IsUndoPointName(c.name), c.isUndoPoint) << ToUtf8(c.name);
-}
-
-TEST_F(UndoPointTest, ARestoreWritesAnUndoPointThatIsNoLastBackup) {
-  testing::ScratchFolder archives;
-  const Text missing = archives / u"missing.zip";
-  EXPECT_EQ(Run(u"/restore \"" + missing + u"\""), kExitOperationFailed) << "the archive is missing";
-  const std::vector<Text> points = ListUndoPoints(UndoFolder());
-  ASSERT_EQ(points.size(), 1u);
-  BackupIdentity identity;
-  ASSERT_TRUE(ReadBackupIdentity(PointPath(points[0]), identity));
-  EXPECT_EQ(identity.comment, names::kUndoBeforeRestore + missing);
-  EXPECT_FALSE(ReadValue(names::kToolKey, names::kLastFileValue).exists);
-  EXPECT_FALSE(ReadValue(names::kToolKey, names::kBackupTimestampValue).exists);
-
-  EXPECT_EQ(Run(u"/noundo /restore \"" + missing + u"\""), kExitOperationFailed);
-  EXPECT_EQ(ListUndoPoints(UndoFolder()).size(), 1u) << "/noundo writes none";
-}
-
-TEST_F(UndoPointTest, TheNewestTenAreKeptAndOtherFilesAreLeftAlone) {
-  ASSERT_EQ(CreateDirectoryPath(UndoFolder()), kSuccess);
-  for (int i = 0; i < 12; ++i) {
-    ASSERT_TRUE(testing::WriteText(PointPath(FromUtf8("20000101-0000" + std::to_string(10 + i) + "-01.zip")), "old"));
+// Each operation, then "/undo", gives exactly the state before it; undoing the undo gives the
+// operation's result back.
+TEST_F(UndoPointTest, UndoPutsBackExactlyWhatEachOperationChanged) {
+  const Text archive = HostileArchive();
+  const struct Case {
+    const char* what;
+    Text commandLine;
+  } cases[] = {{"a restore of a hostile archive", u"/restore \"" + archive + u"\""}, {"a reset", u"/reset"}};
+  for (const Case& c : cases) {
+    const State before = Now();
+    ASSERT_EQ(Run(c.commandLine), kExitSuccess) << c.what << ": " << Reported();
+    ASSERT_EQ(Run(u"/backup \"" + (archives / u"after.zip") + u"\""), kExitSuccess) << "as every start leaves it";
+    const State after = Now();
+    ASSERT_FALSE(after == before) << c.what;
+    EXPECT_EQ(Run(u"/undo"), kExitSuccess) << c.what << ": " << Reported();
+    EXPECT_EQ(Now().settings, before.settings) << c.what;
+    EXPECT_EQ(Now().files, before.files) << c.what;
+    EXPECT_EQ(Run(u"/undo"), kExitSuccess) << c.what << ": " << Reported();
+    EXPECT_EQ(Now().settings, after.settings) << c.what << ": the undo of the undo";
+    EXPECT_EQ(Now().files, after.files) << c.what << ": the undo of the undo";
+    ASSERT_EQ(Run(u"/undo"), kExitSuccess);
+    ASSERT_TRUE(Now() == before);
   }
-  ASSERT_TRUE(testing::WriteText(PointPath(u"notes.txt"), "mine"));
-  const std::vector<Text> sorted = ListUndoPoints(UndoFolder());
-  ASSERT_EQ(sorted.size(), 12u);
-
-  EXPECT_EQ(Run(u"/reset"), kExitSuccess) << (shell.reported.empty() ? "" : ToUtf8(shell.reported[0]));
-  const std::vector<Text> kept = ListUndoPoints(UndoFolder());
-  ASSERT_EQ(kept.size(), 10u);
-  EXPECT_EQ(std::vector<Text>(kept.begin(), kept.end() - 1), std::vector<Text>(sorted.begin() + 3, sorted.end()));
-  BackupIdentity identity;
-  ASSERT_TRUE(ReadBackupIdentity(PointPath(kept.back()), identity)) << "the new one is the newest";
-  EXPECT_EQ(identity.comment, names::kUndoBeforeReset);
-  EXPECT_TRUE(FileExists(PointPath(u"notes.txt")));
 }
 
-TEST_F(UndoPointTest, WithoutAnUndoPointNothingStartsAndExitCodeIsOne) {
-  testing::ScratchFolder blocked;
-  ASSERT_TRUE(testing::WriteText(blocked / u"file", "a file where a folder should be"));
-  RedirectLocalAppData(blocked / u"file");
-  EXPECT_EQ(Run(u"/reset"), kExitOperationFailed);
-  ASSERT_FALSE(shell.reported.empty());
-  EXPECT_NE(ToUtf8(shell.reported.back()).find("could not be completed, so nothing was changed"), std::string::npos);
-  EXPECT_TRUE(FileExists(data / u"history.dat")) << "the reset did not start";
-  EXPECT_TRUE(ReadValue(u"Software\\Kestrove\\Transfer", u"Retries").exists);
-
-  EXPECT_EQ(Run(u"/undo"), kExitOperationFailed) << "no undo point to go back to";
-  EXPECT_TRUE(ReadValue(u"Software\\Kestrove\\Transfer", u"Retries").exists);
-
-  EXPECT_EQ(Run(u"/noundo /reset"), kExitSuccess) << "declined deliberately, the reset runs";
-  EXPECT_FALSE(FileExists(data / u"history.dat"));
-}
-
-// An undo empties today's client before it restores: a damaged undo point must stop it first.
-TEST_F(UndoPointTest, ADamagedUndoPointIsRefusedBeforeAnythingIsRemoved) {
-  ASSERT_EQ(Run(u"/reset"), kExitSuccess);
-  const std::vector<Text> points = ListUndoPoints(UndoFolder());
-  ASSERT_EQ(points.size(), 1u);
-  std::vector<uint8_t> bytes = testing::ReadBytes(PointPath(points[0]));
-  const uint8_t central[] = {'P', 'K', 1, 2};
-  // The first header still opens the archive; the second is broken.
-  auto header = std::search(bytes.begin(), bytes.end(), std::begin(central), std::end(central));
-  ASSERT_NE(header, bytes.end());
-  header = std::search(header + 4, bytes.end(), std::begin(central), std::end(central));
-  ASSERT_NE(header, bytes.end());
-  header[3] = 0;
-  ASSERT_TRUE(testing::WriteBytes(PointPath(points[0]), bytes));
-  SeedString(u"Software\\Kestrove", u"Data Path", data.Path(), kRegExpandSz);  // the reset took it
-  testing::WriteText(data / u"history.dat", "today's history");
-  EXPECT_EQ(Run(u"/noundo /undo"), kExitOperationFailed);
-  EXPECT_TRUE(FileExists(data / u"history.dat")) << "nothing removed for an undo point that cannot be restored";
+// A restore replaces no file it could not give back: a user's picture and another program's queue
+// named by the archive stay, the entries go to the data folder and the values follow them.
+TEST_F(UndoPointTest, ARestoreLeavesFilesTheClientDoesNotNameAlone) {
+  ASSERT_EQ(Run(u"/noundo /restore \"" + HostileArchive() + u"\""), kExitSuccess) << Reported();
+  EXPECT_EQ(ReadBytes(pictures / u"wedding.bmp"), ReadBytes(pictures / u"wedding.bmp"));
+  EXPECT_EQ(testing::ReadBytes(pictures / u"wedding.bmp"), std::vector<uint8_t>({'t', 'h', 'e', ' ', 'w', 'e', 'd', 'd', 'i', 'n', 'g'}));
+  EXPECT_EQ(ReadBytes(pictures / u"jobs.que").size(), 22u) << "another program's queue";
+  EXPECT_EQ(ReadBytes(data / u"wedding.bmp").size(), 7u);
+  EXPECT_EQ(ReadBytes(data / u"queue.dat").size(), 9u);
+  EXPECT_EQ(testing::ReadValue(names::kDisplayKey, names::kListviewBitmapValue).data,
+            testing::StringBytes(data / u"wedding.bmp"));
+  EXPECT_EQ(testing::ReadValue(names::kQueueKey, names::kLastFileValue).data, testing::StringBytes(data / u"queue.dat"));
 }
 
 }  // namespace

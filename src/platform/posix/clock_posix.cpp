@@ -33,3 +33,12 @@ bool LocalTimeToFileTime(const LocalTime& time, uint64_t* fileTime) {
 }
 
 }  // namespace kbt::platform
+
+namespace kbt::platform {
+
+uint64_t UtcFileTimeNow() {
+  constexpr uint64_t kSecondsFrom1601To1970 = 11644473600u;
+  return (static_cast<uint64_t>(::time(nullptr)) + kSecondsFrom1601To1970) * 10000000u;
+}
+
+}  // namespace kbt::platform

@@ -101,6 +101,8 @@ bool File::Size(uint64_t* size) const {
   return true;
 }
 
+bool File::Flush() { return ::fsync(Fd(handle_)) == 0 || Fail(); }
+
 bool File::Close() {
   if (handle_ == 0) return true;
   const int result = ::close(Fd(handle_));
@@ -145,6 +147,22 @@ bool MoveReplacing(const Text& source, const Text& destination) {
   }
   return ::rename(N(source).c_str(), N(destination).c_str()) == 0 || Fail();
 }
+
+bool LinkOrCopyFile(const Text& source, const Text& destination) {
+  if (::link(N(source).c_str(), N(destination).c_str()) == 0) return true;
+  if (errno == EEXIST || errno == ENOENT) return Fail();
+  File in, out;
+  if (!in.Open(source, FileMode::ReadShared) || !out.Open(destination, FileMode::CreateNew)) return false;
+  std::vector<char> buffer(1 << 16);
+  bool ok = true;
+  for (size_t got = 0; ok && in.Read(buffer.data(), buffer.size(), &got) && got > 0;) ok = out.Write(buffer.data(), got);
+  ok = ok && out.Flush();
+  ok = out.Close() && ok;
+  if (!ok) ::unlink(N(destination).c_str());
+  return ok;
+}
+
+bool RemoveEmptyFolder(const Text& path) { return ::rmdir(N(path).c_str()) == 0 || Fail(); }
 
 bool GetLastWriteDosTime(const Text& path, uint32_t* dosDateTime) {
   *dosDateTime = 0;

@@ -24,3 +24,13 @@ bool LocalTimeToFileTime(const LocalTime& time, uint64_t* fileTime) {
 }
 
 }  // namespace kbt::platform
+
+namespace kbt::platform {
+
+uint64_t UtcFileTimeNow() {
+  FILETIME now{};
+  ::GetSystemTimeAsFileTime(&now);
+  return (static_cast<uint64_t>(now.dwHighDateTime) << 32) | now.dwLowDateTime;
+}
+
+}  // namespace kbt::platform

@@ -66,6 +66,8 @@ bool File::Size(uint64_t* size) const {
   return true;
 }
 
+bool File::Flush() { return ::FlushFileBuffers(H(handle_)) != FALSE; }
+
 bool File::Close() {
   if (handle_ == 0) return true;
   const BOOL ok = ::CloseHandle(H(handle_));
@@ -97,6 +99,19 @@ bool MoveReplacing(const Text& source, const Text& destination) {
   }
   return ::MoveFileExW(W(source), W(destination), MOVEFILE_REPLACE_EXISTING) != FALSE;
 }
+
+bool LinkOrCopyFile(const Text& source, const Text& destination) {
+  if (::CreateHardLinkW(W(destination), W(source), nullptr)) return true;
+  if (!::CopyFileW(W(source), W(destination), TRUE)) return false;
+  File copy;
+  if (copy.Open(destination, FileMode::AppendExisting) && copy.Flush() && copy.Close()) return true;
+  const DWORD error = ::GetLastError();
+  ::DeleteFileW(W(destination));
+  ::SetLastError(error);
+  return false;
+}
+
+bool RemoveEmptyFolder(const Text& path) { return ::RemoveDirectoryW(W(path)) != FALSE; }
 
 bool GetLastWriteDosTime(const Text& path, uint32_t* dosDateTime) {
   *dosDateTime = 0;

@@ -28,6 +28,20 @@ bool ListFileNames(const Text& folder, std::vector<Text>& names) {
   return ::GetLastError() == ERROR_NO_MORE_FILES;
 }
 
+bool ListFolderNames(const Text& folder, std::vector<Text>& names) {
+  names.clear();
+  Text pattern = folder;
+  AppendPath(pattern, u"*");
+  WIN32_FIND_DATAW data;
+  const UniqueHandle<FindTraits> find(::FindFirstFileW(W(pattern), &data));
+  if (!find) return false;
+  do {
+    const Text name = win32::FromW(data.cFileName);
+    if ((data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && name != u"." && name != u"..") names.push_back(name);
+  } while (::FindNextFileW(find.Get(), &data));
+  return ::GetLastError() == ERROR_NO_MORE_FILES;
+}
+
 bool CreateNewFile(const Text& path) {
   HANDLE handle = ::CreateFileW(W(path), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (handle == INVALID_HANDLE_VALUE) return false;
