@@ -271,11 +271,24 @@ void ClientRegistryTest::SetUp() {
   DeleteKey(names::kClientKey);
   savedLocalAppData_ = CurrentLocalAppData();
   RedirectLocalAppData(localAppData_.Path());
+#ifndef _WIN32
+  // Without a "Data Path" a run takes the default data folder below APPDATA: a scratch one too,
+  // never the host's own (Wine keeps it in the test prefix).
+  if (const char* appData = std::getenv("APPDATA")) savedAppData_ = appData;
+  setenv("APPDATA", ToUtf8(localAppData_ / u"Roaming").c_str(), 1);
+#endif
 }
 
 void ClientRegistryTest::TearDown() {
   DeleteKey(names::kClientKey);
   PutBackLocalAppData(savedLocalAppData_);
+#ifndef _WIN32
+  if (savedAppData_) {
+    setenv("APPDATA", savedAppData_->c_str(), 1);
+  } else {
+    unsetenv("APPDATA");
+  }
+#endif
 }
 
 Text ClientRegistryTest::UndoFolder() const {

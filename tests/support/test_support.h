@@ -2,6 +2,7 @@
 // Scratch folders and registry keys for tests; each leaves nothing behind.
 #include <cstdint>
 #include <map>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -71,6 +72,7 @@ class ClientRegistryTest : public ::testing::Test {
  private:
   ScratchFolder localAppData_;
   StoredValue savedLocalAppData_;
+  std::optional<std::string> savedAppData_;
 };
 
 }  // namespace kbt::testing

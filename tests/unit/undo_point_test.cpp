@@ -4,6 +4,7 @@
 
 #include <cstdlib>
 #include <ctime>
+#include <functional>
 #include <map>
 
 #include "app/main_logic.h"
@@ -72,6 +73,7 @@ class UndoPointTest : public testing::ClientRegistryTest {
       WriteText(data / name, "S0 " + ToUtf8(name));
     }
     WriteText(favorites / u"favorites.dat", "S0 favorites");
+    s0_ = Settled();
   }
 
   // An archive that names the user's picture and the other program's queue, writes into keys
@@ -123,6 +125,12 @@ class UndoPointTest : public testing::ClientRegistryTest {
     return state;
   }
 
+  // The client as every start leaves it (a start records the data folder).
+  State Settled() {
+    EXPECT_EQ(Run(u"/backup \"" + (archives / u"settled.zip") + u"\""), kExitSuccess);
+    return Now();
+  }
+
   int Run(const Text& commandLine) {
     OperationRequest request(OperationMode::Backup);
     shell.reported.clear();
@@ -133,6 +141,7 @@ class UndoPointTest : public testing::ClientRegistryTest {
   testing::ScratchFolder data, favorites, pictures, archives;
   SilentShell shell;
   RegHandle sounds_ = 0;
+  State s0_;
 };
 
 // Each operation, then "/undo", gives exactly the state before it; undoing the undo gives the
@@ -146,8 +155,7 @@ TEST_F(UndoPointTest, UndoPutsBackExactlyWhatEachOperationChanged) {
   for (const Case& c : cases) {
     const State before = Now();
     ASSERT_EQ(Run(c.commandLine), kExitSuccess) << c.what << ": " << Reported();
-    ASSERT_EQ(Run(u"/backup \"" + (archives / u"after.zip") + u"\""), kExitSuccess) << "as every start leaves it";
-    const State after = Now();
+    const State after = Settled();
     ASSERT_FALSE(after == before) << c.what;
     EXPECT_EQ(Run(u"/undo"), kExitSuccess) << c.what << ": " << Reported();
     EXPECT_EQ(Now().settings, before.settings) << c.what;
@@ -158,6 +166,119 @@ TEST_F(UndoPointTest, UndoPutsBackExactlyWhatEachOperationChanged) {
     ASSERT_EQ(Run(u"/undo"), kExitSuccess);
     ASSERT_TRUE(Now() == before);
   }
+}
+
+// What a kill leaves at each moment, and the state the next "/undo" must reach from there: the
+// state before the operation that was killed, never one between two.
+TEST_F(UndoPointTest, AfterAKillTheNextUndoReachesTheStateBeforeTheKilledOperation) {
+  const Text restore = u"/restore \"" + HostileArchive() + u"\"";
+  const auto points = [this]() { return ListUndoPoints(UndoFolder()); };
+  const auto mark = [](const Text& point) { ASSERT_TRUE(WriteText(point + u"/underway", "")); };
+  ASSERT_EQ(Run(u"/reset"), kExitSuccess) << Reported();
+  SeedString(names::kClientKey, names::kDataPathValue, data.Path(), kRegExpandSz);  // the client's next start
+  const State s1 = Settled();
+  const struct Case {
+    const char* when;
+    // Leaves what the kill would have left; returns the state before the killed operation.
+    std::function<State()> kill;
+    size_t pointsLeft;  // beside the reset's
+  } cases[] = {
+      {"while the undo point is written",  // nothing changed yet: the undo takes back the reset
+       [&] {
+         const Text partial = UndoFolder() + u"/" + UndoPointName(999);
+         EXPECT_EQ(CreateDirectoryPath(partial), kSuccess);
+         EXPECT_TRUE(WriteText(partial + u"/record.new", "KBTUNDO1H"));
+         return s0_;
+       },
+       1},
+      {"after the last change",
+       [&] {
+         EXPECT_EQ(Run(restore), kExitSuccess) << Reported();
+         mark(points().back());
+         return s1;
+       },
+       0},
+      {"half way",
+       [&] {
+         EXPECT_EQ(Run(restore), kExitSuccess) << Reported();
+         mark(points().back());
+         SeedDword(u"Software\\Kestrove\\Transfer", u"Retries", 3);
+         testing::RemoveTree(data / u"custom.dat");
+         return s1;
+       },
+       0},
+      {"while an undo runs",  // rolled back to the restored state
+       [&] {
+         EXPECT_EQ(Run(restore), kExitSuccess) << Reported();
+         const State restored = Settled();
+         EXPECT_EQ(Run(u"/undo"), kExitSuccess) << Reported();
+         mark(points().back());
+         WriteText(data / u"history.dat", "half undone");
+         return restored;
+       },
+       1}};
+  for (const Case& c : cases) {
+    ASSERT_EQ(points().size(), 1u) << c.when;
+    const State expected = c.kill();
+    EXPECT_EQ(Run(u"/undo"), kExitSuccess) << c.when << ": " << Reported();
+    EXPECT_EQ(Now().settings, expected.settings) << c.when;
+    EXPECT_EQ(Now().files, expected.files) << c.when;
+    // The killed operation's undo point goes with it; none of the others is lost.
+    EXPECT_EQ(points().size(), 1 + c.pointsLeft) << c.when;
+    // Back to s1 with one undo point for the next case.
+    if (!(Settled() == s1)) {
+      ASSERT_EQ(Run(u"/noundo /undo"), kExitSuccess);
+    }
+    while (points().size() > 1) UndoPoint::Remove(points().back());
+    ASSERT_TRUE(Settled() == s1) << c.when;
+  }
+  std::vector<Text> folders;
+  ListFolderNames(UndoFolder(), folders);
+  EXPECT_EQ(folders.size(), 1u) << "what the kill left unfinished is gone";
+}
+
+// Undo points keep the order of the operations whatever the clock says, the newest ten stay, and
+// an operation that changes nothing leaves none and costs none.
+TEST_F(UndoPointTest, OrderRetentionAndNothingWrittenForNothingChanged) {
+  // The native build's clock follows TZ; under Wine the zones stay as they are and only the order is seen.
+  const char* zone = std::getenv("TZ");
+  const std::string savedZone = zone ? zone : "";
+  const auto setZone = [](const char* name) {
+#ifndef _WIN32
+    name ? ::setenv("TZ", name, 1) : ::unsetenv("TZ");
+    ::tzset();
+#else
+    (void)name;
+#endif
+  };
+  setZone("Etc/GMT-14");
+  ASSERT_EQ(Run(u"/reset"), kExitSuccess) << Reported();
+  const State afterReset = Settled();
+  setZone("Etc/GMT+11");  // 25 hours earlier by the wall clock
+  ASSERT_EQ(Run(u"/restore \"" + HostileArchive() + u"\""), kExitSuccess) << Reported();
+  setZone(zone ? savedZone.c_str() : nullptr);
+  ASSERT_EQ(Run(u"/undo"), kExitSuccess);
+  EXPECT_TRUE(Now() == afterReset) << "the restore, the later operation, was undone";
+
+  const Text restore = u"/restore \"" + HostileArchive() + u"\"";
+  for (int i = 0; i < 10; ++i) ASSERT_EQ(Run(restore), kExitSuccess) << Reported();
+  std::vector<Text> points = ListUndoPoints(UndoFolder());
+  ASSERT_EQ(points.size(), kUndoPointsKept);
+  const Text newest = points.back();
+
+  const struct Case {
+    const char* what;
+    Text commandLine;
+  } refused[] = {{"a missing archive", u"/restore \"" + (archives / u"typo.zip") + u"\""},
+                 {"a damaged undo point", u"/undo"}};
+  ASSERT_TRUE(WriteText(newest + u"/record", "KBTUNDO1 damaged"));
+  for (const Case& c : refused) {
+    const State before = Settled();
+    EXPECT_EQ(Run(c.commandLine), kExitOperationFailed) << c.what;
+    EXPECT_EQ(ListUndoPoints(UndoFolder()), points) << c.what << ": no undo point written, none evicted";
+    EXPECT_TRUE(Now() == before) << c.what;
+  }
+  EXPECT_NE(Reported().find(ToUtf8(newest)), std::string::npos) << "the undo names the point it cannot use";
 }
 
 // A restore replaces no file it could not give back: a user's picture and another program's queue
