@@ -26,13 +26,8 @@ inline constexpr char16_t kCustomFile[] = u"custom.dat";
 inline constexpr char16_t kFoldersFile[] = u"folders.dat";
 inline constexpr char16_t kFavoritesFile[] = u"favorites.dat";
 inline constexpr char16_t kQueueFallbackFile[] = u"queue.dat";
-// Undo points: "<local application data>\Kestrove\Backup Tool\Undo\yyyyMMdd-HHmmss-NN.zip", and
-// the comment line that says what each one precedes.
+// Undo points: "<local application data>\Kestrove\Backup Tool\Undo\<sequence>".
 inline constexpr char16_t kUndoFolderParts[][12] = {u"Kestrove", u"Backup Tool", u"Undo"};
-inline constexpr char16_t kUndoPointExtension[] = u".zip";
-inline constexpr char16_t kUndoBeforeRestore[] = u"Before restore of ";
-inline constexpr char16_t kUndoBeforeReset[] = u"Before reset";
-inline constexpr char16_t kUndoBeforeUndo[] = u"Before undo of ";
 // The only kinds of file a display bitmap value or the queue's "Last File" may name.
 inline constexpr char16_t kBitmapExtension[] = u".bmp";
 inline constexpr char16_t kQueueExtension[] = u".que";

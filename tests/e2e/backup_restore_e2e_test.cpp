@@ -112,7 +112,9 @@ TEST_F(BackupRestoreE2E, BackupResetRestoreBringsEverythingBack) {
                            files[6]};
   for (size_t i = 0; i < std::size(files); ++i) {
     EXPECT_EQ(ReadBytes(restored[i]), contents[i]) << ToUtf8(restored[i]);
-    EXPECT_TRUE(SameTime(LastWrite(restored[i]), times[i])) << "time at DOS resolution: " << ToUtf8(restored[i]);
+    // A bitmap that still holds the archive's bytes is left as it is, its own time with it.
+    EXPECT_TRUE(SameTime(AtDosResolution(LastWrite(restored[i])), times[i]))
+        << "time at DOS resolution: " << ToUtf8(restored[i]);
   }
   RemoveTree(defaultFolder);
 }

@@ -3,7 +3,6 @@
 
 #include <map>
 
-#include "archive/backup_identity.h"
 #include "operations/undo_point.h"
 #include "platform/registry.h"
 #include "res/non_localizable.h"
@@ -104,18 +103,11 @@ TEST_F(UndoE2E, UndoTakesBackARestoreAndAnUndoTakesBackTheUndo) {
   EXPECT_TRUE(restored.files.count(data / u"folders.dat")) << "the restore created folders.dat";
   EXPECT_TRUE(ReadValue(u"Software\\Kestrove", u"Added").exists) << "and added a value";
 
-  const std::vector<Text> points = ListUndoPoints(UndoFolder());
-  ASSERT_EQ(points.size(), 1u);
-  BackupIdentity identity;
-  ASSERT_TRUE(ReadBackupIdentity(UndoFolder() + u"\\" + points[0], identity));
-  EXPECT_EQ(identity.comment, u"Before restore of " + other);
+  ASSERT_EQ(ListUndoPoints(UndoFolder()).size(), 1u);
 
   ExpectUndoTo(s0, "the undo");
   EXPECT_EQ(ListUndoPoints(UndoFolder()).size(), 2u) << "the undo wrote an undo point of its own";
-  // The restore left S0's queue file behind, but no value names it: the restored client's files are the rest.
-  State restoredClient = restored;
-  restoredClient.files.erase(queue / u"transfers.que");
-  ExpectUndoTo(restoredClient, "the undo of the undo");
+  ExpectUndoTo(restored, "the undo of the undo");
 }
 
 TEST_F(UndoE2E, UndoTakesBackAReset) {

@@ -6,6 +6,7 @@
 
 #include <cstdlib>
 
+#include "archive/directory_path.h"
 #include "platform/paths.h"
 #include "support/test_support.h"
 
@@ -88,15 +89,23 @@ TEST_F(ClientPlacesTest, FilesAreAcceptedOnlyAsTheirKindInTheClientsPlaces) {
 #ifdef _WIN32
 // Startup and the Start menu run what lies in them at the next logon, whatever its extension.
 TEST_F(ClientPlacesTest, TheShellsOwnFoldersAreRefusedAsSpelledAndInShortForm) {
+  // Other users' profiles, the Default and the Public one are theirs, not the client's.
+  const wchar_t* profile = _wgetenv(L"USERPROFILE");
+  ASSERT_TRUE(profile);
+  Text profiles(reinterpret_cast<const char16_t*>(profile));
+  profiles.resize(profiles.rfind(u'\\'));
+  ASSERT_EQ(CreateDirectoryPath(profiles + u"\\kbt-other-user\\Pictures"), platform::kSuccess);
   const ClientPlaces places(data.Path());
   const wchar_t* appData = _wgetenv(L"APPDATA");
   const wchar_t* programData = _wgetenv(L"ProgramData");
   ASSERT_TRUE(appData && programData);
   const Text roaming(reinterpret_cast<const char16_t*>(appData));
   const Text common(reinterpret_cast<const char16_t*>(programData));
+  EXPECT_TRUE(places.AcceptsBitmap(Text(reinterpret_cast<const char16_t*>(profile)) + u"\\Pictures\\mine.bmp"));
   for (const Text& folder : {roaming + u"\\Microsoft\\Windows\\Start Menu\\Programs\\Startup",
                              common + u"\\Microsoft\\Windows\\Start Menu\\Programs\\StartUp", roaming + u"\\Microsoft",
-                             common, system_ + u"\\system32\\drivers\\etc"}) {
+                             common, system_ + u"\\system32\\drivers\\etc", profiles + u"\\Public\\Pictures",
+                             profiles + u"\\kbt-other-user\\Pictures"}) {
     EXPECT_FALSE(places.AcceptsBitmap(folder + u"\\x.bmp")) << ToUtf8(folder);
   }
   wchar_t shortForm[MAX_PATH] = {};
@@ -104,6 +113,7 @@ TEST_F(ClientPlacesTest, TheShellsOwnFoldersAreRefusedAsSpelledAndInShortForm) {
     const Text spelled(reinterpret_cast<const char16_t*>(shortForm));
     EXPECT_FALSE(places.AcceptsBitmap(spelled + u"\\x.bmp")) << ToUtf8(spelled);
   }
+  testing::RemoveTree(profiles + u"\\kbt-other-user");
 }
 #else
 // A link is judged by where it leads, so no folder of the user's can be a door into the system's.

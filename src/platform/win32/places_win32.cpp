@@ -9,6 +9,12 @@ using win32::W;
 
 namespace {
 
+struct FindTraits {
+  using Type = HANDLE;
+  static Type Invalid() { return INVALID_HANDLE_VALUE; }
+  static bool Close(Type find) { return ::FindClose(find) != FALSE; }
+};
+
 struct FileHandleTraits {
   using Type = HANDLE;
   static Type Invalid() { return INVALID_HANDLE_VALUE; }
@@ -147,6 +153,29 @@ std::vector<Text> ProtectedFolders() {
   for (int folder : {CSIDL_APPDATA, CSIDL_LOCAL_APPDATA}) {
     if (SUCCEEDED(::SHGetFolderPathW(nullptr, folder, nullptr, SHGFP_TYPE_CURRENT, buffer)))
       AddFolder(folders, win32::FromW(buffer) + u"\\Microsoft");
+  }
+  // Every profile but the user's own: other users', the Default and the Public one.
+  for (int folder : {CSIDL_COMMON_DOCUMENTS, CSIDL_COMMON_PICTURES, CSIDL_COMMON_DESKTOPDIRECTORY}) {
+    if (SUCCEEDED(::SHGetFolderPathW(nullptr, folder, nullptr, SHGFP_TYPE_CURRENT, buffer)))
+      AddFolder(folders, win32::FromW(buffer));
+  }
+  if (SUCCEEDED(::SHGetFolderPathW(nullptr, CSIDL_PROFILE, nullptr, SHGFP_TYPE_CURRENT, buffer))) {
+    Text own;
+    const Text profile = win32::FromW(buffer);
+    Text profiles = profile;
+    while (!profiles.empty() && profiles.back() != u'\\') profiles.pop_back();
+    if (ResolvePath(profile, own) && profiles.size() > 3) {
+      WIN32_FIND_DATAW data;
+      const UniqueHandle<FindTraits> find(::FindFirstFileW(W(profiles + u"*"), &data));
+      for (bool more = static_cast<bool>(find); more; more = ::FindNextFileW(find.Get(), &data) != FALSE) {
+        const Text name = win32::FromW(data.cFileName);
+        if (!(data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) || name == u"." || name == u"..") continue;
+        Text other;
+        if (ResolvePath(profiles + name, other) && !(IsSameOrBelow(other, own) && IsSameOrBelow(own, other))) {
+          folders.push_back(other);
+        }
+      }
+    }
   }
   return folders;
 }
