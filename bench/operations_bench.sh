@@ -61,8 +61,22 @@ wine "$TOOL" /backup "$(win "$WORK/wine.zip")" </dev/null >/dev/null 2>&1
 unzip_r=$(measure clean_restored unzip -q -o "$WORK/infozip.zip" -d "$RESTORED")
 nat_r=$(measure clean_restored "$NATIVE" restore "$WORK/native.zip" "$RESTORED")
 cmp "$RESTORED/history.dat" "$PROFILE/history.dat" || { echo "the native restore returned other bytes"; exit 1; }
-# Under Wine the restore writes back into the profile's own folder, as a real restore does.
+# Under Wine the restore writes back into the profile's own folder, as a real restore does; each
+# changing operation also runs with /noundo, to show what its undo point costs.
 wine_r=$(measure true wine "$TOOL" /restore "$(win "$WORK/wine.zip")")
+wine_r0=$(measure true wine "$TOOL" /noundo /restore "$(win "$WORK/wine.zip")")
+seed_folders() {
+  wine reg add 'HKCU\Software\Kestrove' /v 'Data Path' /t REG_EXPAND_SZ /d "$(win "$PROFILE")" /f </dev/null >/dev/null 2>&1
+  wine reg add 'HKCU\Software\Kestrove' /v 'Favorites Folder' /t REG_EXPAND_SZ /d "$(win "$PROFILE")" /f </dev/null >/dev/null 2>&1
+}
+restored_profile() { seed_folders; wine "$TOOL" /noundo /restore "$(win "$WORK/wine.zip")" </dev/null >/dev/null 2>&1; }
+wine_reset=$(measure restored_profile wine "$TOOL" /reset)
+wine_reset0=$(measure restored_profile wine "$TOOL" /noundo /reset)
+# An undo of a reset puts the whole profile back.
+reset_profile() { restored_profile; wine "$TOOL" /reset </dev/null >/dev/null 2>&1; }
+wine_undo=$(measure reset_profile wine "$TOOL" /undo)
+wine_undo0=$(measure reset_profile wine "$TOOL" /noundo /undo)
+cmp "$PROFILE/history.dat" "$RESTORED/history.dat" || { echo "the undo returned other bytes"; exit 1; }
 
 f() { echo "$1" | cut -d' ' -f"$2"; }
 ratio() { awk -v a="$1" -v b="$2" 'BEGIN{printf "%.2f", a / b}'; }
@@ -75,8 +89,16 @@ printf '%-32s %9s %11s\n' "BackupTool /backup under Wine" "$(f "$wine_b" 1)" "$(
 printf '%-32s %9s %11s\n' "Info-ZIP unzip" "$(f "$unzip_r" 1)" "$(f "$unzip_r" 2)"
 printf '%-32s %9s %11s\n' "restore, native operations" "$(f "$nat_r" 1)" "$(f "$nat_r" 2)"
 printf '%-32s %9s %11s\n' "BackupTool /restore under Wine" "$(f "$wine_r" 1)" "$(f "$wine_r" 2)"
+printf '%-32s %9s %11s\n' "  the same with /noundo" "$(f "$wine_r0" 1)" "$(f "$wine_r0" 2)"
+printf '%-32s %9s %11s\n' "BackupTool /reset under Wine" "$(f "$wine_reset" 1)" "$(f "$wine_reset" 2)"
+printf '%-32s %9s %11s\n' "  the same with /noundo" "$(f "$wine_reset0" 1)" "$(f "$wine_reset0" 2)"
+printf '%-32s %9s %11s\n' "BackupTool /undo of a reset" "$(f "$wine_undo" 1)" "$(f "$wine_undo" 2)"
+printf '%-32s %9s %11s\n' "  the same with /noundo" "$(f "$wine_undo0" 1)" "$(f "$wine_undo0" 2)"
 echo
 echo "backup native / zip -6:    $(ratio "$(f "$nat_b" 1)" "$(f "$zip_b" 1)")"
 echo "backup Wine / zip -6:      $(ratio "$(f "$wine_b" 1)" "$(f "$zip_b" 1)")"
 echo "restore native / unzip:    $(ratio "$(f "$nat_r" 1)" "$(f "$unzip_r" 1)")"
 echo "restore Wine / unzip:      $(ratio "$(f "$wine_r" 1)" "$(f "$unzip_r" 1)")"
+echo "restore, undo point / none: $(ratio "$(f "$wine_r" 1)" "$(f "$wine_r0" 1)")"
+echo "reset, undo point / none:   $(ratio "$(f "$wine_reset" 1)" "$(f "$wine_reset0" 1)")"
+echo "undo, undo point / none:    $(ratio "$(f "$wine_undo" 1)" "$(f "$wine_undo0" 1)")"

@@ -441,7 +441,9 @@ class Recorder {
   uint64_t blobs_ = 0;
 };
 
+// The record goes first: a removal cut short leaves an incomplete point, never a damaged one.
 bool RemovePointFolder(const Text& path) {
+  RemoveFile(Join(path, kRecordName));
   std::vector<Text> files;
   ListFileNames(path, files);
   for (const Text& file : files) RemoveFile(Join(path, file));
