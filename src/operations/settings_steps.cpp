@@ -86,18 +86,20 @@ bool OperationRequest::ImportArchiveSettings(BackupArchiveReader& archive) {
     // The entry's size is checked first: the archive must not fill the temporary folder.
     BackupArchiveReader::EntryInfo entry;
     SettingsLimit exceeded = SettingsLimit::None;
+    SettingsFileProblem problem;
     if (!archive.CurrentEntryInfo(entry)) {
       result = false;
     } else if (entry.size > kSettingsLimits.fileBytes) {
       exceeded = SettingsLimit::FileSize;
       result = false;
     } else if (archive.ExtractCurrentEntry(settingsFile)) {
-      result = ImportSettingsFile(settingsFile, &exceeded);
+      result = ImportSettingsFile(settingsFile, &exceeded, kSettingsLimits, &problem);
       RemoveFile(settingsFile);
     } else {
       result = false;
     }
     if (exceeded != SettingsLimit::None) Log.Add(SettingsLimitText(exceeded));
+    if (problem.kind != SettingsProblemKind::None) Log.Add(SettingsProblemText(problem));
   }
   return result;
 }

@@ -65,9 +65,7 @@ class SettingsTally : public SettingsFileObserver {
 
   void Value(const Text& keyPath, const Text& name, uint32_t type, const std::vector<uint8_t>& data) override {
     ++values;
-    auto& key = keys[LowerCase(keyPath)];
-    if (key.first.empty()) key.first = keyPath;
-    ++key.second;
+    ++keys[LowerCase(keyPath)].second;
     const std::pair<const char16_t*, std::optional<Text>*> named[] = {
         {names::kListviewBitmapValue, &values_.listviewBitmap},
         {names::kTreeviewBitmapValue, &values_.treeviewBitmap},
@@ -80,6 +78,11 @@ class SettingsTally : public SettingsFileObserver {
     } else if (EqualsIgnoreAsciiCase(keyPath, queue) && EqualsIgnoreAsciiCase(name, names::kLastFileValue)) {
       values_.queue = StringOf(type, data);
     }
+  }
+
+  void Key(const Text& keyPath) override {
+    auto& key = keys[LowerCase(keyPath)];
+    if (key.first.empty()) key.first = keyPath;
   }
 
   void IgnoredSection(std::u16string_view section) override { ignored.emplace_back(section); }
@@ -144,17 +147,18 @@ bool CheckSettings(BackupArchiveReader& archive, Report& report, VerifyReport& r
   bool read = false;
   SettingsTally tally(values);
   SettingsLimit exceeded = SettingsLimit::None;
+  SettingsFileProblem problem;
   BackupArchiveReader::EntryInfo entry;
   File placeholder;
   if (archive.CurrentEntryInfo(entry) && entry.size > kSettingsLimits.fileBytes) {
     exceeded = SettingsLimit::FileSize;  // never extracted, as the restore would not
   } else if (GetTempFolder(folder) && CreateTempFile(folder, path, placeholder) && placeholder.Close()) {
-    read = archive.ExtractCurrentEntry(path) && CheckSettingsFile(path, tally, &exceeded);
+    read = archive.ExtractCurrentEntry(path) && CheckSettingsFile(path, tally, &exceeded, &problem);
     RemoveFile(path);
   }
-  if (exceeded != SettingsLimit::None) {
+  if (exceeded != SettingsLimit::None || problem.kind != SettingsProblemKind::None) {
     // Readable, but a restore would apply none of it.
-    report.Problem(SettingsLimitText(exceeded));
+    report.Problem(exceeded != SettingsLimit::None ? SettingsLimitText(exceeded) : SettingsProblemText(problem));
     return true;
   }
   if (!read) {
