@@ -191,7 +191,7 @@ SettingsProblemKind ParseValueLine(View line, ValueLine& out) {
   if (at == line.size() || line[at] != u'=') return SettingsProblemKind::UnknownLine;
   const View value = line.substr(at + 1);
 
-  if (StripComment(value) == u"-") return SettingsProblemKind::Deletion;
+  if (!value.empty() && value[0] == u'-' && StripComment(value) == u"-") return SettingsProblemKind::Deletion;
   if (!value.empty() && value[0] == u'"') {
     size_t end = 1;
     Text text;
