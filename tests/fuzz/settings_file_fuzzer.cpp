@@ -110,7 +110,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       found += entry.back() != u'|';
     }
     KBT_FUZZ_CHECK(found <= values);
-    KBT_FUZZ_CHECK(told.events.empty() == fuzz::DumpRegistry(RegRoot::CurrentUser).empty());
+    KBT_FUZZ_CHECK(told.events.empty() == fuzz::DumpRegistry(RegRoot::CurrentUser, names::kClientKey).empty());
   }
 
   for (const auto& [entry, value] : fuzz::DumpRegistry(RegRoot::CurrentUser)) {

@@ -185,7 +185,7 @@ TEST_F(SettingsFileReaderTest, EachLineIsAppliedAsTheEditorAppliesItOrTheFileIsR
       {"dword", u"\"d\"=dword:0000002A", ok, 0, u"d", kRegDword, {0x2A, 0, 0, 0}},
       {"short dword, comment after", u"\"d\"=dword:1;c", ok, 0, u"d", kRegDword, {1, 0, 0, 0}},
       {"untyped hex, comment after", u"\"h\"=hex:00,01 ;note", ok, 0, u"h", kRegBinary, {0, 1}},
-      {"wrapped, comment after the backslash", u"\"w\"=hex(2):41,00,\\ ;n\r\n  42,00", ok, 0, u"w", kRegExpandSz, {'A', 0, 'B', 0}},
+      {"wrapped, comment after the backslash", u"\"w\"=hex(2):41,00,\\ ;n\r\n  42,00,00,00", ok, 0, u"w", kRegExpandSz, {'A', 0, 'B', 0, 0, 0}},
       {"wrapped over blank and comment lines", u"\"w\"=hex(7):\\\r\n\r\n; c\r\n  01,\\\r\n  02", ok, 0, u"w", 7, {1, 2}},
       {"deleted value", u"\"a\"=-", K::Deletion, 5},
       {"deleted key", u"[-HKEY_CURRENT_USER\\Software\\Kestrove\\ReaderTest]", K::Deletion, 5},
