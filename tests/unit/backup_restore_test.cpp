@@ -235,8 +235,7 @@ TEST_F(BackupRestoreTest, VerifyAndRestoreNameTheLineOfARefusedSettingsFile) {
   }
   request.SetMode(OperationMode::Verify);
   EXPECT_FALSE(request.Run());
-  ASSERT_EQ(request.Verification.problems.size(), 1u);
-  const Text problem = request.Verification.problems[0];
+  const Text problem = request.Verification.problems.at(0);
   EXPECT_NE(problem.find(u"settings.reg, line 5:"), Text::npos) << ToUtf8(problem);
   const size_t logged = request.Log.Size();  // the check's own report may be logged too
   request.SetMode(OperationMode::Restore);

@@ -46,17 +46,13 @@ struct DecodeCase {
 TEST(SettingsFileHexTest, DecodeReadsListsOfBytesAndRefusesTheRest) {
   const DecodeCase cases[] = {
       {u"", true, {}},
-      {u"  ", true, {}},
       {u"1", true, {1}},
       {u"01,", true, {1}},
       {u" 1 ,\t2, ", true, {1, 2}},
       {u"01,,02", false, {}},
-      {u",", false, {}},
       {u"zz", false, {}},
       {u"0x1f", false, {}},
-      {u"-1", false, {}},
       {u"1ff", false, {}},
-      {u"a;b", false, {}},
       {u"12 34", false, {}},
   };
   for (const DecodeCase& c : cases) {
