@@ -282,6 +282,7 @@ ArchiveSettings::Outcome ArchiveSettings::Load(BackupArchiveReader& archive, Set
   // The declared size first: an archive must not fill the temporary folder.
   BackupArchiveReader::EntryInfo entry;
   SettingsLimit exceeded = SettingsLimit::None;
+  SettingsFileProblem refused;
   Text folder;
   File placeholder;
   bool read = false;
@@ -289,10 +290,10 @@ ArchiveSettings::Outcome ArchiveSettings::Load(BackupArchiveReader& archive, Set
     exceeded = SettingsLimit::FileSize;
   } else if (archive.CurrentEntryInfo(entry) && GetTempFolder(folder) && CreateTempFile(folder, path_, placeholder) &&
              placeholder.Close()) {
-    read = archive.ExtractCurrentEntry(path_) && CheckSettingsFile(path_, observer, &exceeded);
+    read = archive.ExtractCurrentEntry(path_) && CheckSettingsFile(path_, observer, &exceeded, &refused);
   }
-  if (exceeded != SettingsLimit::None) {
-    problem = SettingsLimitText(exceeded);
+  if (exceeded != SettingsLimit::None || refused.kind != SettingsProblemKind::None) {
+    problem = exceeded != SettingsLimit::None ? SettingsLimitText(exceeded) : SettingsProblemText(refused);
     return Outcome::Refused;
   }
   if (!read) {
@@ -304,9 +305,11 @@ ArchiveSettings::Outcome ArchiveSettings::Load(BackupArchiveReader& archive, Set
 
 bool ArchiveSettings::Import(ResultLog& log) const {
   SettingsLimit exceeded = SettingsLimit::None;
+  SettingsFileProblem refused;
   if (path_.empty()) return false;
-  const bool imported = ImportSettingsFile(path_, &exceeded);
+  const bool imported = ImportSettingsFile(path_, &exceeded, kSettingsLimits, &refused);
   if (exceeded != SettingsLimit::None) log.Add(SettingsLimitText(exceeded));
+  if (refused.kind != SettingsProblemKind::None) log.Add(SettingsProblemText(refused));
   return imported;
 }
 

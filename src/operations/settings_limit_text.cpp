@@ -19,4 +19,21 @@ Text SettingsLimitText(SettingsLimit limit) {
   return Text();
 }
 
+Text SettingsProblemText(const SettingsFileProblem& problem) {
+  uint32_t id = 0;
+  switch (problem.kind) {
+    case SettingsProblemKind::None: return Text();
+    case SettingsProblemKind::NotUnicode: return platform::LoadText(IDS_SETTINGS_NOT_UNICODE);
+    case SettingsProblemKind::NoHeader: id = IDS_SETTINGS_NO_HEADER; break;
+    case SettingsProblemKind::Deletion: id = IDS_SETTINGS_DELETION; break;
+    case SettingsProblemKind::BadType: id = IDS_SETTINGS_BAD_TYPE; break;
+    case SettingsProblemKind::BadHex: id = IDS_SETTINGS_BAD_HEX; break;
+    case SettingsProblemKind::BadDword: id = IDS_SETTINGS_BAD_DWORD; break;
+    case SettingsProblemKind::BadString: id = IDS_SETTINGS_BAD_STRING; break;
+    case SettingsProblemKind::UnknownLine: id = IDS_SETTINGS_UNKNOWN_LINE; break;
+    case SettingsProblemKind::UnfinishedValue: id = IDS_SETTINGS_UNFINISHED_VALUE; break;
+  }
+  return FormatText(platform::LoadText(id), {DecimalText(problem.line)});
+}
+
 }  // namespace kbt

@@ -12,10 +12,9 @@ namespace kbt {
 // Appends each byte as two lowercase hex digits, commas between bytes. False only without a data pointer.
 bool EncodeHex(Text& out, const uint8_t* data, size_t count);
 
-// One byte per comma-separated item: each item is read as a hex number (white space, sign and 0x
-// allowed; a minus negates) and its low 8 bits kept; an item that is no number gives 0.
-std::vector<uint8_t> DecodeHex(const Text& text);
-// The same, appending to 'out' (no copy of the text).
-void DecodeHexInto(std::u16string_view text, std::vector<uint8_t>& out);
+// Appends the bytes of a list of one or two hex digits per byte, commas between them, blanks
+// around them, a comma after the last allowed (as the registry editor wraps lines after one).
+// False for anything else; 'out' may hold part of the bytes then. An empty text is no bytes.
+[[nodiscard]] bool DecodeHex(std::u16string_view text, std::vector<uint8_t>& out);
 
 }  // namespace kbt

@@ -17,7 +17,6 @@ namespace {
 
 using View = std::u16string_view;
 constexpr size_t kNone = View::npos;
-constexpr size_t kMarkerLength = sizeof(names::kHexValueMarker) / sizeof(char16_t) - 1;
 
 // The white space the profile functions trim from the ends of a line: Unicode spaces, CR and ^Z.
 bool IsProfileSpace(char16_t c) {
@@ -76,74 +75,174 @@ bool ToolKeyPath(View path) {
   return level == kToolBranch.size();
 }
 
-// wcstol: optional white space and sign, decimal digits; none give 0; out of range is clamped.
-uint32_t ParseType(View text) {
+bool IsBlank(char16_t c) { return c == u' ' || c == u'\t'; }
+
+int HexDigit(char16_t c) {
+  if (c >= u'0' && c <= u'9') return c - u'0';
+  c = static_cast<char16_t>(c | 0x20);
+  return c >= u'a' && c <= u'f' ? c - u'a' + 10 : -1;
+}
+
+// The data of a line ends at a comment; blanks before it do not count.
+View StripComment(View text) {
+  text = text.substr(0, std::min(text.find(u';'), text.size()));
+  while (!text.empty() && IsBlank(text.back())) text.remove_suffix(1);
+  return text;
+}
+
+bool OnlyComment(View text) { return StripComment(Trim(text)).empty(); }
+
+bool StartsWith(View text, View prefix) { return text.substr(0, prefix.size()) == prefix; }
+
+// The writer's decimal type: white space and a sign allowed, digits up to the ')', within 32 bits
+// (signed as the writer puts it, or unsigned).
+bool ParseType(View text, uint32_t& type) {
   size_t i = 0;
   while (i < text.size() && (text[i] == u' ' || (text[i] >= u'\t' && text[i] <= u'\r'))) ++i;
   bool negative = false;
   if (i < text.size() && (text[i] == u'+' || text[i] == u'-')) negative = text[i++] == u'-';
+  if (i == text.size()) return false;
   int64_t value = 0;
-  for (; i < text.size() && text[i] >= u'0' && text[i] <= u'9'; ++i) {
-    if (value <= int64_t{1} << 32) value = value * 10 + (text[i] - u'0');
+  for (; i < text.size(); ++i) {
+    if (text[i] < u'0' || text[i] > u'9') return false;
+    value = value * 10 + (text[i] - u'0');
+    if (value > int64_t{std::numeric_limits<uint32_t>::max()}) return false;
   }
-  if (negative) value = -value;
-  if (value > std::numeric_limits<int32_t>::max()) value = std::numeric_limits<int32_t>::max();
-  if (value < std::numeric_limits<int32_t>::min()) value = std::numeric_limits<int32_t>::min();
-  return static_cast<uint32_t>(static_cast<int32_t>(value));
+  if (negative && value > int64_t{1} << 31) return false;
+  type = static_cast<uint32_t>(negative ? -value : value);
+  return true;
 }
 
 // The writer puts a backslash before each double quote of a name; every other backslash is its own.
-Text UnescapeName(View name) {
-  Text out;
+// False for a quote without that backslash: the writer never leaves one.
+bool UnescapeName(View name, Text& out) {
+  out.clear();
   out.reserve(name.size());
   for (size_t i = 0; i < name.size(); ++i) {
     if (name[i] == u'\\' && i + 1 < name.size() && name[i + 1] == u'"') continue;
+    if (name[i] == u'"' && (i == 0 || name[i - 1] != u'\\')) return false;
     out += name[i];
   }
-  return out;
+  return true;
 }
 
-enum class LineKind { Value, Malformed, Other };
+// The registry editor's quoted text: "\\" and "\"" are its escapes. 'at' is just after the opening
+// quote and ends just after the closing one; false when the text is not closed or holds another
+// escape.
+bool ReadQuoted(View line, size_t& at, Text& out) {
+  out.clear();
+  while (at < line.size()) {
+    const char16_t c = line[at++];
+    if (c == u'"') return true;
+    if (c == u'\\') {
+      if (at == line.size() || (line[at] != u'\\' && line[at] != u'"')) return false;
+      out += line[at++];
+    } else {
+      out += c;
+    }
+  }
+  return false;
+}
+
+// A piece of hex data, as it stands on one line: false when it is no list of bytes, or when it is
+// wrapped ('continued') anywhere but after a comma.
+bool HexPiece(View text, std::vector<uint8_t>& bytes, bool& continued) {
+  text = StripComment(text);
+  continued = !text.empty() && text.back() == u'\\';
+  if (continued) {
+    text.remove_suffix(1);
+    while (!text.empty() && IsBlank(text.back())) text.remove_suffix(1);
+    if (!text.empty() && text.back() != u',') return false;
+  }
+  return DecodeHex(text, bytes);
+}
 
 struct ValueLine {
   Text name;
   uint32_t type = 0;
-  View data;
+  std::vector<uint8_t> bytes;
+  bool continued = false;  // hex data that goes on in the next line
 };
 
-LineKind ParseValueLine(View line, ValueLine& out) {
-  const View marker(names::kHexValueMarker);
-  size_t at = kNone;
-  if (!line.empty() && line[0] == u'"') {
-    // Data and type never hold a quote, so the last quote before a marker closes the name, even
-    // for a name that holds the marker itself.
+// One value line of an applied section, in any of the registry editor's forms: "name" or @, then
+// "=" and a quoted text, dword:, hex: or hex(N): with the writer's decimal N.
+SettingsProblemKind ParseValueLine(View line, ValueLine& out) {
+  out.bytes.clear();
+  out.continued = false;
+  size_t at = 0;
+  if (line[0] == u'@') {
+    out.name.clear();
+    at = 1;
+  } else if (line[0] == u'"') {
+    // The writer's own lines first: type and data never hold a quote, so the last quote before a
+    // marker closes the name, even for a name that holds the marker itself.
     static const Text kQuotedMarker = u'"' + Text(names::kHexValueMarker);
     const size_t quote = line.rfind(kQuotedMarker);
-    if (quote != kNone && quote > 0) at = quote + 1;
-  }
-  if (at == kNone) at = line.find(marker);
-  if (at == kNone) return LineKind::Other;
-  const size_t colon = line.find(u':', at + 1);
-  if (colon == kNone || at == 0) return LineKind::Malformed;
-  if (line[at - 1] == u'"') {
-    if (at < 2) return LineKind::Malformed;  // the only quote is the one that opens the line
-    out.name = UnescapeName(line.substr(1, at - 2));
+    if (quote != kNone && quote > 0 && line.find(u'"', quote + 1) == kNone &&
+        UnescapeName(line.substr(1, quote - 1), out.name)) {
+      at = quote + 1;
+    } else {
+      at = 1;
+      if (!ReadQuoted(line, at, out.name)) return SettingsProblemKind::UnknownLine;
+    }
   } else {
-    out.name.assign(line.substr(0, at - 1));  // "@=hex(" is the default value
+    return SettingsProblemKind::UnknownLine;
   }
-  out.type = ParseType(line.substr(at + kMarkerLength));
-  out.data = line.substr(colon + 1);
-  return LineKind::Value;
+  if (at == line.size() || line[at] != u'=') return SettingsProblemKind::UnknownLine;
+  const View value = line.substr(at + 1);
+
+  if (!value.empty() && value[0] == u'-' && StripComment(value) == u"-") return SettingsProblemKind::Deletion;
+  if (!value.empty() && value[0] == u'"') {
+    size_t end = 1;
+    Text text;
+    if (!ReadQuoted(value, end, text) || !OnlyComment(value.substr(end))) return SettingsProblemKind::BadString;
+    out.type = kRegSz;
+    for (char16_t c : text + u'\0') {
+      out.bytes.push_back(static_cast<uint8_t>(c));
+      out.bytes.push_back(static_cast<uint8_t>(c >> 8));
+    }
+    return SettingsProblemKind::None;
+  }
+  const View dword(names::kDwordValuePrefix);
+  if (StartsWith(value, dword)) {
+    const View digits = StripComment(value.substr(dword.size()));
+    uint32_t number = 0;
+    if (digits.empty() || digits.size() > 8) return SettingsProblemKind::BadDword;
+    for (char16_t c : digits) {
+      const int digit = HexDigit(c);
+      if (digit < 0) return SettingsProblemKind::BadDword;
+      number = number << 4 | uint32_t(digit);
+    }
+    out.type = kRegDword;
+    for (int shift = 0; shift < 32; shift += 8) out.bytes.push_back(static_cast<uint8_t>(number >> shift));
+    return SettingsProblemKind::None;
+  }
+  View data;
+  const View binary(names::kBinaryValuePrefix);
+  const View marker(names::kHexValueMarker);
+  if (StartsWith(value, binary)) {
+    out.type = kRegBinary;
+    data = value.substr(binary.size());
+  } else if (StartsWith(value, marker.substr(1))) {
+    const size_t open = marker.size() - 1, close = value.find(u')', open);
+    if (close == kNone || !ParseType(value.substr(open, close - open), out.type)) return SettingsProblemKind::BadType;
+    if (close + 1 == value.size() || value[close + 1] != u':') return SettingsProblemKind::UnknownLine;
+    data = value.substr(close + 2);
+  } else {
+    return SettingsProblemKind::UnknownLine;
+  }
+  return HexPiece(data, out.bytes, out.continued) ? SettingsProblemKind::None : SettingsProblemKind::BadHex;
 }
 
-enum class BodyLine { Skip, Section, Entry };
+enum class BodyLine { Skip, Nameless, Section, Entry };
 
 // One line of the body, as the profile functions classify it. 'content' is the section's name or
 // the entry line, trimmed.
-BodyLine ClassifyLine(View raw, View& content) {
-  const View line = Trim(raw);
-  // Empty lines, comments and lines without a name before their '=' are no entries.
-  if (line.empty() || line[0] == u';' || line[0] == u'=') return BodyLine::Skip;
+BodyLine ClassifyLine(View line, View& content) {
+  // Empty lines and comments are no entries; nor, to the profile functions, lines without a name
+  // before their '='.
+  if (line.empty() || line[0] == u';') return BodyLine::Skip;
+  if (line[0] == u'=') return BodyLine::Nameless;
   if (line[0] == u'[') {
     const size_t close = line.rfind(u']');
     if (close != kNone) {
@@ -155,142 +254,141 @@ BodyLine ClassifyLine(View raw, View& content) {
   return BodyLine::Entry;
 }
 
-// Applies the body line by line. A section's values go to its key up to the section's first line
-// that is not a typed hex value; sections outside the client's key are passed over. In a checking
-// pass nothing is written: the values are only decoded and measured against the limits.
+// Applies the body line by line: every section of the client's key creates its key and writes its
+// values; sections outside it are passed over. Anything that is not applied as the registry
+// editor would apply it stops the reading with a problem. In a checking pass nothing is written:
+// the values are only decoded and measured against the limits.
 class SettingsApplier {
  public:
-  // With an observer nothing is written: the observer hears of every value instead. A checking
-  // pass ('write' false) writes nothing either.
+  // With an observer nothing is written: the observer hears of every key and value instead. A
+  // checking pass ('write' false) writes nothing either.
   SettingsApplier(const SettingsLimits& limits, bool write, SettingsFileObserver* observer = nullptr)
       : limits_(limits), write_(write && !observer), observer_(observer) {}
 
+  // Each line of the file after the byte-order mark, in order.
   void Line(View raw) {
-    if (exceeded_ != SettingsLimit::None) return;
+    ++lineNumber_;
+    if (Stopped()) return;
     if (raw.size() > limits_.lineCharacters) return Exceed(SettingsLimit::LineLength);
+    const View line = Trim(raw);
+    if (!header_) {
+      if (line.empty()) return;  // the registry editor lets blank lines stand before its header
+      if (line != View(names::kSettingsFileHeader)) return Refuse(SettingsProblemKind::NoHeader);
+      header_ = true;
+      return;
+    }
+    if (value_.continued) return Continue(line);
     View content;
-    switch (ClassifyLine(raw, content)) {
+    switch (ClassifyLine(line, content)) {
       case BodyLine::Skip: return;
-      case BodyLine::Section: return BeginSection(content);
-      case BodyLine::Entry: return Entry(content);
+      case BodyLine::Section: return BeginSection(line, content);
+      case BodyLine::Nameless:
+      case BodyLine::Entry: return Entry(line);
     }
   }
 
-  // False when a value could not be written or a limit was exceeded.
+  // False when a key or value could not be written, the file was refused or a limit exceeded.
   bool Finish() {
-    ApplyPending();
+    if (!Stopped()) {
+      if (!header_) Refuse(SettingsProblemKind::NoHeader, lineNumber_ ? lineNumber_ : 1);
+      if (value_.continued) Refuse(SettingsProblemKind::UnfinishedValue, valueLine_);
+    }
     key_.Close();
-    return ok_ && exceeded_ == SettingsLimit::None;
+    return ok_ && !Stopped();
   }
 
   void Exceed(SettingsLimit limit) {
     if (exceeded_ == SettingsLimit::None) exceeded_ = limit;
   }
+  bool Stopped() const { return exceeded_ != SettingsLimit::None || problem_.kind != SettingsProblemKind::None; }
   SettingsLimit Exceeded() const { return exceeded_; }
+  const SettingsFileProblem& Problem() const { return problem_; }
   const SettingsLimits& Limits() const { return limits_; }
+  void Refuse(SettingsProblemKind kind) { Refuse(kind, lineNumber_); }
 
  private:
-  void BeginSection(View name) {
-    ApplyPending();
-    key_.Close();  // created at the section's first value, so an empty section creates nothing
+  void Refuse(SettingsProblemKind kind, uint64_t line) {
+    if (!Stopped()) problem_ = SettingsFileProblem{kind, line};
+  }
+
+  void BeginSection(View line, View name) {
+    key_.Close();
+    active_ = false;
+    if (!OnlyComment(line.substr(line.rfind(u']') + 1))) return Refuse(SettingsProblemKind::UnknownLine);
+    // A restore only merges: a file that asks for a key to go is not applied at all.
+    if (!name.empty() && name[0] == u'-') return Refuse(SettingsProblemKind::Deletion);
     active_ = ClientKeyPath(name, keyPath_) && !ToolKeyPath(keyPath_);
-    if (!active_ && observer_) observer_->IgnoredSection(name);
-    if (active_ && observer_) observer_->Key(keyPath_);
+    if (!active_) {
+      if (observer_) observer_->IgnoredSection(name);
+      return;
+    }
+    // Created even without values: the client's empty keys come back too.
+    if (observer_) observer_->Key(keyPath_);
+    if (write_ && key_.Create(RegRoot::CurrentUser, keyPath_, kKeyWrite) != kSuccess) ok_ = false;
   }
 
   void Entry(View line) {
     if (!active_) return;
-    if (continued_) return Continue(line);
-    const LineKind kind = ParseValueLine(line, value_);
-    if (kind == LineKind::Other) {
-      active_ = false;  // the rest of the section is not read
-      return;
-    }
-    if (kind == LineKind::Malformed) return;
-    data_.assign(value_.data);
-    if (EndsWithBackslash(data_)) {
-      data_.pop_back();
-      continued_ = true;
-      return;
-    }
-    Apply();
+    const SettingsProblemKind problem = ParseValueLine(line, value_);
+    if (problem != SettingsProblemKind::None) return Refuse(problem);
+    valueLine_ = lineNumber_;
+    wrappedCharacters_ = line.size();
+    if (!value_.continued) Apply();
   }
 
-  // The registry editor wraps long hex data with a backslash at the end of a line. The writer
-  // never does, and its data never ends in a backslash.
+  // The registry editor wraps long hex data with a backslash at the end of a line; blank and
+  // comment lines may stand between the pieces. The writer never wraps.
   void Continue(View line) {
+    if (line.empty() || line[0] == u';') return;
     // A wrapped value's lines count as one line.
-    if (data_.size() + line.size() > limits_.lineCharacters) return Exceed(SettingsLimit::LineLength);
-    data_.append(line);
-    if (EndsWithBackslash(data_)) {
-      data_.pop_back();
-      return;
-    }
-    continued_ = false;
-    Apply();
-  }
-
-  void ApplyPending() {
-    if (continued_) {
-      continued_ = false;
-      Apply();
-    }
+    wrappedCharacters_ += line.size();
+    if (wrappedCharacters_ > limits_.lineCharacters) return Exceed(SettingsLimit::LineLength);
+    if (line[0] == u'[') return Refuse(SettingsProblemKind::UnfinishedValue, valueLine_);
+    if (!HexPiece(line, value_.bytes, value_.continued)) return Refuse(SettingsProblemKind::BadHex);
+    if (value_.bytes.size() > limits_.valueBytes) return Exceed(SettingsLimit::ValueSize);
+    if (!value_.continued) Apply();
   }
 
   void Apply() {
-    if (exceeded_ != SettingsLimit::None) return;
-    bytes_.clear();
-    DecodeHexInto(data_, bytes_);
-    if (bytes_.size() > limits_.valueBytes) return Exceed(SettingsLimit::ValueSize);
+    const std::vector<uint8_t>& bytes = value_.bytes;
+    if (bytes.size() > limits_.valueBytes) return Exceed(SettingsLimit::ValueSize);
     if (++values_ > limits_.values) return Exceed(SettingsLimit::ValueCount);
-    dataBytes_ += bytes_.size();
+    dataBytes_ += bytes.size();
     if (dataBytes_ > limits_.dataBytes) return Exceed(SettingsLimit::DataSize);
-    if (observer_) observer_->Value(keyPath_, value_.name, value_.type, bytes_);
+    if (observer_) observer_->Value(keyPath_, value_.name, value_.type, bytes);
     if (!write_) return;
     if (!key_.IsOpen() && key_.Create(RegRoot::CurrentUser, keyPath_, kKeyWrite) != kSuccess) {
       ok_ = false;
       return;
     }
     static const uint8_t kEmpty = 0;
-    if (SetValue(key_.Get(), value_.name, value_.type, bytes_.empty() ? &kEmpty : bytes_.data(),
-                 static_cast<uint32_t>(bytes_.size())) != kSuccess) {
+    if (SetValue(key_.Get(), value_.name, value_.type, bytes.empty() ? &kEmpty : bytes.data(),
+                 static_cast<uint32_t>(bytes.size())) != kSuccess) {
       ok_ = false;
     }
   }
-
-  static bool EndsWithBackslash(const Text& text) { return !text.empty() && text.back() == u'\\'; }
 
   const SettingsLimits& limits_;
   const bool write_;
   SettingsFileObserver* observer_;
   SettingsLimit exceeded_ = SettingsLimit::None;
+  SettingsFileProblem problem_;
+  uint64_t lineNumber_ = 0;
+  uint64_t valueLine_ = 0;  // where the value being read began
+  size_t wrappedCharacters_ = 0;
   uint64_t values_ = 0;
   uint64_t dataBytes_ = 0;
   bool ok_ = true;
+  bool header_ = false;
   bool active_ = false;
-  bool continued_ = false;
   Text keyPath_;
   RegistryKey key_;
   ValueLine value_;
-  Text data_;
-  std::vector<uint8_t> bytes_;
 };
 
-// The byte-order mark, then the header line with its CR LF, as they stand in the file.
-std::vector<uint8_t> HeaderBytes() {
-  Text header(names::kSettingsFileHeader);
-  header += u"\r\n";
-  std::vector<uint8_t> bytes{0xFF, 0xFE};
-  for (char16_t c : header) {
-    bytes.push_back(static_cast<uint8_t>(c));
-    bytes.push_back(static_cast<uint8_t>(c >> 8));
-  }
-  return bytes;
-}
-
-// Reads the file in pieces while holding it exclusively and hands each line of the body to the
-// applier, so memory stays flat however large the file. False, with nothing applied, when the file
-// cannot be read or does not begin with the byte-order mark and the header line.
+// Reads the file in pieces while holding it exclusively and hands each line after the byte-order
+// mark to the applier, so memory stays flat however large the file. False when the file cannot be
+// read.
 bool ApplySettingsFile(const Text& path, SettingsApplier& applier) {
   File file;
   if (!file.Open(path, FileMode::ReadExclusive)) return false;
@@ -300,16 +398,18 @@ bool ApplySettingsFile(const Text& path, SettingsApplier& applier) {
     applier.Exceed(SettingsLimit::FileSize);
     return true;
   }
-  const std::vector<uint8_t> header = HeaderBytes();
   std::vector<uint8_t> chunk(64 * 1024);
   size_t have = 0;
-  while (have < header.size()) {
+  while (have < 2) {
     size_t got = 0;
-    if (!file.Read(chunk.data() + have, header.size() - have, &got)) return false;
-    if (got == 0) return false;  // too short to hold the header
+    if (!file.Read(chunk.data() + have, 2 - have, &got)) return false;
+    if (got == 0) break;
     have += got;
   }
-  if (!std::equal(header.begin(), header.end(), chunk.begin())) return false;
+  if (have < 2 || chunk[0] != 0xFF || chunk[1] != 0xFE) {
+    applier.Refuse(SettingsProblemKind::NotUnicode);
+    return true;
+  }
 
   Text pending;  // the start of a line whose end has not been read yet
   bool odd = false;
@@ -334,7 +434,7 @@ bool ApplySettingsFile(const Text& path, SettingsApplier& applier) {
     pending.erase(0, start);
     // A line is never held whole beyond the limit, however long the file makes it.
     if (pending.size() > applier.Limits().lineCharacters) applier.Exceed(SettingsLimit::LineLength);
-    if (applier.Exceeded() != SettingsLimit::None) return true;
+    if (applier.Stopped()) return true;
   }
   if (!pending.empty()) applier.Line(pending);  // the last line needs no line end; an odd last byte is no character
   return true;
@@ -348,8 +448,9 @@ std::vector<SettingsSection> ParseSettingsBody(View body) {
     size_t end = body.find(u'\n', start);
     if (end == kNone) end = body.size();
     View content;
-    switch (ClassifyLine(body.substr(start, end - start), content)) {
-      case BodyLine::Skip: break;
+    switch (ClassifyLine(Trim(body.substr(start, end - start)), content)) {
+      case BodyLine::Skip:
+      case BodyLine::Nameless: break;
       case BodyLine::Section: sections.push_back(SettingsSection{content, {}}); break;
       case BodyLine::Entry:
         if (!sections.empty()) sections.back().lines.push_back(content);
@@ -372,33 +473,40 @@ bool FullPath(const Text& path, Text& fullPath) {
   return true;
 }
 
-// One pass over the whole file; false when it cannot be read or exceeds a limit ('exceeded' then
-// names it), or when a value could not be written.
-bool ReadSettingsFile(const Text& fullPath, SettingsApplier& applier, SettingsLimit* exceeded) {
+// One pass over the whole file; false when it cannot be read, is refused ('problem' then says why)
+// or exceeds a limit ('exceeded' then names it), or when a key or value could not be written.
+bool ReadSettingsFile(const Text& fullPath, SettingsApplier& applier, SettingsLimit* exceeded,
+                      SettingsFileProblem* problem) {
   const bool read = ApplySettingsFile(fullPath, applier);
   const bool applied = applier.Finish();
   if (exceeded) *exceeded = applier.Exceeded();
+  if (problem) *problem = applier.Problem();
   return read && applied;
 }
 }  // namespace
 
-bool ImportSettingsFile(const Text& path, SettingsLimit* exceeded, const SettingsLimits& limits) {
+bool ImportSettingsFile(const Text& path, SettingsLimit* exceeded, const SettingsLimits& limits,
+                        SettingsFileProblem* problem) {
   if (exceeded) *exceeded = SettingsLimit::None;
+  if (problem) *problem = SettingsFileProblem{};
   Text fullPath;
   if (!FullPath(path, fullPath)) return false;
-  // A first pass reads the whole file against the limits, so that a file beyond them changes nothing.
+  // A first pass reads the whole file against the limits and the rules, so that a file beyond
+  // them changes nothing.
   SettingsApplier checker(limits, false);
-  if (!ReadSettingsFile(fullPath, checker, exceeded)) return false;
+  if (!ReadSettingsFile(fullPath, checker, exceeded, problem)) return false;
   SettingsApplier applier(limits, true);
-  return ReadSettingsFile(fullPath, applier, nullptr);
+  return ReadSettingsFile(fullPath, applier, nullptr, nullptr);
 }
 
-bool CheckSettingsFile(const Text& path, SettingsFileObserver& observer, SettingsLimit* exceeded) {
+bool CheckSettingsFile(const Text& path, SettingsFileObserver& observer, SettingsLimit* exceeded,
+                       SettingsFileProblem* problem) {
   if (exceeded) *exceeded = SettingsLimit::None;
+  if (problem) *problem = SettingsFileProblem{};
   Text fullPath;
   if (!FullPath(path, fullPath)) return false;
   SettingsApplier applier(kSettingsLimits, false, &observer);
-  return ReadSettingsFile(fullPath, applier, exceeded);
+  return ReadSettingsFile(fullPath, applier, exceeded, problem);
 }
 
 }  // namespace kbt

@@ -33,13 +33,15 @@ inline constexpr char16_t kBitmapExtension[] = u".bmp";
 inline constexpr char16_t kQueueExtension[] = u".que";
 
 // The settings file: its header, the notice below it, the root names of its sections and the
-// marker of a typed hex value line.
+// marker of a typed hex value line; the registry editor's other value forms.
 inline constexpr char16_t kSettingsFileHeader[] = u"Windows Registry Editor Version 5.00";
 inline constexpr char16_t kSettingsFileNotice[] = u"; Attention: Please do not modify this file!";
 inline constexpr char16_t kRootLocalMachine[] = u"HKEY_LOCAL_MACHINE";
 inline constexpr char16_t kRootCurrentUser[] = u"HKEY_CURRENT_USER";
 inline constexpr char16_t kRootUsers[] = u"HKEY_USERS";
 inline constexpr char16_t kHexValueMarker[] = u"=hex(";
+inline constexpr char16_t kDwordValuePrefix[] = u"dword:";
+inline constexpr char16_t kBinaryValuePrefix[] = u"hex:";
 
 // The backup location page proposes "<documents>\Kestrove Client Backup-yyyymmdd-hhmmss.zip".
 inline constexpr char16_t kDefaultArchivePrefix[] = u"Kestrove Client Backup-";

@@ -1,8 +1,8 @@
 // Arbitrary bytes as "settings.reg", imported into the substitute registry. Beyond not crashing:
 // nothing is written outside the client's key nor into the tool's own, a file beyond the limits
-// (small ones here, so that inputs reach them) changes nothing, and whatever was imported comes
-// back unchanged through an export and a second import (what a backup and a restore of that state
-// would do).
+// (small ones here, so that inputs reach them) or refused changes nothing, a check tells the same
+// keys, values and refusal as the import does, and whatever was imported comes back unchanged
+// through an export and a second import (what a backup and a restore of that state would do).
 #include <cstddef>
 #include <cstdint>
 
@@ -36,20 +36,27 @@ bool InsideToolKey(const Text& entry) {
 
 bool HasLineBreak(const Text& entry) { return entry.find_first_of(u"\r\n") != Text::npos; }
 
-// Values only: a section without values creates no key, so empty keys do not survive a round trip.
-// Nor do names with a line break (a lone CR inside a line reaches the registry): the export leaves
-// them out and names them.
-fuzz::RegistryDump ClientValues(bool* lineBreaks = nullptr) {
-  fuzz::RegistryDump values;
+// Keys and values, but not those whose names hold a line break (a lone CR inside a line reaches
+// the registry): the export leaves them out and names them.
+fuzz::RegistryDump ClientState(bool* lineBreaks = nullptr) {
+  fuzz::RegistryDump state;
   for (auto& [entry, value] : fuzz::DumpRegistry(RegRoot::CurrentUser, names::kClientKey)) {
     if (HasLineBreak(entry)) {
-      if (lineBreaks && entry.back() != u'|') *lineBreaks = true;
+      if (lineBreaks) *lineBreaks = true;
       continue;
     }
-    if (entry.back() != u'|') values.emplace(entry, value);
+    state.emplace(entry, value);
   }
-  return values;
+  return state;
 }
+
+// How many keys and values a check tells.
+struct Told : SettingsFileObserver {
+  void Key(const Text&) override { ++keys; }
+  void Value(const Text&, const Text&, uint32_t, const std::vector<uint8_t>&) override { ++values; }
+  void IgnoredSection(std::u16string_view) override {}
+  size_t keys = 0, values = 0;
+};
 
 }  // namespace
 
@@ -77,14 +84,29 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   }
   const fuzz::RegistryDump seeded = fuzz::DumpRegistry(RegRoot::CurrentUser);
   SettingsLimit exceeded = SettingsLimit::None;
-  const bool withinSmall = ImportSettingsFile(file, &exceeded, small);
-  if (exceeded != SettingsLimit::None) {
+  SettingsFileProblem problem;
+  const bool withinSmall = ImportSettingsFile(file, &exceeded, small, &problem);
+  if (exceeded != SettingsLimit::None || problem.kind != SettingsProblemKind::None) {
     KBT_FUZZ_CHECK(!withinSmall);
     KBT_FUZZ_CHECK(fuzz::DumpRegistry(RegRoot::CurrentUser) == seeded);
   }
   platform::substitute::ClearRegistry();
 
-  ImportSettingsFile(file);
+  Told told;
+  SettingsFileProblem checked;
+  const bool checkedWhole = CheckSettingsFile(file, told, &exceeded, &checked);
+  const bool importedWhole = ImportSettingsFile(file, nullptr, kSettingsLimits, &problem);
+  KBT_FUZZ_CHECK(checkedWhole == importedWhole);
+  KBT_FUZZ_CHECK(checked.kind == problem.kind && checked.line == problem.line);
+  if (importedWhole) {
+    // No value that was not told, and something of what was told.
+    size_t found = 0;
+    for (const auto& [entry, value] : fuzz::DumpRegistry(RegRoot::CurrentUser, names::kClientKey)) {
+      found += entry.back() != u'|';
+    }
+    KBT_FUZZ_CHECK(found <= told.values);
+    KBT_FUZZ_CHECK((told.keys == 0) == fuzz::DumpRegistry(RegRoot::CurrentUser, names::kClientKey).empty());
+  }
 
   for (const auto& [entry, value] : fuzz::DumpRegistry(RegRoot::CurrentUser)) {
     KBT_FUZZ_CHECK(InsideClientKey(entry));
@@ -94,7 +116,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   KBT_FUZZ_CHECK(fuzz::DumpRegistry(RegRoot::Users).size() <= 1);
 
   bool lineBreaks = false;
-  const fuzz::RegistryDump imported = ClientValues(&lineBreaks);
+  const fuzz::RegistryDump imported = ClientState(&lineBreaks);
   if (!imported.empty() || lineBreaks) {
     const Text exported = scratch / u"exported.reg";
     ExportProblems leftOut;
@@ -102,7 +124,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (lineBreaks) KBT_FUZZ_CHECK(!leftOut.values.empty() || !leftOut.keys.empty());
     platform::substitute::ClearRegistry();
     KBT_FUZZ_CHECK(ImportSettingsFile(exported));
-    KBT_FUZZ_CHECK(ClientValues() == imported);
+    KBT_FUZZ_CHECK(ClientState() == imported);
   }
   platform::substitute::ClearRegistry();
   return 0;

@@ -11,6 +11,7 @@
 #include "regfile/registry_key.h"
 #include "regfile/settings_file_reader.h"
 #include "support/test_support.h"
+#include "unit/settings_file_test_util.h"
 #include "unit/archive_test_support.h"
 
 namespace kbt {
@@ -57,6 +58,8 @@ class BackupRestoreTest : public testing::ClientRegistryTest {
 };
 
 TEST_F(BackupRestoreTest, FullCycleBringsEverythingBack) {
+  ASSERT_EQ(RegistryKey().Create(RegRoot::CurrentUser, u"Software\\Kestrove\\Connection Data\\Empty Site", kKeyWrite),
+            kSuccess);
   const auto before = testing::ClientSettingsSnapshot();
   const auto history = ReadBytes(data / u"history.dat");
   request.ResetAfterBackup = true;
@@ -74,6 +77,7 @@ TEST_F(BackupRestoreTest, FullCycleBringsEverythingBack) {
   request.SetMode(OperationMode::Restore);
   ASSERT_TRUE(request.Run()) << (request.Log.Size() ? ToUtf8(request.Log.Entries()[0]) : "");
   EXPECT_EQ(testing::ClientSettingsSnapshot(), before);
+  EXPECT_TRUE(testing::KeyExists(u"Software\\Kestrove\\Connection Data\\Empty Site")) << "an empty key comes back";
   EXPECT_EQ(ReadBytes(data / u"history.dat"), history);
   EXPECT_EQ(ReadBytes(data / u"custom.dat"), std::vector<uint8_t>({'c', 'u', 's', 't', 'o', 'm'}));
   EXPECT_TRUE(FileExists(data / u"folders.dat"));
@@ -213,6 +217,31 @@ TEST_F(BackupRestoreTest, VerifyAndRestoreRefuseSettingsBeyondALimitAlike) {
   request.SetMode(OperationMode::Restore);
   EXPECT_FALSE(request.Run());
   EXPECT_EQ(request.Log.Entries().at(0), problem);
+}
+
+// A settings file the restore refuses: the check and the restore name the line and the reason in
+// the same words, and nothing of the file is applied.
+TEST_F(BackupRestoreTest, VerifyAndRestoreNameTheLineOfARefusedSettingsFile) {
+  const Text settings = archives / u"settings.reg";
+  ASSERT_TRUE(testing::WriteBytes(settings, testing::Utf16FileBytes(
+      u"Windows Registry Editor Version 5.00\r\n\r\n[HKEY_CURRENT_USER\\Software\\Kestrove\\Transfer]\r\n"
+      u"\"Retries\"=dword:00000009\r\n\"Blob\"=-\r\n")));
+  {
+    BackupArchiveWriter writer;
+    ASSERT_TRUE(writer.Open(request.ArchivePath, 0));
+    ASSERT_TRUE(writer.AddFile(settings, u"settings.reg", -1));
+    writer.CommentText = FormatBackupComment(u"", {2005, 3, 7, 9, 5, 3});
+    writer.HasComment = true;
+  }
+  request.SetMode(OperationMode::Verify);
+  EXPECT_FALSE(request.Run());
+  const Text problem = request.Verification.problems.at(0);
+  EXPECT_NE(problem.find(u"settings.reg, line 5:"), Text::npos) << ToUtf8(problem);
+  const size_t logged = request.Log.Size();  // the check's own report may be logged too
+  request.SetMode(OperationMode::Restore);
+  EXPECT_FALSE(request.Restore(DataSelection::Settings));
+  EXPECT_EQ(request.Log.Entries().at(logged), problem);
+  EXPECT_EQ(ReadValue(u"Software\\Kestrove\\Transfer", u"Retries").data, (std::vector<uint8_t>{3, 0, 0, 0}));
 }
 
 // The restore used to create the data folder first, and then restored the entries before the damage.

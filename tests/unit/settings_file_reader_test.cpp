@@ -97,36 +97,49 @@ TEST_F(SettingsFileReaderTest, RoundTripRestoresEveryNameTypeAndByte) {
 struct HeaderCase {
   const char* what;
   std::vector<uint8_t> bytes;
+  SettingsProblemKind refused;  // None: accepted, and its value applied
+  uint64_t line;
 };
 
-TEST_F(SettingsFileReaderTest, AnotherHeaderIsRefusedAndChangesNothing) {
+TEST_F(SettingsFileReaderTest, TheStartAndEndOfTheFileAreReadAsTheEditorReadsThem) {
   const Text body = u"\r\n" + kSection + u"\"v\"=hex(4):02,00,00,00\r\n";
   const Text goodHeader = u"Windows Registry Editor Version 5.00\r\n";
   std::string utf8 = "\xEF\xBB\xBFWindows Registry Editor Version 5.00\r\n";
   for (char16_t c : body) utf8 += static_cast<char>(c);
+  using K = SettingsProblemKind;
   const HeaderCase cases[] = {
-      {"no byte-order mark", Utf16FileBytes(goodHeader + body, false)},
-      {"UTF-8 with its mark", std::vector<uint8_t>(utf8.begin(), utf8.end())},
-      {"version 4 header", Utf16FileBytes(u"REGEDIT4\r\n" + body)},
-      {"header in other letter case", Utf16FileBytes(u"windows Registry Editor Version 5.00\r\n" + body)},
-      {"header without CR LF", Utf16FileBytes(u"Windows Registry Editor Version 5.00\n" + body)},
-      {"header cut short", Utf16FileBytes(u"Windows Registry Editor Version 5.00\r")},
-      {"byte-order mark alone", {0xFF, 0xFE}},
-      {"empty file", {}},
-      {"big-endian mark", {0xFE, 0xFF, 0, 'W'}},
+      {"no byte-order mark", Utf16FileBytes(goodHeader + body, false), K::NotUnicode, 0},
+      {"UTF-8 with its mark", std::vector<uint8_t>(utf8.begin(), utf8.end()), K::NotUnicode, 0},
+      {"empty file", {}, K::NotUnicode, 0},
+      {"big-endian mark", {0xFE, 0xFF, 0, 'W'}, K::NotUnicode, 0},
+      {"version 4 header", Utf16FileBytes(u"REGEDIT4\r\n" + body), K::NoHeader, 1},
+      {"header in other letter case", Utf16FileBytes(u"windows Registry Editor Version 5.00\r\n" + body), K::NoHeader, 1},
+      {"a value before the header", Utf16FileBytes(u"\r\n" + body + goodHeader), K::NoHeader, 3},
+      {"byte-order mark alone", {0xFF, 0xFE}, K::NoHeader, 1},
+      {"blank lines alone", Utf16FileBytes(u"\r\n \r\n"), K::NoHeader, 2},
+      {"a wrapped value at the end", Utf16FileBytes(goodHeader + kSection + u"\"v\"=hex(4):02,00,\\\r\n"), K::UnfinishedValue, 3},
+      {"LF line ends", Utf16FileBytes(u"Windows Registry Editor Version 5.00\n\n[HKEY_CURRENT_USER\\Software\\Kestrove"
+                                      u"\\ReaderTest]\n\"v\"=hex(4):02,00,00,00\n"), K::None, 0},
+      {"blanks and blank lines before the header", Utf16FileBytes(u"\r\n \t\r\n  " + goodHeader + body), K::None, 0},
   };
   for (const HeaderCase& c : cases) {
     SCOPED_TRACE(c.what);
     DeleteKey(kClient);
     SeedDword(kScratch, u"v", 1);
-    const Text path = folder_ / u"refused.reg";
+    const Text path = folder_ / u"header.reg";
     ASSERT_TRUE(WriteBytes(path, c.bytes));
-    EXPECT_FALSE(ImportSettingsFile(path));
-    EXPECT_EQ(Scratch(u"v").data, (std::vector<uint8_t>{1, 0, 0, 0}));
+    SettingsFileProblem problem;
+    EXPECT_EQ(ImportSettingsFile(path, nullptr, kSettingsLimits, &problem), c.refused == K::None);
+    EXPECT_EQ(problem.kind, c.refused);
+    EXPECT_EQ(problem.line, c.line);
+    EXPECT_EQ(Scratch(u"v").data, (std::vector<uint8_t>{uint8_t(c.refused == K::None ? 2 : 1), 0, 0, 0}));
   }
   EXPECT_FALSE(ImportSettingsFile(folder_ / u"does-not-exist.reg"));
-  // The header alone, without anything after the notice, is a valid empty file.
+  // The header alone, without anything after it, is a valid empty file.
   EXPECT_TRUE(Import(u""));
+  const Text path = folder_ / u"only-header.reg";
+  ASSERT_TRUE(WriteBytes(path, Utf16FileBytes(u"Windows Registry Editor Version 5.00\r")));
+  EXPECT_TRUE(ImportSettingsFile(path));
 }
 
 TEST_F(SettingsFileReaderTest, MergesIntoWhatIsThere) {
@@ -141,75 +154,88 @@ TEST_F(SettingsFileReaderTest, MergesIntoWhatIsThere) {
   EXPECT_EQ(Scratch(u"replaced").data, StringBytes(u"A"));
   EXPECT_TRUE(Scratch(u"new").exists);
   EXPECT_TRUE(Scratch(u"new").data.empty());
-  EXPECT_TRUE(ReadValue(kScratch + u"\\Existing", u"kept").exists) << "an empty section leaves its key alone";
-  EXPECT_FALSE(KeyExists(kScratch + u"\\WasEmpty")) << "an empty section creates no key";
+  EXPECT_TRUE(ReadValue(kScratch + u"\\Existing", u"kept").exists) << "an empty section leaves its key's values alone";
+  EXPECT_TRUE(KeyExists(kScratch + u"\\WasEmpty")) << "an empty section creates its key";
 }
 
 struct LineCase {
   const char* what;
-  Text line;
-  Text name;
-  uint32_t type;
-  std::vector<uint8_t> data;
+  Text lines;  // from line 5 of the file, after the header, the notice, a blank line and the section
+  SettingsProblemKind refused;  // None: applied as name, type and data
+  uint64_t line;
+  Text name = {};
+  uint32_t type = 0;
+  std::vector<uint8_t> data = {};
 };
 
-// Single lines that come from elsewhere than the writer, each followed by a line that must still apply.
-TEST_F(SettingsFileReaderTest, ReadsLinesAsTheyAreWrittenAndTolerantlyOtherwise) {
+// Every line is applied as the registry editor applies it, or the whole file is refused with the
+// line that shows why; a check tells the same. Each case is followed by a line that must apply too.
+TEST_F(SettingsFileReaderTest, EachLineIsAppliedAsTheEditorAppliesItOrTheFileIsRefused) {
+  using K = SettingsProblemKind;
+  const K ok = K::None;
   const LineCase cases[] = {
-      {"upper-case hex", u"\"u\"=hex(3):AB,Cd,eF", u"u", kRegBinary, {0xAB, 0xCD, 0xEF}},
-      {"type that is no number", u"\"t\"=hex(x):01", u"t", kRegNone, {1}},
-      {"type with space and sign", u"\"t\"=hex( +7):01", u"t", 7, {1}},
-      {"negative type", u"\"t\"=hex(-2):", u"t", 0xFFFFFFFEu, {}},
-      {"default value, empty string", u"@=hex(1):00,00", u"", kRegSz, {0, 0}},
-      {"items with 0x and spaces", u"\"h\"=hex(3):0x1f, 2,-1,", u"h", kRegBinary, {0x1F, 2, 0xFF}},
-      {"items that are no numbers", u"\"h\"=hex(3):zz,,1", u"h", kRegBinary, {0, 0, 0, 0, 1}},
-      {"any one character parts the items", u"\"h\"=hex(3):01:02", u"h", kRegBinary, {1, 2}},
-      {"unquoted name loses its last character", u"abc=hex(4):01", u"ab", kRegDword, {1}},
-      {"white space around the line", u"  \"w\"=hex(3):05  \t", u"w", kRegBinary, {5}},
+      {"upper-case hex", u"\"u\"=hex(3):AB,Cd,eF", ok, 0, u"u", kRegBinary, {0xAB, 0xCD, 0xEF}},
+      {"type with space and sign", u"\"t\"=hex( +7):01", ok, 0, u"t", 7, {1}},
+      {"white space around the line", u"  \"w\"=hex(3):05  \t", ok, 0, u"w", kRegBinary, {5}},
+      {"negative type", u"\"t\"=hex(-2):", ok, 0, u"t", 0xFFFFFFFEu, {}},
+      {"largest unsigned type", u"\"t\"=hex(4294967295):1", ok, 0, u"t", 0xFFFFFFFFu, {1}},
+      {"default value, empty string", u"@=hex(1):00,00", ok, 0, u"", kRegSz, {0, 0}},
+      {"text with its escapes", u"\"s\\\\\"=\"a\\\"b\\\\;c\"", ok, 0, u"s\\", kRegSz, {'a', 0, '"', 0, 'b', 0, '\\', 0, ';', 0, 'c', 0, 0, 0}},
+      {"dword, comment after", u"\"d\"=dword:0000002A;c", ok, 0, u"d", kRegDword, {0x2A, 0, 0, 0}},
+      {"untyped hex, comment after", u"\"h\"=hex:00,01 ;note", ok, 0, u"h", kRegBinary, {0, 1}},
+      {"wrapped, comment after the backslash", u"\"w\"=hex(2):41,00,\\ ;n\r\n  42,00,00,00", ok, 0, u"w", kRegExpandSz, {'A', 0, 'B', 0, 0, 0}},
+      {"wrapped over blank and comment lines", u"\"w\"=hex(7):\\\r\n\r\n; c\r\n  01,\\\r\n  02", ok, 0, u"w", 7, {1, 2}},
+      {"deleted value", u"\"a\"=-", K::Deletion, 5},
+      {"deleted key", u"[-HKEY_CURRENT_USER\\Software\\Kestrove\\ReaderTest]", K::Deletion, 5},
+      {"deleted key outside the client's", u"\"a\"=hex:01\r\n[-HKEY_CURRENT_USER\\Software\\Other]", K::Deletion, 6},
+      {"hexadecimal type", u"\"t\"=hex(7fff):01", K::BadType, 5},
+      {"type beyond 32 bits", u"\"t\"=hex(4294967296):01", K::BadType, 5},
+      {"no closing parenthesis", u"\"b\"=hex(", K::BadType, 5},
+      {"no colon", u"\"a\"=hex(1)", K::UnknownLine, 5},
+      {"no name", u"=hex(1):00", K::UnknownLine, 5},
+      {"unquoted name", u"abc=hex(4):01", K::UnknownLine, 5},
+      {"no equals sign", u"\"a\"=\"b\"\r\nno equals sign", K::UnknownLine, 6},
+      {"section without its bracket", u"[HKEY_CURRENT_USER\\Software\\Kestrove", K::UnknownLine, 5},
+      {"text after a section", u"[HKEY_CURRENT_USER\\Software\\Kestrove\\ReaderTest] x", K::UnknownLine, 5},
+      {"items that are no bytes", u"\"h\"=hex:zz", K::BadHex, 5},
+      {"colon between items", u"\"h\"=hex(3):01:02", K::BadHex, 5},
+      {"wrapped inside an item", u"\"w\"=hex:01,0\\\r\n2", K::BadHex, 5},
+      {"wrap that would swallow the next value", u"\"w\"=hex:01,\\", K::BadHex, 6},
+      {"wrap cut by a section", u"\"w\"=hex:01,\\\r\n\r\n[HKEY_CURRENT_USER\\Software\\Kestrove\\ReaderTest]", K::UnfinishedValue, 5},
+      {"dword of nine digits", u"\"d\"=dword:123456789", K::BadDword, 5},
+      {"dword of letters", u"\"d\"=dword:xyz", K::BadDword, 5},
+      {"text not closed", u"\"s\"=\"open", K::BadString, 5},
+      {"unknown escape", u"\"s\"=\"a\\qb\"", K::BadString, 5},
+      {"something after the text", u"\"s\"=\"x\" y", K::BadString, 5},
   };
   for (const LineCase& c : cases) {
     SCOPED_TRACE(c.what);
     DeleteKey(kClient);
-    ASSERT_TRUE(Import(u"\r\n" + kSection + c.line + u"\r\n\"after\"=hex(4):09,00,00,00\r\n"));
+    SeedDword(kScratch, u"after", 1);
+    const Text path = folder_ / u"line.reg";
+    ASSERT_TRUE(WriteBytes(path, Utf16FileBytes(SettingsHeader() + u"\r\n" + kSection + c.lines +
+                                                u"\r\n\"after\"=hex(4):09,00,00,00\r\n")));
+    SettingsFileProblem problem, checked;
+    struct : SettingsFileObserver {
+      void Key(const Text&) override {}
+      void Value(const Text&, const Text&, uint32_t, const std::vector<uint8_t>&) override {}
+      void IgnoredSection(std::u16string_view) override {}
+    } quiet;
+    EXPECT_EQ(CheckSettingsFile(path, quiet, nullptr, &checked), c.refused == ok);
+    EXPECT_EQ(ImportSettingsFile(path, nullptr, kSettingsLimits, &problem), c.refused == ok);
+    EXPECT_EQ(problem.kind, c.refused);
+    EXPECT_EQ(problem.line, c.line);
+    EXPECT_TRUE(checked.kind == problem.kind && checked.line == problem.line) << "the check tells the same";
+    if (c.refused != ok) {
+      EXPECT_EQ(Scratch(u"after").data, (std::vector<uint8_t>{1, 0, 0, 0})) << "a refused file changes nothing";
+      continue;
+    }
     const StoredValue value = Scratch(c.name);
     EXPECT_TRUE(value.exists);
     EXPECT_EQ(value.type, c.type);
     EXPECT_EQ(value.data, c.data);
     EXPECT_EQ(Scratch(u"after").data, (std::vector<uint8_t>{9, 0, 0, 0}));
   }
-}
-
-// A hex marker without a colon after it is skipped; it never fails the import or ends the section.
-TEST_F(SettingsFileReaderTest, LinesWithoutDataAreSkipped) {
-  ASSERT_TRUE(Import(u"\r\n" + kSection + u"\"a\"=hex(1)\r\n\"b\"=hex(\r\n\"=hex(1):00\r\n=hex(1):00\r\n" +
-                     u"\"c\"=hex(4):03,00,00,00\r\n"));
-  EXPECT_FALSE(Scratch(u"a").exists);
-  EXPECT_FALSE(Scratch(u"b").exists);
-  EXPECT_EQ(Scratch(u"c").data, (std::vector<uint8_t>{3, 0, 0, 0}));
-  EXPECT_EQ(DumpTree(kScratch).values.size(), 1u);
-}
-
-// The registry editor's other forms end their section; the next section is read again.
-TEST_F(SettingsFileReaderTest, OtherValueFormsEndTheirSection) {
-  const Text forms[] = {u"\"s\"=\"text\"", u"\"d\"=dword:00000001", u"\"h\"=hex:01,02", u"no equals sign"};
-  for (const Text& form : forms) {
-    SCOPED_TRACE(ToUtf8(form));
-    DeleteKey(kClient);
-    ASSERT_TRUE(Import(u"\r\n" + kSection + u"\"before\"=hex(4):01,00,00,00\r\n" + form +
-                       u"\r\n\"after\"=hex(4):02,00,00,00\r\n" +
-                       u"\r\n[HKEY_CURRENT_USER\\Software\\Kestrove\\ReaderTest\\Next]\r\n\"n\"=hex(4):03,00,00,00\r\n"));
-    EXPECT_TRUE(Scratch(u"before").exists);
-    EXPECT_FALSE(Scratch(u"after").exists);
-    EXPECT_EQ(DumpTree(kScratch).values.size(), 2u);
-    EXPECT_TRUE(ReadValue(kScratch + u"\\Next", u"n").exists);
-  }
-}
-
-TEST_F(SettingsFileReaderTest, WrappedHexDataOfTheRegistryEditorIsJoined) {
-  ASSERT_TRUE(Import(u"\r\n" + kSection + u"\"w\"=hex(2):41,00,42,00,\\\r\n  43,00,\\\r\n  00,00\r\n" +
-                     u"\"after\"=hex(4):02,00,00,00\r\n"));
-  EXPECT_EQ(Scratch(u"w").data, StringBytes(u"ABC"));
-  EXPECT_EQ(Scratch(u"after").data, (std::vector<uint8_t>{2, 0, 0, 0}));
 }
 
 TEST_F(SettingsFileReaderTest, CommentsAndBlankLinesInsideASectionAreNoEntries) {
@@ -279,7 +305,10 @@ TEST_F(SettingsFileReaderTest, NothingOfTheToolsOwnKeyIsApplied) {
   Text body;
   for (const Text& key : tool) body += u"\r\n[HKEY_CURRENT_USER\\" + key + u"]\r\n\"Last Backup\"=hex(1):78,00,00,00\r\n";
   body += u"\r\n[HKEY_CURRENT_USER\\Software\\Kestrove\\Backups]\r\n\"kept\"=hex(4):01,00,00,00\r\n";
+  // Empty sections create their keys, but only where values would go.
+  body += u"\r\n[HKEY_CURRENT_USER\\Software\\Kestrove\\Backup\\Empty]\r\n[HKEY_CURRENT_USER\\Software\\KestroveEmpty]\r\n";
   EXPECT_TRUE(Import(body));
+  EXPECT_FALSE(KeyExists(u"Software\\KestroveEmpty"));
   EXPECT_FALSE(KeyExists(u"Software\\Kestrove\\Backup"));
   EXPECT_FALSE(KeyExists(u"Software\\Kestrove\\Backup "));
   EXPECT_FALSE(KeyExists(u"Software\\Kestrove\\ Backup"));
@@ -377,27 +406,31 @@ TEST_F(SettingsFileReaderTest, ParserSplitsSectionsAndEntriesAsTheProfileFunctio
   EXPECT_EQ(sections[3].lines, (std::vector<std::u16string_view>{u"last"}));
 }
 
-// A check reads the file as an import would, tells every value and every section passed over, and
-// writes nothing.
+// A check reads the file as an import would, tells every key before its values, every value and
+// every section passed over, and writes nothing.
 TEST_F(SettingsFileReaderTest, CheckTellsWhatAnImportWouldDoAndWritesNothing) {
   struct Heard : SettingsFileObserver {
+    void Key(const Text& key) override { events.push_back(u"key " + key); }
     void Value(const Text& key, const Text& name, uint32_t type, const std::vector<uint8_t>& data) override {
-      values.push_back(key + u"|" + name + u"|" + Text(1, static_cast<char16_t>(u'0' + type)) + u"|" +
+      events.push_back(key + u"|" + name + u"|" + Text(1, static_cast<char16_t>(u'0' + type)) + u"|" +
                        Text(1, static_cast<char16_t>(u'0' + data.size())));
     }
-    void IgnoredSection(std::u16string_view section) override { ignored.emplace_back(section); }
-    std::vector<Text> values, ignored;
+    void IgnoredSection(std::u16string_view section) override { events.push_back(u"ignored " + Text(section)); }
+    std::vector<Text> events;
   } heard;
   const Text path = folder_ / u"check.reg";
   ASSERT_TRUE(WriteBytes(path, Utf16FileBytes(SettingsHeader() + kSection +
                                               u"\"A\"=hex(4):01,00,00,00\r\n\"B\"=hex(3):\\\r\n  01,02\r\n"
                                               u"[HKEY_LOCAL_MACHINE\\Software\\Run]\r\n\"x\"=hex(1):41,00\r\n"
-                                              u"[HKEY_CURRENT_USER\\Software\\KestroveOther]\r\n")));
+                                              u"[HKEY_CURRENT_USER\\Software\\KestroveOther]\r\n"
+                                              u"[HKEY_CURRENT_USER\\Software\\Kestrove\\Empty]\r\n")));
   ASSERT_TRUE(CheckSettingsFile(path, heard));
-  EXPECT_EQ(heard.values, (std::vector<Text>{kScratch + u"|A|4|4", kScratch + u"|B|3|2"}));
-  EXPECT_EQ(heard.ignored,
-            (std::vector<Text>{u"HKEY_LOCAL_MACHINE\\Software\\Run", u"HKEY_CURRENT_USER\\Software\\KestroveOther"}));
+  EXPECT_EQ(heard.events, (std::vector<Text>{u"key " + kScratch, kScratch + u"|A|4|4", kScratch + u"|B|3|2",
+                                             u"ignored HKEY_LOCAL_MACHINE\\Software\\Run",
+                                             u"ignored HKEY_CURRENT_USER\\Software\\KestroveOther",
+                                             u"key Software\\Kestrove\\Empty"}));
   EXPECT_FALSE(KeyExists(kScratch));
+  EXPECT_FALSE(KeyExists(u"Software\\Kestrove\\Empty"));
 }
 
 }  // namespace

@@ -130,7 +130,9 @@ TEST_F(SettingsFileWriterTest, LargeValueStaysOnOneLine) {
   EXPECT_EQ(hex.substr(hex.size() - 2), u"\r\n");
   EXPECT_EQ(hex.find(u'\\'), Text::npos) << "no continuation";
   EXPECT_EQ(hex.find(u'\n'), hex.size() - 1);
-  EXPECT_EQ(DecodeHex(hex.substr(0, hex.size() - 2)), data);
+  std::vector<uint8_t> decoded;
+  EXPECT_TRUE(DecodeHex(hex.substr(0, hex.size() - 2), decoded));
+  EXPECT_EQ(decoded, data);
 }
 
 // Sub-keys are created in name order, so Windows (creation order) and Wine (name order) agree.

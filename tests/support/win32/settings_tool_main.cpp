@@ -62,8 +62,8 @@ bool SeedInterop(const Text& root) {
   ok &= Set(root + u"\\Sub A\\Deeper", u"deep", kRegDword, Dword(7));
   RegistryKey empty;
   ok &= empty.Create(RegRoot::CurrentUser, root + u"\\Empty", kKeyWrite) == kSuccess;
-  // The registry editor writes these types as typed hex lines, which the reader applies; a long
-  // one is wrapped by the editor over several lines.
+  // The registry editor writes these types as typed hex lines; a long one is wrapped by the editor
+  // over several lines.
   const Text hexOnly = root + u"\\HexOnly";
   ok &= Set(hexOnly, u"a none", kRegNone, {9, 8});
   ok &= Set(hexOnly, u"b expand", kRegExpandSz, Bytes(u"%TEMP%\\x"));
@@ -72,7 +72,7 @@ bool SeedInterop(const Text& root) {
   ok &= Set(hexOnly, u"c long expand", kRegExpandSz, Bytes(longText));
   ok &= Set(hexOnly, u"d multi", 7, Bytes(Text(u"a\0b\0", 4)));
   ok &= Set(hexOnly, u"e big endian", 5, {0, 0, 0, 1});
-  // A plain string between typed hex values ends the section for the reader.
+  // The editor writes a plain string between typed hex values.
   const Text mixed = root + u"\\Mixed";
   ok &= Set(mixed, u"a expand", kRegExpandSz, Bytes(u"first"));
   ok &= Set(mixed, u"b string", kRegSz, Bytes(u"second"));
