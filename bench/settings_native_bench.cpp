@@ -89,7 +89,7 @@ int main(int argc, char** argv) {
     substitute::ClearRegistry();
     if (!testing::SeedSettingsTree(kBench, keys << size, values)) return 1;
     exported[size] = Best(runs, [] {}, [&] { return ExportKeyToFile(RegRoot::CurrentUser, kBench, file, true, false); });
-    imported[size] = Best(runs, [] { DeleteKeyTree(RegRoot::CurrentUser, kBench); },
+    imported[size] = Best(runs, [] { static_cast<void>(DeleteKeyTree(RegRoot::CurrentUser, kBench)); },
                           [&] { return ImportSettingsFile(file); });
     std::printf("%u keys x %u values, file %zu bytes: export %.3f s (cpu %.3f s), import %.3f s (cpu %.3f s), "
                 "peak %.1f MiB\n", keys << size, values, FileSize(file), exported[size].wall, exported[size].cpu,

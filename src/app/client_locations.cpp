@@ -5,11 +5,13 @@
 #include "platform/shell_folders.h"
 #include "regfile/registry_key.h"
 #include "res/non_localizable.h"
+#include "res/resource.h"
 
 namespace kbt {
 using namespace platform;
 
-bool FindDataFolder(Text& folder) {
+bool FindDataFolder(Text& folder, bool record, bool* recorded) {
+  if (recorded) *recorded = true;
   bool found = false;
   {
     RegistryKey key;
@@ -28,12 +30,14 @@ bool FindDataFolder(Text& folder) {
   }
   // Nothing to record when no folder could be formed at all.
   if (!found && folder.empty()) return false;
-  RegistryKey key;
-  if (key.Create(RegRoot::CurrentUser, names::kClientKey, kKeyReadWrite) == kSuccess) {
+  if (record) {
+    RegistryKey key;
     Text stored;
     // Without a variable to put back the folder is written as it is, never as an empty text.
     if (!UnExpandEnvironment(folder, stored)) stored = folder;
-    key.SetExpandString(names::kDataPathValue, stored);
+    const bool written = key.Create(RegRoot::CurrentUser, names::kClientKey, kKeyReadWrite) == kSuccess &&
+                         key.SetExpandString(names::kDataPathValue, stored) == kSuccess;
+    if (recorded) *recorded = written;
   }
   return found && IsExistingFolder(folder);
 }
@@ -46,7 +50,11 @@ bool FindFavoritesFolder(Text& folder) {
 }
 
 void DiscoverClientLocations(OperationRequest& request) {
-  FindDataFolder(request.DataFolder);
+  // A check changes nothing, on any machine: it only reads where the folders are.
+  const bool record = request.GetMode() != OperationMode::Verify;
+  bool recorded = true;
+  FindDataFolder(request.DataFolder, record, &recorded);
+  if (!recorded) request.Log.Add(IDS_REGISTRY_WRITE_FAILED, Text(names::kClientKey) + u'\\' + names::kDataPathValue);
   FindFavoritesFolder(request.FavoritesFolder);
   if (request.FavoritesFolder.empty()) request.FavoritesFolder = request.DataFolder;
 }

@@ -1,3 +1,5 @@
+#include <vector>
+
 #include "archive/backup_archive.h"
 #include "archive/backup_identity.h"
 #include "operations/operation_request.h"
@@ -23,15 +25,22 @@ bool CreatePendingArchive(const Text& archivePath, Text& pendingPath) {
   return CreateTempFile(folder, pendingPath, pending) && pending.Close();
 }
 
-void RecordBackup(const Text& archivePath, const LocalTime& time) {
+// The names of the values that could not be written; none when all were.
+std::vector<Text> RecordBackup(const Text& archivePath, const LocalTime& time) {
+  const Text lastFile = Text(names::kToolKey) + u'\\' + names::kLastFileValue;
+  const Text timestamp = Text(names::kToolKey) + u'\\' + names::kBackupTimestampValue;
   RegistryKey key;
-  if (key.Create(RegRoot::CurrentUser, names::kToolKey, kKeyReadWrite) != kSuccess) return;
-  key.SetExpandString(names::kLastFileValue, archivePath);
+  if (key.Create(RegRoot::CurrentUser, names::kToolKey, kKeyReadWrite) != kSuccess) return {lastFile, timestamp};
+  std::vector<Text> failed;
+  if (key.SetExpandString(names::kLastFileValue, archivePath) != kSuccess) failed.push_back(lastFile);
   uint64_t fileTime = 0;
-  if (!LocalTimeToFileTime(time, &fileTime)) return;
   uint8_t bytes[8];
+  const bool converted = LocalTimeToFileTime(time, &fileTime);
   for (int i = 0; i < 8; ++i) bytes[i] = static_cast<uint8_t>(fileTime >> (8 * i));
-  SetValue(key.Get(), names::kBackupTimestampValue, kRegBinary, bytes, sizeof bytes);
+  if (!converted || SetValue(key.Get(), names::kBackupTimestampValue, kRegBinary, bytes, sizeof bytes) != kSuccess) {
+    failed.push_back(timestamp);
+  }
+  return failed;
 }
 
 }  // namespace
@@ -76,7 +85,12 @@ bool OperationRequest::Backup(uint32_t selection) {
       Log.Add(IDS_RESET_SKIPPED);
     }
   }
-  if (completed) RecordBackup(ArchivePath, now);
+  if (completed) {
+    for (const Text& value : RecordBackup(ArchivePath, now)) {
+      Log.Add(IDS_REGISTRY_WRITE_FAILED, value);
+      result = false;
+    }
+  }
   return result;
 }
 

@@ -299,8 +299,9 @@ Status DeleteClientTree(const Text& path) {
     if (deleted != kSuccess && deleted != kFileNotFound) result = deleted;
   }
   bool allDeleted = true;
-  DeleteAllValues(RegRoot::CurrentUser, path, &allDeleted);
-  return allDeleted ? result : kAccessDenied;
+  // A key that went meanwhile has no values left either.
+  if (DeleteAllValues(RegRoot::CurrentUser, path, &allDeleted) && !allDeleted) return kAccessDenied;
+  return result;
 }
 
 // The prior state of every planned change, written into one record.
@@ -664,7 +665,8 @@ bool UndoPoint::Apply(ResultLog& log) const {
       [&](const Item& item) {
         if (item.tag == kTreeTag && !gone(DeleteClientTree(item.path))) failed(item.path);
         bool all = true;
-        if (item.tag == kAllValuesTag && (DeleteAllValues(RegRoot::CurrentUser, item.path, &all), !all)) {
+        // A missing key holds no values: as the record wants it.
+        if (item.tag == kAllValuesTag && DeleteAllValues(RegRoot::CurrentUser, item.path, &all) && !all) {
           failed(item.path);
         }
       },

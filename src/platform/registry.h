@@ -38,9 +38,9 @@ struct KeyInfo {
   uint32_t maxValueDataSize = 0;    // bytes
 };
 
-Status OpenKey(RegRoot root, const Text& path, uint32_t access, RegHandle* key);
+[[nodiscard]] Status OpenKey(RegRoot root, const Text& path, uint32_t access, RegHandle* key);
 // Creates the key and every missing key above it.
-Status CreateKey(RegRoot root, const Text& path, uint32_t access, RegHandle* key);
+[[nodiscard]] Status CreateKey(RegRoot root, const Text& path, uint32_t access, RegHandle* key);
 Status CloseKey(RegHandle key);
 Status QueryKeyInfo(RegHandle key, KeyInfo* info);
 // name: capacity in characters in, length without terminator out (as RegEnumValueW).
@@ -50,11 +50,11 @@ Status EnumerateValue(RegHandle key, uint32_t index, char16_t* name, uint32_t* n
 Status EnumerateKey(RegHandle key, uint32_t index, char16_t* name, uint32_t* nameLength);
 // data null: reports type and size only.
 Status QueryValue(RegHandle key, const Text& name, uint32_t* type, uint8_t* data, uint32_t* size);
-Status SetValue(RegHandle key, const Text& name, uint32_t type, const uint8_t* data, uint32_t size);
-Status DeleteValue(RegHandle key, const Text& name);
+[[nodiscard]] Status SetValue(RegHandle key, const Text& name, uint32_t type, const uint8_t* data, uint32_t size);
+[[nodiscard]] Status DeleteValue(RegHandle key, const Text& name);
 // Removes the key with all its sub-keys and values, deepest keys first. 0, or the code of the first
 // step that failed (2 when the key does not exist); keys deleted before a failure stay deleted.
-Status DeleteKeyTree(RegRoot root, const Text& path);
+[[nodiscard]] Status DeleteKeyTree(RegRoot root, const Text& path);
 
 // Replaces each %NAME% by the variable's value; unknown references stay. 0 or an error code.
 Status ExpandEnvironment(const Text& text, Text& expanded);

@@ -28,7 +28,7 @@ class RegistryKey {
   // REG_SZ or REG_EXPAND_SZ into text; 13 for other types or an odd size; text unchanged on failure.
   platform::Status QueryString(const Text& name, Text& text, bool expand) const;
   // Writes text with its terminator as REG_EXPAND_SZ, as the client's folder values are kept.
-  platform::Status SetExpandString(const Text& name, const Text& text) const;
+  [[nodiscard]] platform::Status SetExpandString(const Text& name, const Text& text) const;
 
  private:
   platform::Status Adopt(platform::Status status, platform::RegHandle key);
@@ -37,6 +37,6 @@ class RegistryKey {
 
 // Deletes every value of the key, keeping its sub-keys; false when the key cannot be opened.
 // 'allDeleted' (optional) tells whether every listed value went.
-bool DeleteAllValues(platform::RegRoot root, const Text& path, bool* allDeleted = nullptr);
+[[nodiscard]] bool DeleteAllValues(platform::RegRoot root, const Text& path, bool* allDeleted = nullptr);
 
 }  // namespace kbt

@@ -175,6 +175,9 @@ TEST_F(BackupRestoreTest, VerifyForetellsTheRestoreAndChangesNothing) {
   ASSERT_TRUE(request.Backup(request.GetSelection()));
   // This machine's registry names another queue now; the archive's settings bring back my.que.
   SeedString(u"Software\\Kestrove\\Queue", u"Last File", bitmaps / u"other.que", kRegExpandSz);
+  // This machine keeps its favorites elsewhere than the machine that made the backup.
+  testing::ScratchFolder favoritesHere;
+  request.FavoritesFolder = favoritesHere.Path();
   RemoveFile(data / u"history.dat");
   const testing::RegistrySnapshot registryBefore = testing::SnapshotKey(u"Software");
   const std::vector<Text> filesBefore[] = {testing::ListFolder(data.Path()), testing::ListFolder(queue.Path())};
@@ -196,13 +199,49 @@ TEST_F(BackupRestoreTest, VerifyForetellsTheRestoreAndChangesNothing) {
   const std::vector<std::pair<Text, Text>> expected = {
       {u"list.bmp", bitmaps / u"list.bmp"},   {u"history.dat", data / u"history.dat"},
       {u"custom.dat", data / u"custom.dat"},  {u"folders.dat", data / u"folders.dat"},
-      {u"my.que", queue / u"my.que"},         {u"favorites.dat", favorites / u"favorites.dat"}};
+      {u"my.que", queue / u"my.que"},         {u"favorites.dat", favoritesHere / u"favorites.dat"}};
   EXPECT_EQ(destinations, expected);
   EXPECT_EQ(report.lines.back(), u"result\tok");
 
   request.SetMode(OperationMode::Restore);
   ASSERT_TRUE(request.Run());
   for (const auto& [entry, path] : destinations) EXPECT_TRUE(FileExists(path)) << ToUtf8(path);
+}
+
+// Archives the check refuses by their directory alone: two entries a restore could confuse, and a
+// settings entry whose declared size is beyond the limit (refused before any byte is extracted,
+// so the limit is named rather than a damaged entry).
+TEST_F(BackupRestoreTest, VerifyNamesCollidingEntriesAndSettingsDeclaredTooLarge) {
+  const Text settings = archives / u"settings.reg";
+  ASSERT_TRUE(testing::WriteBytes(settings, testing::Utf16FileBytes(u"Windows Registry Editor Version 5.00\r\n")));
+  const struct Case {
+    std::vector<Text> entries;
+    bool declareHuge;
+    const char16_t* problem;
+  } cases[] = {{{u"history.dat", u"History.dat"}, false, u"is in the backup file more than once"},
+               {{u"settings.reg"}, true, u"larger than 256 MB"}};
+  for (const Case& c : cases) {
+    {
+      BackupArchiveWriter writer;
+      ASSERT_TRUE(writer.Open(request.ArchivePath, 0));
+      for (const Text& entry : c.entries) ASSERT_TRUE(writer.AddFile(settings, entry, -1));
+      writer.CommentText = FormatBackupComment(u"", {2005, 3, 7, 9, 5, 3});
+      writer.HasComment = true;
+    }
+    if (c.declareHuge) {
+      std::vector<uint8_t> bytes = ReadBytes(request.ArchivePath);
+      const uint8_t central[] = {'P', 'K', 1, 2};
+      const auto header = std::search(bytes.begin(), bytes.end(), std::begin(central), std::end(central));
+      ASSERT_NE(header, bytes.end());
+      header[24 + 3] = 0x20;  // the uncompressed size: 512 MiB
+      ASSERT_TRUE(testing::WriteBytes(request.ArchivePath, bytes));
+    }
+    request.SetMode(OperationMode::Verify);
+    EXPECT_FALSE(request.Run());
+    const std::vector<Text>& problems = request.Verification.problems;
+    EXPECT_TRUE(std::any_of(problems.begin(), problems.end(), [&](const Text& p) { return p.find(c.problem) != Text::npos; }))
+        << ToUtf8(c.problem) << " in " << (problems.empty() ? "" : ToUtf8(problems[0]));
+  }
 }
 
 // A value beyond the restore's limits: the check names the limit in the words the restore then uses.

@@ -57,6 +57,7 @@ TEST_F(ClientPlacesTest, FilesAreAcceptedOnlyAsTheirKindInTheClientsPlaces) {
       {In(elsewhere.Path(), u"my.que"), false, true, "a queue file anywhere ordinary"},
       {In(data.Path(), u"queue.dat"), false, true, "the data folder's own queue"},
       {In(elsewhere.Path(), u"queue.dat"), false, false, "queue.dat is a queue only in the data folder"},
+      {In(In(data.Path(), u"sub"), u"queue.dat"), false, false, "not in a folder below the data folder either"},
       {In(elsewhere.Path(), u"history.dat"), false, false, "a data file's name is neither"},
       {In(elsewhere.Path(), u"run.url"), false, false, "a shortcut that runs at logon"},
       {In(elsewhere.Path(), u"x.bmp.exe"), false, false, "an executable behind a bitmap's name"},

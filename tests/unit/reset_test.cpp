@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "archive/directory_path.h"
 #include "operations/operation_request.h"
 #include "platform/files.h"
 #include "platform/paths.h"
@@ -75,9 +76,15 @@ TEST_F(ResetTest, SettingsOnlyLeavesTheFiles) {
 }
 
 TEST_F(ResetTest, UnexpandedFavoritesFolderIsNotExpandedAndDeletesNothingThere) {
+  Text appData;
+  ASSERT_EQ(ExpandEnvironment(u"%APPDATA%", appData), kSuccess);
+  ASSERT_EQ(CreateDirectoryPath(appData), kSuccess);
+  ASSERT_TRUE(testing::WriteText(appData + kPathSeparator + u"favorites.dat", "the expanded folder's"));
   SeedString(u"Software\\Kestrove", u"Favorites Folder", u"%APPDATA%", kRegExpandSz);
   EXPECT_TRUE(request.Reset(DataSelection::ApplicationData)) << "a folder that is not a place of the client's is left alone";
   EXPECT_TRUE(FileExists(favorites / u"favorites.dat"));
+  EXPECT_TRUE(FileExists(appData + kPathSeparator + u"favorites.dat")) << "the value is used as stored";
+  RemoveFile(appData + kPathSeparator + u"favorites.dat");
 }
 
 TEST_F(ResetTest, EmptyFolderValuesDeleteNothingOutsideTheClientFolders) {
@@ -94,7 +101,7 @@ TEST_F(ResetTest, WithoutFavoritesValueNoFavoritesFileIsTouched) {
   testing::DeleteKey(u"Software\\Kestrove\\Queue");
   RegistryKey key;
   ASSERT_EQ(key.Open(RegRoot::CurrentUser, u"Software\\Kestrove", kKeyReadWrite), kSuccess);
-  DeleteValue(key.Get(), u"Favorites Folder");
+  ASSERT_EQ(DeleteValue(key.Get(), u"Favorites Folder"), kSuccess);
   testing::WriteText(data / u"favorites.dat", "in data");
   EXPECT_TRUE(request.Reset(DataSelection::ApplicationData));
   EXPECT_TRUE(FileExists(data / u"favorites.dat"));
