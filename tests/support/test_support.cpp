@@ -237,7 +237,7 @@ void PutBackLocalAppData(const StoredValue& saved) {
   } else {
     RegistryKey key;
     if (key.Open(RegRoot::CurrentUser, kUserShellFolders, kKeyReadWrite) == kSuccess) {
-      DeleteValue(key.Get(), kLocalAppDataValue);
+      EXPECT_EQ(DeleteValue(key.Get(), kLocalAppDataValue), kSuccess) << "the test's own redirection";
     }
   }
 }
