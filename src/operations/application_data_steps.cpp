@@ -34,10 +34,22 @@ bool OperationRequest::BackupApplicationData(BackupArchiveWriter& archive) {
       result = false;
     }
   };
-  if (places.AcceptsFolder(DataFolder)) {
+  // A folder that is set but refused leaves its files out of the archive: the backup says so.
+  Text refused;
+  auto usable = [&](const Text& folder) {
+    const ClientPlaces::Verdict verdict = places.Judge(folder);
+    if (verdict == ClientPlaces::Verdict::Accepted) return true;
+    if (!folder.empty() && folder != refused) {
+      Log.Add(ClientPlaces::RefusalText(folder, verdict));
+      refused = folder;
+      result = false;
+    }
+    return false;
+  };
+  if (usable(DataFolder)) {
     for (const char16_t* name : kDataFiles) add(Join(DataFolder, name), name);
   }
-  if (places.AcceptsFolder(FavoritesFolder)) add(Join(FavoritesFolder, names::kFavoritesFile), names::kFavoritesFile);
+  if (usable(FavoritesFolder)) add(Join(FavoritesFolder, names::kFavoritesFile), names::kFavoritesFile);
 
   // A queue value that names anything but a queue file never brings that file into an archive.
   RegistryKey queueKey;

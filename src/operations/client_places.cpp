@@ -5,7 +5,9 @@
 #include "operations/file_checks.h"
 #include "platform/paths.h"
 #include "platform/places.h"
+#include "operations/result_log.h"
 #include "res/non_localizable.h"
+#include "res/resource.h"
 
 namespace kbt {
 using namespace platform;
@@ -20,17 +22,21 @@ ClientPlaces::ClientPlaces(Text dataFolder) : dataFolder_(std::move(dataFolder))
   if (!AcceptsPlace(dataFolder_, resolvedDataFolder_)) resolvedDataFolder_.clear();
 }
 
-bool ClientPlaces::AcceptsPlace(const Text& path, Text& resolved) const {
-  if (!IsPlainLocalPath(path) || !ResolvePath(path, resolved) || IsOnNetworkVolume(resolved)) return false;
+ClientPlaces::Verdict ClientPlaces::JudgePlace(const Text& path, Text& resolved) const {
+  if (!IsPlainLocalPath(path) || !ResolvePath(path, resolved) || IsOnNetworkVolume(resolved)) return Verdict::NotLocal;
   for (const Text& folder : protectedFolders_) {
-    if (IsSameOrBelow(resolved, folder)) return false;
+    if (IsSameOrBelow(resolved, folder)) return Verdict::Protected;
   }
-  return true;
+  return Verdict::Accepted;
 }
 
-bool ClientPlaces::AcceptsFolder(const Text& folder) const {
+ClientPlaces::Verdict ClientPlaces::Judge(const Text& folder) const {
   Text resolved;
-  return AcceptsPlace(folder, resolved);
+  return JudgePlace(folder, resolved);
+}
+
+Text ClientPlaces::RefusalText(const Text& folder, Verdict verdict) {
+  return FormatText(LoadText(verdict == Verdict::Protected ? IDS_FOLDER_PROTECTED : IDS_FOLDER_NOT_LOCAL), {folder});
 }
 
 bool ClientPlaces::IsBitmapName(const Text& name) {

@@ -13,10 +13,18 @@ class ClientPlaces {
   // dataFolder: the client's data folder as this run found it.
   explicit ClientPlaces(Text dataFolder);
 
+  enum class Verdict {
+    Accepted,
+    NotLocal,   // not an absolute, plainly spelled path on a local drive
+    Protected   // the system's, the shell's or another user's, or inside one
+  };
   // A folder that may hold the client's files: absolute on a local drive, spelled plainly, and
   // neither one of the system's or the shell's own folders nor inside one (after links and short
   // names are resolved).
-  bool AcceptsFolder(const Text& folder) const;
+  bool AcceptsFolder(const Text& folder) const { return Judge(folder) == Verdict::Accepted; }
+  Verdict Judge(const Text& folder) const;
+  // The message that names a refused folder and why, for the failure it causes.
+  static Text RefusalText(const Text& folder, Verdict verdict);
   // A display bitmap: a ".bmp" file in an accepted folder.
   bool AcceptsBitmap(const Text& path) const;
   // The transfer queue: a ".que" file in an accepted folder, or "queue.dat" in the data folder.
@@ -31,7 +39,8 @@ class ClientPlaces {
 
  private:
   // An accepted place; 'resolved' is where it really leads.
-  bool AcceptsPlace(const Text& path, Text& resolved) const;
+  bool AcceptsPlace(const Text& path, Text& resolved) const { return JudgePlace(path, resolved) == Verdict::Accepted; }
+  Verdict JudgePlace(const Text& path, Text& resolved) const;
 
   Text dataFolder_;
   Text resolvedDataFolder_;

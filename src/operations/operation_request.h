@@ -75,7 +75,8 @@ class OperationRequest {
   // Steps of the operations.
   bool ResetApplicationData();
   // The data files a reset deletes: the client's own, as the rule for its places accepts them.
-  std::vector<Text> ResettableDataFiles() const;
+  // 'refusals' gets the message for each folder that is set but refused.
+  std::vector<Text> ResettableDataFiles(std::vector<Text>* refusals = nullptr) const;
   bool ResetSettings();
   bool BackupSettings(BackupArchiveWriter& archive);
   bool RestoreSettings(BackupArchiveReader& archive, const RestorePlan& plan);

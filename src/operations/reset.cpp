@@ -1,3 +1,5 @@
+#include <algorithm>
+
 #include "operations/client_places.h"
 #include "operations/operation_request.h"
 #include "operations/planned_changes.h"
@@ -53,19 +55,28 @@ Text ReadStoredPath(const Text& keyPath, const Text& valueName) {
 }
 }  // namespace
 
-std::vector<Text> OperationRequest::ResettableDataFiles() const {
+std::vector<Text> OperationRequest::ResettableDataFiles(std::vector<Text>* refusals) const {
   // Only files in the client's own places, whatever the registry values name: an empty, relative
-  // or foreign folder or a queue value naming a document yields nothing.
+  // or foreign folder or a queue value naming a document yields nothing. A folder that is set but
+  // refused is named, since its files then stay.
   const ClientPlaces places(DataFolder);
   std::vector<Text> files;
+  auto usable = [&](const Text& folder) {
+    const ClientPlaces::Verdict verdict = places.Judge(folder);
+    if (verdict != ClientPlaces::Verdict::Accepted && !folder.empty() && refusals) {
+      const Text refusal = ClientPlaces::RefusalText(folder, verdict);
+      if (std::find(refusals->begin(), refusals->end(), refusal) == refusals->end()) refusals->push_back(refusal);
+    }
+    return verdict == ClientPlaces::Verdict::Accepted;
+  };
   const Text favorites = ReadStoredPath(names::kClientKey, names::kFavoritesFolderValue);
-  if (places.AcceptsFolder(favorites)) {
+  if (usable(favorites)) {
     files.push_back(favorites);
     AppendPath(files.back(), names::kFavoritesFile);
   }
   const Text queue = ReadStoredPath(names::kQueueKey, names::kLastFileValue);
   if (places.AcceptsQueue(queue)) files.push_back(queue);
-  if (places.AcceptsFolder(DataFolder)) {
+  if (usable(DataFolder)) {
     for (const char16_t* name : {names::kFoldersFile, names::kHistoryFile, names::kCustomFile}) {
       files.push_back(DataFolder);
       AppendPath(files.back(), name);
@@ -75,9 +86,11 @@ std::vector<Text> OperationRequest::ResettableDataFiles() const {
 }
 
 bool OperationRequest::ResetApplicationData() {
+  std::vector<Text> refusals;
   bool ok = true;
-  for (const Text& file : ResettableDataFiles()) ok = RemoveFile(file) && ok;
-  return ok;
+  for (const Text& file : ResettableDataFiles(&refusals)) ok = RemoveFile(file) && ok;
+  for (const Text& refusal : refusals) Log.Add(refusal);
+  return ok && refusals.empty();
 }
 
 bool OperationRequest::ResetSettings() {

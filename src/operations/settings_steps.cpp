@@ -18,10 +18,12 @@ namespace kbt {
 using namespace platform;
 
 namespace {
+// A name of the tool's own: never a user's file, never shared by two runs, and what a killed run
+// left (the client's settings, perhaps with stored credentials) goes with the next run's.
 bool TemporarySettingsPath(Text& path) {
-  if (!GetTempFolder(path)) return false;
-  AppendPath(path, names::kSettingsFile);
-  return true;
+  Text folder;
+  File placeholder;
+  return GetTempFolder(folder) && CreateTempFile(folder, path, placeholder) && placeholder.Close();
 }
 
 }  // namespace

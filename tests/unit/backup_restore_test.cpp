@@ -244,6 +244,19 @@ TEST_F(BackupRestoreTest, VerifyNamesCollidingEntriesAndSettingsDeclaredTooLarge
   }
 }
 
+// The settings pass through a temporary file of the tool's own name: a user's "settings.reg" in
+// the temporary folder is neither overwritten nor deleted.
+TEST_F(BackupRestoreTest, AUsersSettingsFileInTheTemporaryFolderIsLeftAlone) {
+  Text mine;
+  ASSERT_TRUE(GetTempFolder(mine));
+  AppendPath(mine, u"settings.reg");
+  ASSERT_TRUE(testing::WriteText(mine, "mine"));
+  ASSERT_TRUE(request.Backup(request.GetSelection()));
+  ASSERT_TRUE(request.Restore(request.GetSelection()));
+  EXPECT_EQ(ReadBytes(mine), (std::vector<uint8_t>{'m', 'i', 'n', 'e'}));
+  RemoveFile(mine);
+}
+
 // A value beyond the restore's limits: the check names the limit in the words the restore then uses.
 TEST_F(BackupRestoreTest, VerifyAndRestoreRefuseSettingsBeyondALimitAlike) {
   testing::SeedValue(u"Software\\Kestrove\\Transfer", u"Huge", kRegBinary, std::vector<uint8_t>(kSettingsLimits.valueBytes + 1, 7));

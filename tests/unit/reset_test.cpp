@@ -81,10 +81,33 @@ TEST_F(ResetTest, UnexpandedFavoritesFolderIsNotExpandedAndDeletesNothingThere) 
   ASSERT_EQ(CreateDirectoryPath(appData), kSuccess);
   ASSERT_TRUE(testing::WriteText(appData + kPathSeparator + u"favorites.dat", "the expanded folder's"));
   SeedString(u"Software\\Kestrove", u"Favorites Folder", u"%APPDATA%", kRegExpandSz);
-  EXPECT_TRUE(request.Reset(DataSelection::ApplicationData)) << "a folder that is not a place of the client's is left alone";
+  EXPECT_FALSE(request.Reset(DataSelection::ApplicationData)) << "a folder the reset leaves alone is named";
+  EXPECT_NE(ToUtf8(request.Log.Entries().at(0)).find("\"%APPDATA%\" was not used"), std::string::npos);
   EXPECT_TRUE(FileExists(favorites / u"favorites.dat"));
   EXPECT_TRUE(FileExists(appData + kPathSeparator + u"favorites.dat")) << "the value is used as stored";
   RemoveFile(appData + kPathSeparator + u"favorites.dat");
+}
+
+// A data folder the rule refuses (the system's here) leaves its files alone, and neither the
+// backup nor the reset calls that a success.
+TEST_F(ResetTest, ARefusedDataFolderFailsTheBackupAndTheResetByName) {
+#ifdef _WIN32
+  const Text refused = u"C:\\windows\\Kestrove";
+#else
+  const Text refused = u"/usr/share/kestrove";
+#endif
+  request.DataFolder = refused;
+  request.FavoritesFolder = refused;
+  testing::ScratchFolder archives;
+  request.ArchivePath = archives / u"backup.zip";
+  for (const OperationMode mode : {OperationMode::Backup, OperationMode::Reset}) {
+    const size_t before = request.Log.Size();
+    request.SetMode(mode);
+    EXPECT_FALSE(request.Run());
+    ASSERT_GT(request.Log.Size(), before);
+    EXPECT_EQ(request.Log.Entries()[before], u"The folder \"" + refused + u"\" was not used: it belongs to Windows, to the shell or to another user.");
+  }
+  EXPECT_TRUE(FileExists(data / u"history.dat"));
 }
 
 TEST_F(ResetTest, EmptyFolderValuesDeleteNothingOutsideTheClientFolders) {
