@@ -248,7 +248,10 @@ void AddFileChanges(const std::vector<PlannedFile>& files, PlannedChanges& chang
 
 bool FolderWouldTakeFiles(const Text& folder) {
   Text existing = folder;
+  uint32_t attributes = 0;
   while (!existing.empty() && !IsExistingFolder(existing)) {
+    // A file where a folder would have to be made: no folder can be made there.
+    if (GetAttributes(existing, &attributes)) return false;
     const size_t before = existing.size();
     RemoveLastComponent(existing);
     if (existing.size() >= before) return false;
@@ -352,6 +355,12 @@ bool LocatePlannedEntry(BackupArchiveReader& archive, const PlannedFile& file) {
     case EntryLookup::FirstIgnoreCase: return archive.LocateEntry(file.entry, true);
   }
   return false;
+}
+
+bool IsReplaceable(const Text& path) {
+  uint32_t attributes = 0;
+  return !GetAttributes(path, &attributes) ||
+         !(attributes & (kAttributeReadOnly | kAttributeDirectory | kAttributeDevice));
 }
 
 bool RestorePlannedFiles(BackupArchiveReader& archive, const std::vector<PlannedFile>& plan, ResultLog& log) {

@@ -98,6 +98,9 @@ struct RestorePlan {
 bool PlanRestore(BackupArchiveReader& archive, const Text& dataFolder, const Text& favoritesFolder,
                  uint32_t selection, RestorePlan& plan);
 
+// Nothing is there, or a file the restore may replace (not read-only, no folder, no device).
+bool IsReplaceable(const Text& path);
+
 // Makes the planned entry current.
 bool LocatePlannedEntry(BackupArchiveReader& archive, const PlannedFile& file);
 

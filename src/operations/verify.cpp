@@ -142,6 +142,10 @@ VerifyReport VerifyArchive(const Text& archivePath, const Text& dataFolder, cons
         report.Problem(IDS_VERIFY_DESTINATION_REFUSED, file.reportedName);
         continue;
       }
+      if (!file.unchanged && !IsReplaceable(file.destination)) {
+        report.Problem(IDS_VERIFY_DESTINATION_LOCKED, file.reportedName, file.destination);
+        continue;
+      }
       ++result.files;
       if (file.value || file.unchanged) {
         report.Line(u"destination", {file.entry, file.destination, file.value ? u"moved" : u"unchanged"});

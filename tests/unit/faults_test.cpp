@@ -9,6 +9,7 @@
 #include "archive/backup_archive.h"
 #include "archive/backup_identity.h"
 #include "operations/operation_request.h"
+#include "operations/verify.h"
 #include "platform/files.h"
 #include "regfile/settings_file_reader.h"
 #include "regfile/settings_file_writer.h"
@@ -69,6 +70,11 @@ TEST_F(FaultsTest, AReadOnlyDestinationIsReportedAndTheOtherFilesAreRestored) {
     ASSERT_TRUE(testing::WriteText(data / name, "changed"));
   }
   SetReadOnly(data / u"custom.dat", true);
+  // The check foretells it.
+  const VerifyReport report = VerifyArchive(request.ArchivePath, request.DataFolder, request.FavoritesFolder);
+  EXPECT_FALSE(report.restorable);
+  EXPECT_EQ(report.problems.size(), 1u);
+  EXPECT_NE(ToUtf8(report.problems.at(0)).find("\"custom.dat\" would not be restored"), std::string::npos);
   const bool restored = request.Restore(DataSelection::ApplicationData);
   SetReadOnly(data / u"custom.dat", false);
 
