@@ -7,6 +7,7 @@
 #include "operations/operation_request.h"
 #include "operations/result_log.h"
 #include "operations/settings_limit_text.h"
+#include "platform/disk_space.h"
 #include "platform/files.h"
 #include "platform/paths.h"
 #include "platform/places.h"
@@ -235,6 +236,49 @@ class SettingsTally : public SettingsFileObserver {
   RestoreValues& values_;
 };
 
+// The nearest folder that exists on the way up to the root.
+Text ExistingFolderOf(const Text& path) {
+  Text folder = FolderOf(path);
+  while (!folder.empty() && !IsExistingFolder(folder)) {
+    const size_t before = folder.size();
+    RemoveLastComponent(folder);
+    if (folder.size() >= before) return Text();
+  }
+  return folder;
+}
+
+Text Megabytes(uint64_t bytes) { return DecimalText((bytes + (uint64_t{1} << 20) - 1) >> 20); }
+
+// Every file the restore writes goes first into a new file beside its place, while the old bytes
+// stay until the move (and in the undo point after it): the declared sizes must fit on each volume.
+void CheckFreeSpace(const RestorePlan& plan, uint64_t settingsBytes, std::vector<Text>& refusals) {
+  struct Volume {
+    Text folder;  // one folder on it, for the message
+    uint64_t needed = 0;
+  };
+  std::map<Text, Volume> volumes;
+  auto need = [&](const Text& folder, uint64_t bytes) {
+    Text volume;
+    if (folder.empty() || !VolumeOf(folder, volume)) return;
+    Volume& entry = volumes[volume];
+    if (entry.folder.empty()) entry.folder = folder;
+    entry.needed += bytes;
+  };
+  for (const std::vector<PlannedFile>* files : {&plan.bitmaps, &plan.data}) {
+    for (const PlannedFile& file : *files) {
+      if (!file.destination.empty() && !file.unchanged) need(ExistingFolderOf(file.destination), file.size);
+    }
+  }
+  Text temp;
+  if (settingsBytes > 0 && GetTempFolder(temp)) need(temp, settingsBytes);
+  for (const auto& [volume, entry] : volumes) {
+    uint64_t free = 0;
+    if (FreeBytes(entry.folder, &free) && free < entry.needed) {
+      refusals.push_back(FormatText(LoadText(IDS_VERIFY_NO_SPACE), {Megabytes(entry.needed), entry.folder, Megabytes(free)}));
+    }
+  }
+}
+
 void AddFileChanges(const std::vector<PlannedFile>& files, PlannedChanges& changes) {
   for (const PlannedFile& file : files) {
     if (file.value) changes.AddValue(file.value->key, file.value->name);
@@ -325,7 +369,10 @@ bool PlanRestore(BackupArchiveReader& archive, const Text& dataFolder, const Tex
     Text problem;
     switch (plan.settings.Load(archive, tally, problem)) {
       case ArchiveSettings::Outcome::Unreadable: plan.settingsUnreadable = true; [[fallthrough]];
-      case ArchiveSettings::Outcome::Refused: plan.refusals.push_back(problem); return false;
+      case ArchiveSettings::Outcome::Refused:
+        plan.settingsRefused = true;
+        plan.refusals.push_back(problem);
+        return false;
       case ArchiveSettings::Outcome::Read: plan.hasSettings = true; break;
       case ArchiveSettings::Outcome::Absent: break;  // a data-only backup
     }
@@ -345,7 +392,11 @@ bool PlanRestore(BackupArchiveReader& archive, const Text& dataFolder, const Tex
     AddFileChanges(*files, plan.changes);
   }
   if (ClientPlaces(dataFolder).AcceptsFolder(dataFolder)) plan.changes.AddMissingFolders(dataFolder);
-  return true;
+  BackupArchiveReader::EntryInfo settings;
+  const bool settingsEntry = plan.hasSettings && archive.LocateEntry(names::kSettingsFile, false) &&
+                             archive.CurrentEntryInfo(settings);
+  CheckFreeSpace(plan, settingsEntry ? settings.size : 0, plan.refusals);
+  return plan.refusals.empty();
 }
 
 bool LocatePlannedEntry(BackupArchiveReader& archive, const PlannedFile& file) {

@@ -81,7 +81,8 @@ class ArchiveSettings {
 struct RestorePlan {
   ArchiveSettings settings;
   bool hasSettings = false;
-  bool settingsUnreadable = false;
+  // The settings cannot be applied (a rule or limit broken), or not even read whole.
+  bool settingsRefused = false, settingsUnreadable = false;
   // What the settings hold: values in all, and by key (as first spelled) for the report.
   size_t values = 0;
   std::map<Text, std::pair<Text, size_t>> keys;  // by lower-case path

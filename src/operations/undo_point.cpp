@@ -8,6 +8,7 @@
 #include "operations/client_places.h"
 #include "operations/file_checks.h"
 #include "operations/result_log.h"
+#include "operations/undo_record.h"
 #include "platform/clock.h"
 #include "platform/folders.h"
 #include "platform/paths.h"
@@ -21,26 +22,15 @@ namespace kbt {
 using namespace platform;
 
 namespace {
+using namespace undo_record;
 
-constexpr char kMagic[8] = {'K', 'B', 'T', 'U', 'N', 'D', 'O', '1'};
 constexpr char16_t kRecordName[] = u"record";
 constexpr char16_t kPendingRecordName[] = u"record.new";
 constexpr char16_t kUnderWayName[] = u"underway";
 constexpr size_t kSequenceDigits = 20;
 // Reserving a name only fails this often when another run takes each one first.
 constexpr int kReserveAttempts = 100;
-constexpr size_t kBufferSize = size_t{1} << 16;
 
-enum Tag : uint8_t {
-  kHeaderTag = 'H',
-  kTreeTag = 'T',       // the key tree is exactly what the key and value records under it say
-  kAllValuesTag = 'A',  // the key's values are exactly what its value records say
-  kKeyTag = 'K',
-  kValueTag = 'V',
-  kFolderTag = 'D',
-  kFileTag = 'F',
-  kEndTag = 'E'
-};
 
 Text Join(const Text& folder, const Text& name) {
   Text path = folder;
@@ -52,213 +42,6 @@ Text FolderOf(const Text& path) {
   Text folder = path;
   RemoveLastComponent(folder);
   return folder;
-}
-
-// FNV-1a: finds a damaged or half-written record; the folder is the user's own, not an attacker's.
-class Checksum {
- public:
-  void Add(const uint8_t* data, size_t size) {
-    for (size_t i = 0; i < size; ++i) value_ = (value_ ^ data[i]) * 0x100000001b3u;
-  }
-  uint64_t Value() const { return value_; }
-
- private:
-  uint64_t value_ = 0xcbf29ce484222325u;
-};
-
-class RecordWriter {
- public:
-  bool Open(const Text& path) {
-    if (!file_.Open(path, FileMode::CreateNew)) return false;
-    Raw(reinterpret_cast<const uint8_t*>(kMagic), sizeof kMagic);
-    return true;
-  }
-  void Byte(uint8_t value) { Raw(&value, 1); }
-  void Number32(uint32_t value) {
-    uint8_t bytes[4];
-    for (int i = 0; i < 4; ++i) bytes[i] = static_cast<uint8_t>(value >> (8 * i));
-    Raw(bytes, sizeof bytes);
-  }
-  void Number64(uint64_t value) {
-    Number32(static_cast<uint32_t>(value));
-    Number32(static_cast<uint32_t>(value >> 32));
-  }
-  void Field(const Text& text) {
-    Number32(static_cast<uint32_t>(text.size()));
-    for (char16_t c : text) {
-      const uint8_t bytes[2] = {static_cast<uint8_t>(c), static_cast<uint8_t>(c >> 8)};
-      Raw(bytes, 2);
-    }
-  }
-  void Field(const std::vector<uint8_t>& data) {
-    Number32(static_cast<uint32_t>(data.size()));
-    Raw(data.data(), data.size());
-  }
-  void Record(Tag tag) {
-    Byte(tag);
-    ++records_;
-  }
-  // The end record counts the records and sums every byte before the sum; then all is on the disk.
-  bool Finish() {
-    Byte(kEndTag);
-    Number64(records_);
-    const uint64_t sum = checksum_.Value();
-    Number64(sum);
-    ok_ = ok_ && Drain() && file_.Flush();
-    return file_.Close() && ok_;
-  }
-
- private:
-  void Raw(const uint8_t* data, size_t size) {
-    checksum_.Add(data, size);
-    buffer_.insert(buffer_.end(), data, data + size);
-    if (buffer_.size() >= kBufferSize) ok_ = ok_ && Drain();
-  }
-  bool Drain() {
-    const bool written = buffer_.empty() || file_.Write(buffer_.data(), buffer_.size());
-    buffer_.clear();
-    return written;
-  }
-
-  File file_;
-  std::vector<uint8_t> buffer_;
-  Checksum checksum_;
-  uint64_t records_ = 0;
-  bool ok_ = true;
-};
-
-class RecordReader {
- public:
-  bool Open(const Text& path) {
-    uint8_t magic[sizeof kMagic];
-    if (!file_.Open(path, FileMode::ReadShared) || !file_.Size(&left_)) return false;
-    return Raw(magic, sizeof magic) && std::equal(std::begin(magic), std::end(magic), kMagic);
-  }
-  bool Byte(uint8_t& value) { return Raw(&value, 1); }
-  bool Number32(uint32_t& value) {
-    uint8_t bytes[4];
-    if (!Raw(bytes, 4)) return false;
-    value = bytes[0] | (bytes[1] << 8) | (bytes[2] << 16) | (static_cast<uint32_t>(bytes[3]) << 24);
-    return true;
-  }
-  bool Number64(uint64_t& value) {
-    uint32_t low = 0, high = 0;
-    if (!Number32(low) || !Number32(high)) return false;
-    value = low | (static_cast<uint64_t>(high) << 32);
-    return true;
-  }
-  // A length never asks for more than the file still holds, so damage cannot pick a buffer size.
-  bool Field(Text& text) {
-    uint32_t length = 0;
-    if (!Number32(length) || length > kLongestPath || uint64_t{length} * 2 > Left()) return false;
-    text.resize(length);
-    for (char16_t& c : text) {
-      uint8_t bytes[2];
-      if (!Raw(bytes, 2)) return false;
-      c = static_cast<char16_t>(bytes[0] | (bytes[1] << 8));
-    }
-    return true;
-  }
-  bool Field(std::vector<uint8_t>& data) {
-    uint32_t length = 0;
-    if (!Number32(length) || length > Left()) return false;
-    data.resize(length);
-    return Raw(data.data(), length);
-  }
-  uint64_t SumSoFar() const { return checksum_.Value(); }
-  uint64_t Left() const { return left_ + (buffered_ - next_); }
-
- private:
-  bool Raw(uint8_t* out, size_t size) {
-    while (size > 0) {
-      if (next_ == buffered_ && !Fill()) return false;
-      const size_t take = std::min(size, buffered_ - next_);
-      std::copy(buffer_.begin() + static_cast<std::ptrdiff_t>(next_),
-                buffer_.begin() + static_cast<std::ptrdiff_t>(next_ + take), out);
-      checksum_.Add(out, take);
-      next_ += take;
-      out += take;
-      size -= take;
-    }
-    return true;
-  }
-  bool Fill() {
-    buffer_.resize(kBufferSize);
-    size_t got = 0;
-    if (left_ == 0 || !file_.Read(buffer_.data(), buffer_.size(), &got) || got == 0) return false;
-    buffered_ = got;
-    next_ = 0;
-    left_ -= std::min<uint64_t>(left_, got);
-    return true;
-  }
-
-  File file_;
-  std::vector<uint8_t> buffer_;
-  size_t buffered_ = 0, next_ = 0;
-  uint64_t left_ = 0;
-  Checksum checksum_;
-};
-
-// One record of an undo point, as read.
-struct Item {
-  Tag tag = kEndTag;
-  Text path, name, blob;
-  bool existed = false;
-  uint32_t type = 0;
-  std::vector<uint8_t> data;
-  uint64_t size = 0;
-};
-
-bool ReadItem(RecordReader& in, Item& item) {
-  uint8_t tag = 0;
-  if (!in.Byte(tag)) return false;
-  item.tag = static_cast<Tag>(tag);
-  uint8_t existed = 0;
-  switch (item.tag) {
-    case kTreeTag:
-    case kAllValuesTag: return in.Field(item.path);
-    case kKeyTag:
-    case kFolderTag:
-      if (!in.Field(item.path) || !in.Byte(existed)) return false;
-      item.existed = existed != 0;
-      return true;
-    case kValueTag:
-      if (!in.Field(item.path) || !in.Field(item.name) || !in.Byte(existed) || !in.Number32(item.type) ||
-          !in.Field(item.data))
-        return false;
-      item.existed = existed != 0;
-      return true;
-    case kFileTag:
-      if (!in.Field(item.path) || !in.Byte(existed)) return false;
-      item.existed = existed != 0;
-      return !item.existed || (in.Field(item.blob) && in.Number64(item.size));
-    default: return false;  // the header comes only first, the end is read by its caller
-  }
-}
-
-// Calls 'each' with every record after the header; false when the record cannot be read whole.
-bool ForEachItem(const Text& recordPath, const std::function<void(const Item&)>& each) {
-  RecordReader in;
-  uint8_t tag = 0;
-  uint32_t kind = 0;
-  uint64_t sequence = 0, created = 0;
-  Text subject;
-  if (!in.Open(recordPath) || !in.Byte(tag) || tag != kHeaderTag || !in.Number32(kind) || !in.Number64(sequence) ||
-      !in.Number64(created) || !in.Field(subject))
-    return false;
-  uint64_t records = 1;
-  for (;;) {
-    if (in.Left() > 0 && in.Left() <= 17) break;  // exactly the end record is left
-    Item item;
-    if (!ReadItem(in, item)) return false;
-    ++records;
-    each(item);
-  }
-  uint8_t end = 0;
-  uint64_t counted = 0, sum = 0;
-  if (!in.Byte(end) || end != kEndTag || !in.Number64(counted)) return false;
-  const uint64_t expected = in.SumSoFar();
-  return in.Number64(sum) && sum == expected && counted == records && in.Left() == 0;
 }
 
 bool IsBelowOrSame(const Text& path, const Text& base) {
@@ -545,11 +328,7 @@ bool UndoPointWriter::Write(const Text& folder, UndoKind kind, const Text& subje
   RecordWriter out;
   const Text pending = Join(path_, kPendingRecordName);
   if (!out.Open(pending)) return false;
-  out.Record(kHeaderTag);
-  out.Number32(static_cast<uint32_t>(kind));
-  out.Number64(sequence);
-  out.Number64(UtcFileTimeNow());
-  out.Field(subject);
+  WriteHeader(out, {static_cast<uint32_t>(kind), sequence, UtcFileTimeNow(), subject});
   Recorder record(out, path_, failedItem);
   for (const Text& tree : changes.KeyTrees()) {
     if (!record.KeyTree(tree)) return false;
@@ -611,14 +390,13 @@ bool UndoPoint::Open(const Text& path) {
   const Text record = Join(path, kRecordName);
   {
     RecordReader in;
-    uint8_t tag = 0;
-    uint32_t kind = 0;
-    uint64_t sequence = 0, created = 0;
-    if (!in.Open(record) || !in.Byte(tag) || tag != kHeaderTag || !in.Number32(kind) || !in.Number64(sequence) ||
-        !in.Number64(created) || !in.Field(subject_))
+    RecordHeader header;
+    if (!in.Open(record) || !ReadHeader(in, header)) return false;
+    if (header.kind < static_cast<uint32_t>(UndoKind::Restore) || header.kind > static_cast<uint32_t>(UndoKind::Undo)) {
       return false;
-    if (kind < static_cast<uint32_t>(UndoKind::Restore) || kind > static_cast<uint32_t>(UndoKind::Undo)) return false;
-    kind_ = static_cast<UndoKind>(kind);
+    }
+    kind_ = static_cast<UndoKind>(header.kind);
+    subject_ = header.subject;
   }
   // Whatever the record names must lie among the client's keys and places, and every kept file be there whole.
   const ClientPlaces places{Text()};

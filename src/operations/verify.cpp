@@ -133,7 +133,7 @@ VerifyReport VerifyArchive(const Text& archivePath, const Text& dataFolder, cons
                    plan)) {
     for (const Text& refusal : plan.refusals) report.Problem(refusal);
     if (plan.settingsUnreadable) result.state = ArchiveState::Damaged;
-    return finish();
+    if (plan.settingsRefused) return finish();
   }
   ReportSettings(plan, report, result);
   for (const std::vector<PlannedFile>* files : {&plan.bitmaps, &plan.data}) {

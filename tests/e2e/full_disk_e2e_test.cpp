@@ -59,6 +59,31 @@ TEST_F(FullDiskE2E, ABackupThatDoesNotFitIsReportedAndLeavesNothingBehind) {
   EXPECT_FALSE(ReadValue(names::kToolKey, names::kLastFileValue).exists) << "a failed backup is not recorded";
 }
 
+// The declared sizes decide before the first change: a restore that cannot fit changes nothing,
+// and the check says so in the same words.
+TEST_F(FullDiskE2E, ARestoreThatDoesNotFitIsRefusedBeforeItChangesAnything) {
+  ScratchFolder archives;
+  const std::wstring archive = std::wstring(archives.Path().begin(), archives.Path().end()) + L"\\backup.zip";
+  ASSERT_EQ(RunTool(L"/backup \"" + archive + L"\"").exitCode, 0u);
+  const Text target = disk_ + u"\\Kestrove";
+  ASSERT_TRUE(::CreateDirectoryW(reinterpret_cast<const wchar_t*>(target.c_str()), nullptr));
+  SeedString(u"Software\\Kestrove", u"Data Path", target, kRegExpandSz);
+  ToolOptions options;
+  options.captureStandardError = true;
+  options.captureStandardOutput = true;
+  for (const wchar_t* command : {L"/verify", L"/restore"}) {
+    const ToolRun run = RunTool(std::wstring(command) + L" \"" + archive + L"\"", options);
+    const std::string said = run.standardOutput + run.standardError;
+    EXPECT_EQ(run.exitCode, 1u) << said;
+    EXPECT_NE(said.find("MB on the drive of \"" + ToUtf8(target)), std::string::npos) << said;
+  }
+  EXPECT_TRUE(FolderIsEmpty(target)) << "nothing was written";
+  EXPECT_TRUE(::GetFileAttributesW(reinterpret_cast<const wchar_t*>(UndoFolder().c_str())) == INVALID_FILE_ATTRIBUTES ||
+              FolderIsEmpty(UndoFolder()))
+      << "and no undo point";
+  RemoveTree(target);
+}
+
 TEST_F(FullDiskE2E, AnUndoPointThatDoesNotFitLeavesEverythingUnchanged) {
   ScratchFolder archives;
   const Text archive = archives / u"other.zip";

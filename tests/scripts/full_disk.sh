@@ -22,5 +22,5 @@ KBT_FULL_DISK_FOLDER=$(winepath -w "$DISK") \
   wine "$E2E" --gtest_filter='FullDiskE2E.*' </dev/null >"$LOG" 2>&1
 rc=$?
 cat "$LOG"
-grep -aq '^\[  PASSED  \] 2 tests' "$LOG" || { echo "expected 2 passed cases"; exit 1; }
+grep -aq '^\[  PASSED  \] 3 tests' "$LOG" || { echo "expected 3 passed cases"; exit 1; }
 exit $rc
