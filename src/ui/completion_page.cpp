@@ -72,6 +72,8 @@ void CompletionPage::OnSetActive() {
 
 bool CompletionPage::OnMessage(UINT message, WPARAM, LPARAM, INT_PTR& answer) {
   if (message != kRunMessage) return false;
+  // What was hidden before the run is gone from the screen while it runs.
+  RepaintNow();
   RunOperation();
   answer = TRUE;
   return true;
@@ -99,6 +101,7 @@ void CompletionPage::RunOperation() {
   ::SendMessageW(icon, STM_SETICON, reinterpret_cast<WPARAM>(resultIcon_.Get()), 0);
   ::ShowWindow(icon, SW_SHOW);
   ShowUndoPoint();
+  RepaintNow();
   SetButtons(PSWIZB_FINISH);
   PlaceFocusLater();
 }
