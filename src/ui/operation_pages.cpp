@@ -99,7 +99,8 @@ BOOL DetailsPage::OnInit() {
   return TRUE;
 }
 
-void DetailsPage::OnSetActive() { SetButtons(PSWIZB_BACK | PSWIZB_NEXT); }
+// An operation on nothing would report a success it did not have: Next waits for a ticked box.
+void DetailsPage::OnSetActive() { SetButtons(Request().GetSelection() != 0 ? PSWIZB_BACK | PSWIZB_NEXT : PSWIZB_BACK); }
 
 int DetailsPage::OnWizNext() {
   switch (Request().GetMode()) {
@@ -127,6 +128,7 @@ void DetailsPage::OnCommand(int, int code) {
   } else {
     request.RemoveSelection(DataSelection::Settings);
   }
+  OnSetActive();
 }
 
 }  // namespace kbt::ui

@@ -147,6 +147,13 @@ LRESULT CALLBACK WizardSheet::SheetSubclass(HWND window, UINT message, WPARAM wP
     sheet->CentreOnce(window);
     return result;
   }
+  if (message == PSM_SETWIZBUTTONS) {
+    const LRESULT result = ::DefSubclassProc(window, message, wParam, lParam);
+    // Without Next or Finish the sheet makes Back the default, and Enter in a field would go back:
+    // the disabled Next stays the default, so Enter does nothing.
+    if ((lParam & (PSWIZB_NEXT | PSWIZB_FINISH | PSWIZB_DISABLEDFINISH)) == 0) ::SendMessageW(window, DM_SETDEFID, kNextButton, 0);
+    return result;
+  }
   if (message == WM_NCDESTROY) ::RemoveWindowSubclass(window, SheetSubclass, 0);
   return ::DefSubclassProc(window, message, wParam, lParam);
 }

@@ -178,7 +178,7 @@ TEST_F(OperationPageTest, ResetAfterBackupSurvivesRestoreWhileDisabled) {
   EXPECT_EQ(wizard.PageId(), IDD_BACKUP_LOCATION);
 }
 
-TEST_F(WizardTest, DetailsPageAllowsNextWithBothBoxesCleared) {
+TEST_F(WizardTest, DetailsPageWaitsForATickedBox) {
   WizardSession wizard;
   ASSERT_TRUE(wizard.Started());
   for (int page : {IDD_OPERATION, IDD_DATA_FOLDERS, IDD_DETAILS}) {
@@ -189,14 +189,15 @@ TEST_F(WizardTest, DetailsPageAllowsNextWithBothBoxesCleared) {
   EXPECT_TRUE(wizard.Checked(IDC_INCLUDE_SETTINGS));
   wizard.Click(IDC_INCLUDE_DATA);
   wizard.Click(IDC_INCLUDE_SETTINGS);
-  EXPECT_FALSE(wizard.Checked(IDC_INCLUDE_DATA));
-  EXPECT_FALSE(wizard.Checked(IDC_INCLUDE_SETTINGS));
+  EXPECT_EQ(wizard.EnabledButtons(), L"Back") << "an operation on nothing cannot start";
+  wizard.Click(IDC_INCLUDE_SETTINGS);
   EXPECT_EQ(wizard.EnabledButtons(), L"Back Next");
   wizard.Press(WizardButton::Next);
   EXPECT_TRUE(wizard.WaitForPage(IDD_BACKUP_LOCATION));
   wizard.Press(WizardButton::Back);
   ASSERT_TRUE(wizard.WaitForPage(IDD_DETAILS));
   EXPECT_FALSE(wizard.Checked(IDC_INCLUDE_DATA)) << "the choice survives going back and forth";
+  EXPECT_EQ(wizard.EnabledButtons(), L"Back Next");
 }
 
 TEST_F(WizardTest, DataFoldersPageShowsBothFolders) {
