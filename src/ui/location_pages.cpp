@@ -8,7 +8,6 @@
 #include "operations/file_checks.h"
 #include "operations/result_log.h"
 #include "operations/verify.h"
-#include "operations/result_log.h"
 #include "platform/clock.h"
 #include "platform/paths.h"
 #include "platform/shell_folders.h"
@@ -61,10 +60,25 @@ INT_PTR ColourEdit(HDC dc, bool valid) {
   return reinterpret_cast<INT_PTR>(::GetSysColorBrush(COLOR_WINDOW));
 }
 
-// Where backups go unless the user names another folder: the documents folder.
+// Where backups go unless the user names another folder: the folder of the last backup while it
+// is there, else the documents folder.
 Text DefaultBackupFolder() {
+  RegistryKey key;
+  Text last;
+  if (key.Open(platform::RegRoot::CurrentUser, names::kToolKey, platform::kKeyRead) == platform::kSuccess &&
+      key.QueryString(names::kLastFileValue, last, false) == platform::kSuccess && !platform::IsRelativePath(last)) {
+    platform::RemoveLastComponent(last);
+    if (!last.empty() && platform::IsExistingFolder(last)) return last;
+  }
   Text documents;
   return platform::GetDocumentsFolder(documents) ? documents : Text();
+}
+
+// The browse buttons show an icon; their text names them for the keyboard and screen readers.
+UniqueIcon SetBrowseIcon(HINSTANCE instance, HWND button) {
+  UniqueIcon icon = LoadSmallIcon(instance, IDI_BROWSE);
+  ::SendMessageW(button, BM_SETIMAGE, IMAGE_ICON, reinterpret_cast<LPARAM>(icon.Get()));
+  return icon;
 }
 
 Text DefaultArchivePath() {
@@ -80,6 +94,7 @@ Text DefaultArchivePath() {
 
 BOOL BackupLocationPage::OnInit() {
   // Setting the text stores and checks it like any change.
+  browseIcon_ = SetBrowseIcon(Sheet().Instance(), Item(IDC_BROWSE_BACKUP));
   SetItemText(IDC_BACKUP_PATH, DefaultArchivePath());
   ::SendDlgItemMessageW(Window(), IDC_BACKUP_COMMENT, EM_LIMITTEXT, kCommentLimit, 0);
   return TRUE;
@@ -151,6 +166,7 @@ bool BackupLocationPage::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, I
 }
 
 BOOL RestoreLocationPage::OnInit() {
+  browseIcon_ = SetBrowseIcon(Sheet().Instance(), Item(IDC_BROWSE_RESTORE));
   RegistryKey key;
   if (key.Create(platform::RegRoot::CurrentUser, names::kToolKey, platform::kKeyReadWrite) == platform::kSuccess) {
     Text last;

@@ -1,6 +1,7 @@
 // The location pages, the completion page, and every operation run from the wizard end to end.
 #include <windows.h>
 #include <commctrl.h>
+#include <shlwapi.h>
 #include <prsht.h>
 
 #include <cstring>
@@ -21,6 +22,24 @@ constexpr uint32_t kInvalidRed = 0xC80000;  // RGB(200, 0, 0)
 
 bool IsRedPixel(uint32_t p) { return ((p >> 16) & 255) > 170 && ((p >> 8) & 255) < 90 && (p & 255) < 90; }
 bool IsBluePixel(uint32_t p) { return (p & 255) > 150 && ((p >> 16) & 255) < 110; }
+
+// A window of the desktop's file browser whose title names this folder.
+HWND FolderWindowShowing(const std::wstring& folder) {
+  struct Search {
+    std::wstring name;
+    HWND found;
+  } search{folder.substr(folder.find_last_of(L'\\') + 1), nullptr};
+  ::EnumWindows(
+      [](HWND window, LPARAM context) -> BOOL {
+        auto* s = reinterpret_cast<Search*>(context);
+        wchar_t title[MAX_PATH] = {};
+        ::GetWindowTextW(window, title, MAX_PATH);
+        if (::IsWindowVisible(window) && std::wstring(title).find(s->name) != std::wstring::npos) s->found = window;
+        return s->found == nullptr;
+      },
+      reinterpret_cast<LPARAM>(&search));
+  return search.found;
+}
 
 // The screen as the wizard left it matches a full repaint: nothing hidden stays drawn.
 ::testing::AssertionResult ShowsNoStaleParts(WizardSession& wizard) {
@@ -120,6 +139,23 @@ TEST_F(OperationsTest, BackupWithACommentThenTheRestorePageProposesIt) {
     wizard.Type(IDC_BACKUP_COMMENT, L"Before the move");
     wizard.Press(WizardButton::Next);
     ASSERT_TRUE(CompletedSuccessfully(wizard));
+    // Where the backup went, how large it is, and the way to it.
+    platform::File written;
+    uint64_t bytes = 0;
+    ASSERT_TRUE(written.Open(archive, platform::FileMode::ReadShared) && written.Size(&bytes));
+    written.Close();
+    wchar_t size[64] = {};
+    ::StrFormatByteSizeW(static_cast<LONGLONG>(bytes), size, 64);
+    EXPECT_TRUE(wizard.Visible(IDC_BACKUP_SAVED));
+    EXPECT_EQ(wizard.Text(IDC_BACKUP_SAVED), L"The backup was saved as:\r\n" + path + L"\r\nSize: " + size);
+    for (int i = 0; i < 8 && wizard.FocusId() != IDC_BACKUP_FOLDER_LINK; ++i) wizard.Keys({VK_TAB});
+    ASSERT_EQ(wizard.FocusId(), IDC_BACKUP_FOLDER_LINK);
+    wizard.Keys({VK_RETURN});
+    HWND folder = nullptr;
+    for (int i = 0; i < 100 && !folder; ++i, ::Sleep(100)) folder = FolderWindowShowing(Wide(documents));
+    ASSERT_NE(folder, nullptr) << "Enter on the link opens the backup's folder";
+    ::PostMessageW(folder, WM_CLOSE, 0, 0);
+    EXPECT_EQ(wizard.PageId(), IDD_COMPLETION) << "and leaves the wizard open";
     wizard.Press(WizardButton::Finish);
     EXPECT_EQ(wizard.WaitForExit(), 0u);
   }

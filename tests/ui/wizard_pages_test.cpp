@@ -97,7 +97,7 @@ TEST_F(OperationPageTest, FirstDisplayShowsBackupWithTheBoxUncheckedAndNoWarning
   EXPECT_TRUE(wizard.Enabled(IDC_RESET_AFTER_BACKUP));
   EXPECT_FALSE(wizard.Checked(IDC_RESET_AFTER_BACKUP));
   EXPECT_TRUE(WarningHidden());
-  EXPECT_EQ(wizard.Text(IDC_MODE_BACKUP), L"Backup");
+  EXPECT_EQ(wizard.Text(IDC_MODE_BACKUP), L"Back&up");
 }
 
 TEST_F(OperationPageTest, RadioButtonsAreBold) {
@@ -268,12 +268,12 @@ TEST_F(WizardTest, GermanWizardShowsGermanPages) {
     ASSERT_TRUE(wizard.WaitForPage(page));
     EXPECT_EQ(wizard.Caption(), caption);
     if (page == IDD_OPERATION) {
-      EXPECT_EQ(wizard.Text(IDC_MODE_RESET), L"Daten zur\u00fccksetzen");
+      EXPECT_EQ(wizard.Text(IDC_MODE_RESET), L"Daten zu&r\u00fccksetzen");
       EXPECT_EQ(wizard.Text(IDC_WARNING_TEXT),
-                L"Achtung: Programmeinstellungen/Daten werden hiermit unwiederruflich gel\u00f6scht!");
+                L"Achtung: Programmeinstellungen/Daten werden hiermit gel\u00f6scht!");
     }
     if (page == IDD_DETAILS) {
-      EXPECT_EQ(wizard.Text(IDC_INCLUDE_SETTINGS), L"Programmeinstellungen (Windows Registriserung)");
+      EXPECT_EQ(wizard.Text(IDC_INCLUDE_SETTINGS), L"&Programmeinstellungen (Windows-Registrierung)");
     }
   }
   wizard.Press(WizardButton::Cancel);
