@@ -281,6 +281,16 @@ TEST_F(OperationsTest, BackupWithResetAfterItAsksAndNoKeepsEverything) {
   EXPECT_FALSE(FileExists(data / u"history.dat"));
 }
 
+TEST_F(OperationsTest, BackupLocationProposesTheFolderOfTheLastBackup) {
+  MakeBackup(favorites / u"last.zip");
+  WizardSession wizard;
+  ASSERT_TRUE(wizard.Started());
+  NextUntil(wizard, {IDD_OPERATION, IDD_DATA_FOLDERS, IDD_DETAILS, IDD_BACKUP_LOCATION});
+  const std::wstring proposed = Wide(favorites.Path()) + L"\\Kestrove Client Backup-";
+  EXPECT_EQ(wizard.Text(IDC_BACKUP_PATH).substr(0, proposed.size()), proposed);
+  EXPECT_EQ(wizard.EnabledButtons(), L"Back Next");
+}
+
 TEST_F(OperationsTest, BackupLocationChecksThePathAsItIsTyped) {
   WizardSession wizard;
   ASSERT_TRUE(wizard.Started());
