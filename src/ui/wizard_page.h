@@ -37,6 +37,9 @@ class WizardPage {
   bool Describe(HINSTANCE instance, LANGID language, PROPSHEETPAGEW& page);
   int DialogId() const { return description_.dialogId; }
   HWND Window() const { return window_; }
+  // The texts of the header band; empty on exterior pages.
+  const Text& HeaderTitle() const { return title_; }
+  const Text& HeaderSubtitle() const { return subtitle_; }
 
  protected:
   virtual BOOL OnInit() { return TRUE; }
