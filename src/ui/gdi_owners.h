@@ -52,8 +52,8 @@ inline UniqueIcon LoadSmallIcon(HINSTANCE instance, int id) {
   return UniqueIcon(static_cast<HICON>(::LoadImageW(instance, MAKEINTRESOURCEW(id), IMAGE_ICON, 16, 16, 0)));
 }
 
-// How many pixels a sample text inks in this font.
-inline int InkOf(HDC screen, HFONT font) {
+// How many dark pixels a text draws in this font, black on white.
+inline int InkOf(HDC screen, HFONT font, const wchar_t* text) {
   constexpr int kWidth = 400, kHeight = 80;
   BITMAPINFO info{};
   info.bmiHeader.biSize = sizeof info.bmiHeader;
@@ -72,11 +72,11 @@ inline int InkOf(HDC screen, HFONT font) {
     ::FillRect(dc, &all, static_cast<HBRUSH>(::GetStockObject(WHITE_BRUSH)));
     ::SetBkMode(dc, TRANSPARENT);
     ::SetTextColor(dc, RGB(0, 0, 0));
-    const wchar_t sample[] = L"Backup Restore";
-    ::TextOutW(dc, 2, 2, sample, static_cast<int>(std::size(sample) - 1));
+    ::TextOutW(dc, 2, 2, text, ::lstrlenW(text));
     ::GdiFlush();
     const auto* pixels = static_cast<const uint32_t*>(bits);
-    for (int i = 0; i < kWidth * kHeight; ++i) ink += (pixels[i] & 0xFFFFFF) != 0xFFFFFF ? 1 : 0;
+    // Dark pixels only, so that smoothing at the edges does not count.
+    for (int i = 0; i < kWidth * kHeight; ++i) ink += (pixels[i] & 0x808080) == 0 ? 1 : 0;
     ::SelectObject(dc, oldFont);
     ::SelectObject(dc, oldBitmap);
   }
@@ -89,7 +89,7 @@ inline int InkOf(HDC screen, HFONT font) {
 inline bool DrawsHeavier(HFONT bold, HFONT regular) {
   HDC screen = ::GetDC(nullptr);
   if (!screen) return true;
-  const bool heavier = InkOf(screen, bold) > InkOf(screen, regular) * 11 / 10;
+  const bool heavier = InkOf(screen, bold, L"Backup Restore") > InkOf(screen, regular, L"Backup Restore") * 11 / 10;
   ::ReleaseDC(nullptr, screen);
   return heavier;
 }

@@ -55,32 +55,8 @@ SIZE Needed(HFONT font, const std::wstring& text, int width, UINT format) {
   return SIZE{rect.right, rect.bottom};
 }
 
-bool IsInk(uint32_t pixel) { return ((pixel >> 16) & 255) < 128 && ((pixel >> 8) & 255) < 128 && (pixel & 255) < 128; }
-
-// Dark pixels of a text drawn black on white in this font.
-int InkOfText(HFONT font, const std::wstring& text) {
-  HDC screen = ::GetDC(nullptr);
-  BITMAPINFO info{};
-  info.bmiHeader = {sizeof info.bmiHeader, 600, -100, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
-  void* bits = nullptr;
-  HBITMAP bitmap = ::CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-  HDC dc = ::CreateCompatibleDC(screen);
-  HGDIOBJ oldBitmap = ::SelectObject(dc, bitmap);
-  HGDIOBJ oldFont = ::SelectObject(dc, font);
-  const RECT all{0, 0, 600, 100};
-  ::FillRect(dc, &all, static_cast<HBRUSH>(::GetStockObject(WHITE_BRUSH)));
-  ::SetBkMode(dc, TRANSPARENT);
-  ::TextOutW(dc, 2, 2, text.c_str(), static_cast<int>(text.size()));
-  ::GdiFlush();
-  int ink = 0;
-  for (int i = 0; i < 600 * 100; ++i) ink += IsInk(static_cast<const uint32_t*>(bits)[i]) ? 1 : 0;
-  ::SelectObject(dc, oldFont);
-  ::SelectObject(dc, oldBitmap);
-  ::DeleteObject(bitmap);
-  ::DeleteDC(dc);
-  ::ReleaseDC(nullptr, screen);
-  return ink;
-}
+// Dark, as ui::InkOf counts it.
+bool IsInk(uint32_t pixel) { return (pixel & 0x808080) == 0; }
 
 INT_PTR CALLBACK QuietPage(HWND, UINT message, WPARAM, LPARAM) { return message == WM_INITDIALOG; }
 
@@ -275,7 +251,11 @@ TEST_F(TextFit, EveryHeaderTextFitsTheHeader) {
     for (; row < rowInk.size(); ++row) subtitleBelow = subtitleBelow || rowInk[row] > 0;
     EXPECT_TRUE(subtitleBelow) << "language " << language << ": the title runs into the subtitle";
     const std::wstring title = ModuleString(module_, IDS_OPERATIONS_TITLE, language);
-    EXPECT_GT(titleInk, (InkOfText(plain.handle, title) + InkOfText(bold.handle, title)) / 2)
+    HDC screenDc = ::GetDC(nullptr);
+    const int plainInk = ui::InkOf(screenDc, plain.handle, title.c_str());
+    const int boldInk = ui::InkOf(screenDc, bold.handle, title.c_str());
+    ::ReleaseDC(nullptr, screenDc);
+    EXPECT_GT(titleInk, (plainInk + boldInk) / 2)
         << "language " << language << ": the title is not bold";
     EXPECT_EQ(wizard.CancelAndConfirm(), 0u);
   }

@@ -23,24 +23,6 @@ constexpr uint32_t kInvalidRed = 0xC80000;  // RGB(200, 0, 0)
 bool IsRedPixel(uint32_t p) { return ((p >> 16) & 255) > 170 && ((p >> 8) & 255) < 90 && (p & 255) < 90; }
 bool IsBluePixel(uint32_t p) { return (p & 255) > 150 && ((p >> 16) & 255) < 110; }
 
-// A window of the desktop's file browser whose title names this folder.
-HWND FolderWindowShowing(const std::wstring& folder) {
-  struct Search {
-    std::wstring name;
-    HWND found;
-  } search{folder.substr(folder.find_last_of(L'\\') + 1), nullptr};
-  ::EnumWindows(
-      [](HWND window, LPARAM context) -> BOOL {
-        auto* s = reinterpret_cast<Search*>(context);
-        wchar_t title[MAX_PATH] = {};
-        ::GetWindowTextW(window, title, MAX_PATH);
-        if (::IsWindowVisible(window) && std::wstring(title).find(s->name) != std::wstring::npos) s->found = window;
-        return s->found == nullptr;
-      },
-      reinterpret_cast<LPARAM>(&search));
-  return search.found;
-}
-
 // The screen as the wizard left it matches a full repaint: nothing hidden stays drawn.
 ::testing::AssertionResult ShowsNoStaleParts(WizardSession& wizard) {
   const Capture shown = wizard.AsShown();
@@ -151,8 +133,10 @@ TEST_F(OperationsTest, BackupWithACommentThenTheRestorePageProposesIt) {
     for (int i = 0; i < 8 && wizard.FocusId() != IDC_BACKUP_FOLDER_LINK; ++i) wizard.Keys({VK_TAB});
     ASSERT_EQ(wizard.FocusId(), IDC_BACKUP_FOLDER_LINK);
     wizard.Keys({VK_RETURN});
+    // The file browser's window is named by the folder.
+    const std::wstring folderName = Wide(documents).substr(Wide(documents).find_last_of(L'\\') + 1);
     HWND folder = nullptr;
-    for (int i = 0; i < 100 && !folder; ++i, ::Sleep(100)) folder = FolderWindowShowing(Wide(documents));
+    for (int i = 0; i < 100 && !folder; ++i, ::Sleep(100)) folder = ::FindWindowW(nullptr, folderName.c_str());
     ASSERT_NE(folder, nullptr) << "Enter on the link opens the backup's folder";
     ::PostMessageW(folder, WM_CLOSE, 0, 0);
     EXPECT_EQ(wizard.PageId(), IDD_COMPLETION) << "and leaves the wizard open";
