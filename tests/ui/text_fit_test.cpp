@@ -264,11 +264,13 @@ TEST_F(TextFit, EveryHeaderTextFitsTheHeader) {
 
 // The same checks at 120 and 144 DPI: Wine takes the system DPI from "LogPixels" under
 // HKCU\Control Panel\Desktop when a process starts, so a child run of these tests sees it.
-TEST(TextFitAtHigherDpi, EveryTextFits) {
-  wchar_t wanted[8] = {};
-  if (::GetEnvironmentVariableW(L"KBT_TEXT_FIT_CHILD", wanted, 8) > 0) {
+class TextFitAtDpi : public ::testing::TestWithParam<DWORD> {};
+
+TEST_P(TextFitAtDpi, EveryTextFits) {
+  wchar_t marker[8] = {};
+  if (::GetEnvironmentVariableW(L"KBT_TEXT_FIT_CHILD", marker, 8) > 0) {
     HDC screen = ::GetDC(nullptr);
-    EXPECT_EQ(::GetDeviceCaps(screen, LOGPIXELSY), _wtoi(wanted)) << "the prefix was set to that DPI";
+    EXPECT_EQ(::GetDeviceCaps(screen, LOGPIXELSY), _wtoi(marker)) << "the prefix was set to that DPI";
     ::ReleaseDC(nullptr, screen);
     return;
   }
@@ -279,27 +281,25 @@ TEST(TextFitAtHigherDpi, EveryTextFits) {
   DWORD before = 0, size = sizeof before;
   const bool had = ::RegQueryValueExW(desktop, L"LogPixels", nullptr, nullptr, reinterpret_cast<BYTE*>(&before),
                                       &size) == ERROR_SUCCESS;
+  const DWORD dpi = GetParam();
+  ::RegSetValueExW(desktop, L"LogPixels", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&dpi), sizeof dpi);
+
   wchar_t self[MAX_PATH] = {};
   ::GetModuleFileNameW(nullptr, self, MAX_PATH);
-  for (const DWORD dpi : {120u, 144u}) {
-    ::RegSetValueExW(desktop, L"LogPixels", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&dpi), sizeof dpi);
-    std::wstring command = L"\"" + std::wstring(self) + L"\" --gtest_filter=TextFit*";
-    ::SetEnvironmentVariableW(L"KBT_TEXT_FIT_CHILD", std::to_wstring(dpi).c_str());
-    STARTUPINFOW startup{};
-    startup.cb = sizeof startup;
-    PROCESS_INFORMATION child{};
-    const BOOL started =
-        ::CreateProcessW(nullptr, &command[0], nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup, &child);
-    ::SetEnvironmentVariableW(L"KBT_TEXT_FIT_CHILD", nullptr);
-    DWORD code = 1;
-    if (started) {
-      ::WaitForSingleObject(child.hProcess, 300000);
-      ::GetExitCodeProcess(child.hProcess, &code);
-      ::CloseHandle(child.hThread);
-      ::CloseHandle(child.hProcess);
-    }
-    EXPECT_TRUE(started);
-    EXPECT_EQ(code, 0u) << "the text-fit tests at " << dpi << " DPI (their output is above)";
+  std::wstring command = L"\"" + std::wstring(self) + L"\" --gtest_filter=TextFit*";
+  ::SetEnvironmentVariableW(L"KBT_TEXT_FIT_CHILD", std::to_wstring(dpi).c_str());
+  STARTUPINFOW startup{};
+  startup.cb = sizeof startup;
+  PROCESS_INFORMATION child{};
+  const BOOL started =
+      ::CreateProcessW(nullptr, &command[0], nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup, &child);
+  ::SetEnvironmentVariableW(L"KBT_TEXT_FIT_CHILD", nullptr);
+  DWORD code = 1;
+  if (started) {
+    ::WaitForSingleObject(child.hProcess, 300000);
+    ::GetExitCodeProcess(child.hProcess, &code);
+    ::CloseHandle(child.hThread);
+    ::CloseHandle(child.hProcess);
   }
   if (had) {
     ::RegSetValueExW(desktop, L"LogPixels", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&before), sizeof before);
@@ -307,7 +307,11 @@ TEST(TextFitAtHigherDpi, EveryTextFits) {
     ::RegDeleteValueW(desktop, L"LogPixels");
   }
   ::RegCloseKey(desktop);
+  ASSERT_TRUE(started);
+  EXPECT_EQ(code, 0u) << "the text-fit tests at " << dpi << " DPI (their output is above)";
 }
+
+INSTANTIATE_TEST_SUITE_P(Dpi, TextFitAtDpi, ::testing::Values(120u, 144u));
 
 }  // namespace
 }  // namespace kbt::testing
