@@ -101,7 +101,7 @@ BOOL BackupLocationPage::OnInit() {
 }
 
 Text BackupLocationPage::FullPath() const {
-  const Text typed = ItemText(IDC_BACKUP_PATH);
+  Text typed = ItemText(IDC_BACKUP_PATH);
   if (typed.empty()) return typed;
   if (!platform::IsRelativePath(typed)) return platform::CanonicalPath(typed);
   // Not the working folder, which depends on how the tool was started.
