@@ -81,13 +81,12 @@ UniqueIcon SetBrowseIcon(HINSTANCE instance, HWND button) {
   return icon;
 }
 
-Text DefaultArchivePath() {
+Text DefaultArchivePath(const Text& folder) {
   const platform::LocalTime now = platform::GetLocalTime();
-  const Text documents = DefaultBackupFolder();
   wchar_t name[64] = {};
   std::swprintf(name, 64, L"%04u%02u%02u-%02u%02u%02u", now.year, now.month, now.day, now.hour, now.minute,
                 now.second);
-  return documents + u'\\' + names::kDefaultArchivePrefix + win32::FromW(name) + names::kArchiveExtension;
+  return folder + u'\\' + names::kDefaultArchivePrefix + win32::FromW(name) + names::kArchiveExtension;
 }
 
 }  // namespace
@@ -95,7 +94,9 @@ Text DefaultArchivePath() {
 BOOL BackupLocationPage::OnInit() {
   // Setting the text stores and checks it like any change.
   browseIcon_ = SetBrowseIcon(Sheet().Instance(), Item(IDC_BROWSE_BACKUP));
-  SetItemText(IDC_BACKUP_PATH, DefaultArchivePath());
+  // Once, not on every key press: the typed path is checked against it as it changes.
+  defaultFolder_ = DefaultBackupFolder();
+  SetItemText(IDC_BACKUP_PATH, DefaultArchivePath(defaultFolder_));
   ::SendDlgItemMessageW(Window(), IDC_BACKUP_COMMENT, EM_LIMITTEXT, kCommentLimit, 0);
   return TRUE;
 }
@@ -105,7 +106,7 @@ Text BackupLocationPage::FullPath() const {
   if (typed.empty()) return typed;
   if (!platform::IsRelativePath(typed)) return platform::CanonicalPath(typed);
   // Not the working folder, which depends on how the tool was started.
-  Text full = DefaultBackupFolder();
+  Text full = defaultFolder_;
   if (full.empty()) return typed;
   platform::AppendPath(full, typed);
   return platform::CanonicalPath(full);

@@ -89,6 +89,7 @@ class BackupLocationPage : public WizardPage {
   Text FullPath() const;
   bool PathIsUsable() const;
   UniqueIcon browseIcon_;
+  Text defaultFolder_;  // where a relative path lies
   // Stores the full path in the request and shows it under the field.
   void StorePath();
   void Browse();
