@@ -19,10 +19,17 @@ namespace {
 
 OperationRequest g_request(OperationMode::Backup);
 
+// A standard handle the caller redirected to a file or pipe; null when there is none.
+HANDLE Redirected(DWORD standardHandle) {
+  HANDLE handle = ::GetStdHandle(standardHandle);
+  if (handle == nullptr || handle == INVALID_HANDLE_VALUE || ::GetFileType(handle) == FILE_TYPE_UNKNOWN) return nullptr;
+  return handle;
+}
+
 // Writes each line in UTF-8 to a standard handle the caller redirected; false when there is none.
 bool WriteLines(DWORD standardHandle, const std::vector<Text>& lines) {
-  HANDLE handle = ::GetStdHandle(standardHandle);
-  if (handle == nullptr || handle == INVALID_HANDLE_VALUE) return false;
+  HANDLE handle = Redirected(standardHandle);
+  if (!handle) return false;
   for (const Text& entry : lines) {
     const std::string line = ToUtf8(entry) + "\n";
     DWORD written = 0;
@@ -31,15 +38,26 @@ bool WriteLines(DWORD standardHandle, const std::vector<Text>& lines) {
   return true;
 }
 
+// A scheduled run has nobody to press OK: where the caller redirected an output, the text goes
+// there instead of into a message box.
+bool WriteInstead(const TextRef& text, bool outputFirst) {
+  const std::vector<Text> lines{text.Resolve()};
+  return (outputFirst && WriteLines(STD_OUTPUT_HANDLE, lines)) || WriteLines(STD_ERROR_HANDLE, lines);
+}
+
 class Win32Shell : public AppShell {
  public:
-  void ShowUsage() override { ShowMessage(nullptr, IDS_USAGE, IDS_USAGE_CAPTION, MB_OK | MB_ICONINFORMATION | MB_TASKMODAL); }
+  void ShowUsage() override {
+    if (WriteInstead(IDS_USAGE, true)) return;
+    ShowMessage(nullptr, IDS_USAGE, IDS_USAGE_CAPTION, MB_OK | MB_ICONINFORMATION | MB_TASKMODAL);
+  }
 
   bool WarnIfClientRuns() override {
     HWND client = ::FindWindowW(win32::W(names::kClientWindowClass), nullptr);
     if (!client) return false;
     ::ShowWindow(client, SW_SHOW);
     ::SetForegroundWindow(client);
+    if (WriteInstead(IDS_CLIENT_RUNNING, false)) return true;
     wchar_t title[128] = {};
     ::GetWindowTextW(client, title, 128);
     ShowMessage(client, IDS_CLIENT_RUNNING, win32::FromW(title), MB_OK | MB_ICONEXCLAMATION);
@@ -52,7 +70,7 @@ class Win32Shell : public AppShell {
   void ReportLog(const ResultLog& log) override { WriteLines(STD_ERROR_HANDLE, log.Entries()); }
 
   void ReportVerify(const VerifyReport& report, const Text& archivePath) override {
-    if (WriteLines(STD_OUTPUT_HANDLE, report.lines)) return;
+    if (WriteLines(STD_OUTPUT_HANDLE, report.lines) || WriteLines(STD_ERROR_HANDLE, report.lines)) return;
     const UINT icon = report.restorable ? MB_ICONINFORMATION : MB_ICONEXCLAMATION;
     ShowMessage(nullptr, report.Summary(archivePath), IDS_VERIFY_CAPTION, MB_OK | icon | MB_TASKMODAL);
   }

@@ -92,6 +92,9 @@
 #define IDS_FOLDER_PROTECTED 237
 #define IDS_VERIFY_DESTINATION_LOCKED 238
 #define IDS_VERIFY_NO_SPACE 239
+// What a backup from the wizard wrote (212-229).
+#define IDS_BACKUP_SAVED 212
+#define IDS_SHOW_BACKUP_LINK 213
 
 // Dialogs 158-164.
 #define IDD_OPERATION 158
@@ -109,6 +112,7 @@
 #define IDI_FAILURE 120
 #define IDI_SUCCESS_MARK 122
 #define IDI_EXPLORE_FOLDER 167
+#define IDI_BROWSE 168
 #define IDC_HAND_CURSOR 1040
 
 // Controls: welcome page.
@@ -151,6 +155,9 @@
 #define IDC_PROGRESS_FILE 3096
 #define IDC_UNDO_TEXT 3190
 #define IDC_UNDO_LINK 3191
+#define IDC_BACKUP_SAVED 3192
+#define IDC_BACKUP_FOLDER_LINK 3193
+#define IDC_RESULT_DETAILS_LABEL 3194
 
 #ifndef IDC_STATIC
 #define IDC_STATIC (-1)

@@ -1,3 +1,8 @@
+#include <windows.h>
+#include <shellapi.h>
+#include <shlwapi.h>
+
+#include "platform/files.h"
 #include "platform/win32/wide.h"
 #include "res/resource.h"
 #include "ui/pages.h"
@@ -72,6 +77,10 @@ void CompletionPage::OnSetActive() {
 
 bool CompletionPage::OnMessage(UINT message, WPARAM, LPARAM, INT_PTR& answer) {
   if (message != kRunMessage) return false;
+  // The label goes with the list of failures, which an undo has hidden; what was hidden before
+  // the run is gone from the screen while it runs.
+  ::ShowWindow(Item(IDC_RESULT_DETAILS_LABEL), SW_HIDE);
+  RepaintNow();
   RunOperation();
   answer = TRUE;
   return true;
@@ -91,6 +100,7 @@ void CompletionPage::RunOperation() {
   if (succeeded) {
     SetItemText(IDC_RESULT_TEXT, undo ? platform::LoadText(IDS_UNDO_DONE) : successText_);
     resultIcon_ = LoadSmallIcon(Sheet().Instance(), IDI_SUCCESS_MARK);
+    if (Request().GetMode() == OperationMode::Backup) ShowBackupSaved();
   } else {
     SetItemText(IDC_RESULT_TEXT, platform::LoadText(undo ? IDS_UNDO_FAILED : IDS_OPERATION_FAILED));
     resultIcon_ = LoadSmallIcon(Sheet().Instance(), IDI_FAILURE);
@@ -99,6 +109,7 @@ void CompletionPage::RunOperation() {
   ::SendMessageW(icon, STM_SETICON, reinterpret_cast<WPARAM>(resultIcon_.Get()), 0);
   ::ShowWindow(icon, SW_SHOW);
   ShowUndoPoint();
+  RepaintNow();
   SetButtons(PSWIZB_FINISH);
   PlaceFocusLater();
 }
@@ -180,12 +191,36 @@ void CompletionPage::ShowFailures() {
     ListView_InsertItem(list, &item);
   }
   ::ShowWindow(list, SW_SHOW);
+  ::ShowWindow(Item(IDC_RESULT_DETAILS_LABEL), SW_SHOW);
   ::ShowWindow(Item(IDC_RESULT_DETAILS), SW_SHOW);
   // The first message is shown whole at once; selecting another shows that one.
   if (row > 0) ListView_SetItemState(list, 0, LVIS_SELECTED | LVIS_FOCUSED, LVIS_SELECTED | LVIS_FOCUSED);
 }
 
+void CompletionPage::ShowBackupSaved() {
+  const Text& path = Request().ArchivePath;
+  platform::File archive;
+  uint64_t bytes = 0;
+  if (!archive.Open(path, platform::FileMode::ReadShared) || !archive.Size(&bytes)) return;
+  wchar_t size[64] = {};
+  ::StrFormatByteSizeW(static_cast<LONGLONG>(bytes), size, 64);
+  SetItemText(IDC_BACKUP_SAVED, FormatText(platform::LoadText(IDS_BACKUP_SAVED), {path, win32::FromW(size)}));
+  SetItemText(IDC_BACKUP_FOLDER_LINK, platform::LoadText(IDS_SHOW_BACKUP_LINK));
+  ::ShowWindow(Item(IDC_BACKUP_SAVED), SW_SHOW);
+  ::ShowWindow(Item(IDC_BACKUP_FOLDER_LINK), SW_SHOW);
+}
+
+void CompletionPage::ShowBackupInFolder() {
+  const Text parameters = Text(u"/select,\"") + Request().ArchivePath + u"\"";
+  ::ShellExecuteW(Window(), L"open", L"explorer.exe", win32::W(parameters), nullptr, SW_SHOWNORMAL);
+}
+
 bool CompletionPage::OnNotify(const NMHDR& header, LRESULT& result) {
+  if (header.hwndFrom == Item(IDC_BACKUP_FOLDER_LINK) && header.code == NM_CLICK) {
+    ShowBackupInFolder();
+    result = 1;
+    return true;
+  }
   // The link control tells its clicks without a control id.
   if (header.hwndFrom == Item(IDC_UNDO_LINK) && header.code == NM_CLICK) {
     StartUndo();

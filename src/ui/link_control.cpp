@@ -217,6 +217,17 @@ LRESULT CALLBACK LinkProc(HWND window, UINT message, WPARAM wParam, LPARAM lPara
     case WM_RBUTTONDOWN:
       ::SetFocus(window);
       break;
+    case WM_GETDLGCODE:
+      // Enter belongs to the link while it has the focus, not to the dialog's default button.
+      if (lParam && reinterpret_cast<const MSG*>(lParam)->message == WM_KEYDOWN &&
+          reinterpret_cast<const MSG*>(lParam)->wParam == VK_RETURN) {
+        return DLGC_WANTMESSAGE;
+      }
+      break;
+    case WM_KEYDOWN:
+      // Space and Enter follow the link like a click, once per press however long it is held.
+      if ((wParam == VK_SPACE || wParam == VK_RETURN) && (lParam & (1 << 30)) == 0) NotifyParent(window);
+      break;
     case WM_DESTROY:
       Destroy(window);
       break;

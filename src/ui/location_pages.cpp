@@ -8,7 +8,6 @@
 #include "operations/file_checks.h"
 #include "operations/result_log.h"
 #include "operations/verify.h"
-#include "operations/result_log.h"
 #include "platform/clock.h"
 #include "platform/paths.h"
 #include "platform/shell_folders.h"
@@ -61,36 +60,53 @@ INT_PTR ColourEdit(HDC dc, bool valid) {
   return reinterpret_cast<INT_PTR>(::GetSysColorBrush(COLOR_WINDOW));
 }
 
-// Where backups go unless the user names another folder: the documents folder.
+// Where backups go unless the user names another folder: the folder of the last backup while it
+// is there, else the documents folder.
 Text DefaultBackupFolder() {
+  RegistryKey key;
+  Text last;
+  if (key.Open(platform::RegRoot::CurrentUser, names::kToolKey, platform::kKeyRead) == platform::kSuccess &&
+      key.QueryString(names::kLastFileValue, last, false) == platform::kSuccess && !platform::IsRelativePath(last)) {
+    platform::RemoveLastComponent(last);
+    if (!last.empty() && platform::IsExistingFolder(last)) return last;
+  }
   Text documents;
   return platform::GetDocumentsFolder(documents) ? documents : Text();
 }
 
-Text DefaultArchivePath() {
+// The browse buttons show an icon; their text names them for the keyboard and screen readers.
+UniqueIcon SetBrowseIcon(HINSTANCE instance, HWND button) {
+  UniqueIcon icon = LoadSmallIcon(instance, IDI_BROWSE);
+  ::SendMessageW(button, BM_SETIMAGE, IMAGE_ICON, reinterpret_cast<LPARAM>(icon.Get()));
+  return icon;
+}
+
+Text DefaultArchivePath(const Text& folder) {
   const platform::LocalTime now = platform::GetLocalTime();
-  const Text documents = DefaultBackupFolder();
   wchar_t name[64] = {};
   std::swprintf(name, 64, L"%04u%02u%02u-%02u%02u%02u", now.year, now.month, now.day, now.hour, now.minute,
                 now.second);
-  return documents + u'\\' + names::kDefaultArchivePrefix + win32::FromW(name) + names::kArchiveExtension;
+  return folder + u'\\' + names::kDefaultArchivePrefix + win32::FromW(name) + names::kArchiveExtension;
 }
 
 }  // namespace
 
 BOOL BackupLocationPage::OnInit() {
   // Setting the text stores and checks it like any change.
-  SetItemText(IDC_BACKUP_PATH, DefaultArchivePath());
+  browseIcon_ = SetBrowseIcon(Sheet().Instance(), Item(IDC_BROWSE_BACKUP));
+  // Once, not on every key press: the typed path is checked against it as it changes.
+  defaultFolder_ = DefaultBackupFolder();
+  SetItemText(IDC_BACKUP_PATH, DefaultArchivePath(defaultFolder_));
   ::SendDlgItemMessageW(Window(), IDC_BACKUP_COMMENT, EM_LIMITTEXT, kCommentLimit, 0);
   return TRUE;
 }
 
 Text BackupLocationPage::FullPath() const {
-  const Text typed = ItemText(IDC_BACKUP_PATH);
+  Text typed = ItemText(IDC_BACKUP_PATH);
   if (typed.empty()) return typed;
   if (!platform::IsRelativePath(typed)) return platform::CanonicalPath(typed);
   // Not the working folder, which depends on how the tool was started.
-  Text full = DefaultBackupFolder();
+  Text full = defaultFolder_;
   if (full.empty()) return typed;
   platform::AppendPath(full, typed);
   return platform::CanonicalPath(full);
@@ -151,6 +167,7 @@ bool BackupLocationPage::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, I
 }
 
 BOOL RestoreLocationPage::OnInit() {
+  browseIcon_ = SetBrowseIcon(Sheet().Instance(), Item(IDC_BROWSE_RESTORE));
   RegistryKey key;
   if (key.Create(platform::RegRoot::CurrentUser, names::kToolKey, platform::kKeyReadWrite) == platform::kSuccess) {
     Text last;

@@ -1,4 +1,5 @@
 // The pages that choose what the operation does: its mode, and the kinds of data it covers.
+#include "res/non_localizable.h"
 #include "res/resource.h"
 #include "ui/pages.h"
 
@@ -32,7 +33,7 @@ BOOL OperationPage::OnInit() {
   static_assert(std::size(kModeRadios) == std::tuple_size_v<decltype(boldFonts_)>, "one bold font per mode");
   for (size_t i = 0; i < std::size(kModeRadios); ++i) {
     HWND radio = Item(kModeRadios[i]);
-    boldFonts_[i] = CopyFontWithWeight(radio, FW_BOLD);
+    boldFonts_[i] = CopyFontBold(radio, reinterpret_cast<const wchar_t*>(names::kTitleFontFace));
     if (boldFonts_[i]) ::SendMessageW(radio, WM_SETFONT, reinterpret_cast<WPARAM>(boldFonts_[i].Get()), TRUE);
   }
   return TRUE;
@@ -99,7 +100,8 @@ BOOL DetailsPage::OnInit() {
   return TRUE;
 }
 
-void DetailsPage::OnSetActive() { SetButtons(PSWIZB_BACK | PSWIZB_NEXT); }
+// An operation on nothing would report a success it did not have: Next waits for a ticked box.
+void DetailsPage::OnSetActive() { SetButtons(Request().GetSelection() != 0 ? PSWIZB_BACK | PSWIZB_NEXT : PSWIZB_BACK); }
 
 int DetailsPage::OnWizNext() {
   switch (Request().GetMode()) {
@@ -127,6 +129,7 @@ void DetailsPage::OnCommand(int, int code) {
   } else {
     request.RemoveSelection(DataSelection::Settings);
   }
+  OnSetActive();
 }
 
 }  // namespace kbt::ui

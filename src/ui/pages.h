@@ -88,6 +88,8 @@ class BackupLocationPage : public WizardPage {
   // The typed path made absolute: a relative one lies in the default backup folder.
   Text FullPath() const;
   bool PathIsUsable() const;
+  UniqueIcon browseIcon_;
+  Text defaultFolder_;  // where a relative path lies
   // Stores the full path in the request and shows it under the field.
   void StorePath();
   void Browse();
@@ -110,6 +112,7 @@ class RestoreLocationPage : public WizardPage {
   bool FileExists() const;
   void CheckPath();
   void Browse();
+  UniqueIcon browseIcon_;
 
   bool restorable_ = false;  // the path names a sound backup
 };
@@ -133,6 +136,9 @@ class CompletionPage : public WizardPage {
   void StartUndo();
   void ShowProgress(const Text& file, uint64_t done, uint64_t total);
   void ShowFailures();
+  // Where the backup went and how large it is, with the link that shows it in its folder.
+  void ShowBackupSaved();
+  void ShowBackupInFolder();
   UniqueImageList images_;
   UniqueIcon resultIcon_;
   Text successText_;

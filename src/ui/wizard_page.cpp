@@ -101,6 +101,13 @@ LRESULT WizardPage::Navigate(int target) {
   return -1;
 }
 
+void WizardPage::RepaintNow() const {
+  RECT area{};
+  ::GetWindowRect(window_, &area);
+  ::MapWindowPoints(nullptr, SheetWindow(), reinterpret_cast<POINT*>(&area), 2);
+  ::RedrawWindow(SheetWindow(), &area, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
+}
+
 void WizardPage::PlaceFocusLater() const { ::PostMessageW(window_, kPlaceFocusMessage, 0, 0); }
 
 void WizardPage::PlaceFocus() const {

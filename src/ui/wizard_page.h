@@ -37,6 +37,9 @@ class WizardPage {
   bool Describe(HINSTANCE instance, LANGID language, PROPSHEETPAGEW& page);
   int DialogId() const { return description_.dialogId; }
   HWND Window() const { return window_; }
+  // The texts of the header band; empty on exterior pages.
+  const Text& HeaderTitle() const { return title_; }
+  const Text& HeaderSubtitle() const { return subtitle_; }
 
  protected:
   virtual BOOL OnInit() { return TRUE; }
@@ -71,6 +74,9 @@ class WizardPage {
   bool Confirm(const TextRef& text, const TextRef& caption) const;
   // Data is deleted only once the user has agreed here; true when nothing is to be deleted.
   bool ConfirmDeletion(bool deletes) const;
+  // Paints the page and what lies under it anew. The sheet draws the background of exterior pages
+  // itself, so a control hidden there stays on screen until the sheet repaints.
+  void RepaintNow() const;
   // Puts the focus where a page shown anew has it, once the sheet has handled what is queued.
   void PlaceFocusLater() const;
 

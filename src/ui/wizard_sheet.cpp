@@ -36,6 +36,11 @@ const PageRow kPages[] = {
     {{IDD_COMPLETION, 0, 0, kExterior}, Make<CompletionPage>},
 };
 
+// The sheet's own line under the header band, and the room it keeps right of the texts for the
+// header bitmap.
+constexpr int kHeaderLine = 0x3027;
+constexpr int kHeaderBitmapRoom = 69;
+
 // The property sheet's callback carries no context; one wizard runs at a time.
 WizardSheet* g_running = nullptr;
 
@@ -93,7 +98,13 @@ bool WizardSheet::Run(HWND owner) {
   header.nStartPage = static_cast<UINT>(look_.startPage);
   header.ppsp = descriptions.data();
   header.pfnCallback = SheetCallback;
-  header.pszbmWatermark = MAKEINTRESOURCEW(look_.watermarkBitmap);
+  ScaleWatermark();
+  if (watermark_) {
+    header.dwFlags |= PSH_USEHBMWATERMARK;
+    header.hbmWatermark = watermark_.Get();
+  } else {
+    header.pszbmWatermark = MAKEINTRESOURCEW(look_.watermarkBitmap);
+  }
   header.pszbmHeader = MAKEINTRESOURCEW(look_.headerBitmap);
   sized_ = false;
   g_running = this;
@@ -114,10 +125,91 @@ void WizardSheet::OnInitialized(HWND window) {
     if (HDC screen = ::GetDC(nullptr)) {
       titleFont_ = FontLike(base, names::kTitleFontFace, FW_BOLD, 12, screen);
       bulletFont_ = FontLike(base, names::kBulletFontFace, FW_NORMAL, 8, screen);
+      // The header texts in the sheet's own header fonts: the icon title font, bold for titles.
+      LOGFONTW iconTitle{};
+      if (::SystemParametersInfoW(SPI_GETICONTITLELOGFONT, sizeof iconTitle, &iconTitle, 0)) {
+        headerFont_ = UniqueFont(::CreateFontIndirectW(&iconTitle));
+        headerTitleFont_ = BoldLike(iconTitle, win32::W(Text(names::kTitleFontFace)));
+      }
       ::ReleaseDC(nullptr, screen);
     }
   }
   ::SetWindowSubclass(window, SheetSubclass, 0, reinterpret_cast<DWORD_PTR>(this));
+}
+
+void WizardSheet::ScaleWatermark() {
+  HDC screen = ::GetDC(nullptr);
+  if (!screen) return;
+  const int dpi = ::GetDeviceCaps(screen, LOGPIXELSY);
+  auto original = UniqueBitmap(static_cast<HBITMAP>(
+      ::LoadImageW(instance_, MAKEINTRESOURCEW(look_.watermarkBitmap), IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION)));
+  BITMAP size{};
+  if (dpi > 96 && original && ::GetObjectW(original.Get(), sizeof size, &size) != 0) {
+    // The panel grows in height only: the picture grows by the DPI and keeps its middle.
+    const int width = size.bmWidth;
+    const int height = ::MulDiv(size.bmHeight, dpi, 96);
+    const int scaledWidth = ::MulDiv(size.bmWidth, dpi, 96);
+    HDC from = ::CreateCompatibleDC(screen);
+    HDC to = ::CreateCompatibleDC(screen);
+    UniqueBitmap scaled(::CreateCompatibleBitmap(screen, width, height));
+    if (from && to && scaled) {
+      HGDIOBJ oldFrom = ::SelectObject(from, original.Get());
+      HGDIOBJ oldTo = ::SelectObject(to, scaled.Get());
+      ::SetStretchBltMode(to, HALFTONE);
+      ::SetBrushOrgEx(to, 0, 0, nullptr);
+      const bool drawn = ::StretchBlt(to, (width - scaledWidth) / 2, 0, scaledWidth, height, from, 0, 0, size.bmWidth,
+                                      size.bmHeight, SRCCOPY) != FALSE;
+      ::SelectObject(from, oldFrom);
+      ::SelectObject(to, oldTo);
+      if (drawn) watermark_ = std::move(scaled);
+    }
+    if (from) ::DeleteDC(from);
+    if (to) ::DeleteDC(to);
+  }
+  ::ReleaseDC(nullptr, screen);
+}
+
+void WizardSheet::PaintHeaderTexts(HWND window) const {
+  HWND shown = PropSheet_GetCurrentPageHwnd(window);
+  const WizardPage* page = nullptr;
+  for (const auto& candidate : pages_) {
+    if (candidate->Window() == shown && shown) page = candidate.get();
+  }
+  HWND line = ::GetDlgItem(window, kHeaderLine);
+  if (!page || page->HeaderTitle().empty() || !line || !::IsWindowVisible(line) || !headerTitleFont_ ||
+      !headerFont_) {
+    return;
+  }
+  RECT band{};
+  ::GetWindowRect(line, &band);
+  ::MapWindowPoints(nullptr, window, reinterpret_cast<POINT*>(&band), 2);
+  HDC dc = ::GetDC(window);
+  if (!dc) return;
+  const int dpi = ::GetDeviceCaps(dc, LOGPIXELSY);
+  const RECT texts{0, 0, band.right + 1 - kHeaderBitmapRoom, band.top};
+  // Over the sheet's own drawing of the texts, in the band's own colour.
+  const UniqueBrush background(::CreateSolidBrush(::GetPixel(dc, 2, 2)));
+  if (background) ::FillRect(dc, &texts, background.Get());
+  const int oldMode = ::SetBkMode(dc, TRANSPARENT);
+  const COLORREF oldColour = ::SetTextColor(dc, ::GetSysColor(COLOR_WINDOWTEXT));
+  HGDIOBJ oldFont = ::SelectObject(dc, headerTitleFont_.Get());
+  const Text& title = page->HeaderTitle();
+  RECT titleArea{::MulDiv(20, dpi, 96), ::MulDiv(10, dpi, 96), texts.right, texts.bottom};
+  ::DrawTextW(dc, win32::W(title), static_cast<int>(title.size()), &titleArea,
+              DT_SINGLELINE | DT_NOPREFIX | DT_END_ELLIPSIS);
+  TEXTMETRICW metrics{};
+  ::GetTextMetricsW(dc, &metrics);
+  const int below = titleArea.top + metrics.tmHeight + 1;
+  ::SelectObject(dc, headerFont_.Get());
+  const Text& subtitle = page->HeaderSubtitle();
+  RECT subtitleArea{::MulDiv(40, dpi, 96), below > ::MulDiv(25, dpi, 96) ? below : ::MulDiv(25, dpi, 96), texts.right,
+                    texts.bottom};
+  ::DrawTextW(dc, win32::W(subtitle), static_cast<int>(subtitle.size()), &subtitleArea,
+              DT_WORDBREAK | DT_NOPREFIX | DT_END_ELLIPSIS);
+  ::SelectObject(dc, oldFont);
+  ::SetTextColor(dc, oldColour);
+  ::SetBkMode(dc, oldMode);
+  ::ReleaseDC(window, dc);
 }
 
 void WizardSheet::CentreOnce(HWND window) {
@@ -145,6 +237,18 @@ LRESULT CALLBACK WizardSheet::SheetSubclass(HWND window, UINT message, WPARAM wP
   if (message == WM_SIZE || (message == WM_SHOWWINDOW && wParam)) {
     const LRESULT result = ::DefSubclassProc(window, message, wParam, lParam);
     sheet->CentreOnce(window);
+    return result;
+  }
+  if (message == WM_PAINT) {
+    const LRESULT result = ::DefSubclassProc(window, message, wParam, lParam);
+    sheet->PaintHeaderTexts(window);
+    return result;
+  }
+  if (message == PSM_SETWIZBUTTONS) {
+    const LRESULT result = ::DefSubclassProc(window, message, wParam, lParam);
+    // Without Next or Finish the sheet makes Back the default, and Enter in a field would go back:
+    // the disabled Next stays the default, so Enter does nothing.
+    if ((lParam & (PSWIZB_NEXT | PSWIZB_FINISH | PSWIZB_DISABLEDFINISH)) == 0) ::SendMessageW(window, DM_SETDEFID, kNextButton, 0);
     return result;
   }
   if (message == WM_NCDESTROY) ::RemoveWindowSubclass(window, SheetSubclass, 0);

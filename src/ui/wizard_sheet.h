@@ -42,6 +42,10 @@ class WizardSheet {
                                         DWORD_PTR self);
   void OnInitialized(HWND window);
   void CentreOnce(HWND window);
+  // Lays the header texts out by their fonts' heights, so that they fit at any DPI.
+  void PaintHeaderTexts(HWND window) const;
+  // The watermark at the screen's DPI, so that it fills the taller panel; empty at 96 DPI.
+  void ScaleWatermark();
 
   OperationRequest& request_;
   HINSTANCE instance_;
@@ -49,6 +53,9 @@ class WizardSheet {
   std::vector<std::unique_ptr<WizardPage>> pages_;
   UniqueFont titleFont_;
   UniqueFont bulletFont_;
+  UniqueFont headerTitleFont_;
+  UniqueFont headerFont_;
+  UniqueBitmap watermark_;
   bool sized_ = false;
 };
 

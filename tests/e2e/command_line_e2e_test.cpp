@@ -63,6 +63,17 @@ TEST(CommandLineE2E, RunningClientIsBroughtForwardAndRefused) {
   ASSERT_EQ(german.boxes.size(), 1u);
   EXPECT_EQ(german.boxes[0].text.substr(0, 31), L"Kestrove ist momentan ge\u00f6ffnet.");
   EXPECT_EQ(german.exitCode, 0xFFFFFFFFu);
+
+  // A scheduled run with standard error redirected must not wait for a click.
+  ToolOptions redirected;
+  redirected.captureStandardError = true;
+  redirected.timeoutMs = 20000;
+  const ToolRun unattended = RunTool(L"/backup x.zip", redirected);
+  ASSERT_FALSE(unattended.timedOut);
+  EXPECT_TRUE(unattended.boxes.empty());
+  EXPECT_EQ(unattended.exitCode, 0xFFFFFFFFu);
+  EXPECT_EQ(unattended.standardError,
+            "Kestrove is currently running. Please close Kestrove before using Kestrove Backup Tool!\n");
 }
 
 }  // namespace

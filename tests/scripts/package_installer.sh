@@ -43,6 +43,17 @@ msiexec /i "$MSI" || fail "msiexec /i: $(cat "$WORK/msiexec.out")"
 [ -f "$INSTALLED/BackupTool.exe" ] || fail "no BackupTool.exe in $INSTALLED"
 [ -f "$SHORTCUT" ] || fail "no Start-menu shortcut"
 [ "$(entries)" = "$VERSION Kestrove" ] || fail "installed entries after installing $VERSION: $(entries)"
+for text in README.txt LIESMICH.txt LICENSE-zlib.txt; do
+  [ -f "$INSTALLED/$text" ] || fail "no $text beside the installed exe"
+done
+# The installed-programs entry shows the program's icon (published as the product's icon) and a
+# help link.
+for code in $(wine_out uninstaller --list | sed -n 's/^\({[^}]*}\)|||Kestrove Client Backup Tool$/\1/p'); do
+  entry=$(wine_out reg query "HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\$code")
+  grep -q 'HelpLink *REG_SZ *https://' <<<"$entry" || fail "the installed entry has no help link: $entry"
+done
+icon=$(wine_out reg query 'HKCU\Software\Microsoft\Installer\Products' /s | sed -n 's/^ *ProductIcon *REG_SZ *//p')
+[ -n "$icon" ] && [ -f "$(winepath -u "$icon" 2>/dev/null)" ] || fail "the installed entry has no icon: '$icon'"
 out=$(run_tool_in "$INSTALLED" /language=1033 /?)
 shows_usage "$out" || fail "the installed exe does not show its usage: $out"
 # The client's settings and a backup the installed tool made, which the uninstall must not touch.

@@ -19,6 +19,7 @@ struct DialogItem {
   DWORD exStyle = 0;
   std::wstring windowClass;  // a name, or "#<atom>" for the predefined classes
   std::wstring text;
+  int id = 0;
 };
 
 struct Dialog {
@@ -30,6 +31,7 @@ struct Dialog {
   std::wstring font;
   std::map<int, DialogItem> items;  // by control id; the statics without id (-1) are counted apart
   int unnamedStatics = 0;
+  std::vector<DialogItem> order;  // every control, in the order of the template and of Tab
 };
 
 class Reader {
@@ -103,6 +105,8 @@ Dialog ReadDialog(HMODULE module, int id, LANGID language) {
     item.text = in.NameOrOrdinal();
     const WORD extra = in.Take<WORD>();
     for (WORD k = 0; k < extra; ++k) in.Take<BYTE>();
+    item.id = controlId;
+    dialog.order.push_back(item);
     if (controlId == -1 || controlId == 0xFFFF) {
       ++dialog.unnamedStatics;
     } else {
@@ -199,6 +203,48 @@ TEST_F(ProgramResources, ControlsCarryTheirStyles) {
   EXPECT_EQ(german.items.at(IDC_RESULT_TEXT).text, L"Der Vorgang wurde erfolgreich abgeschlossen.\n\n");
 }
 
+// The letter after '&', lower case; 0 for none.
+wchar_t Mnemonic(const std::wstring& text) {
+  const size_t at = text.find(L'&');
+  return at == std::wstring::npos || at + 1 >= text.size() ? 0 : static_cast<wchar_t>(::towlower(text[at + 1]));
+}
+
+// Every radio button, check box and button has a mnemonic, and so has the label before every field,
+// list and box (a screen reader names them by it); no two on a page, nor one of the sheet's buttons.
+TEST_F(ProgramResources, EveryChoiceAndLabelHasItsOwnMnemonic) {
+  const std::pair<LANGID, std::wstring> languages[] = {{kEnglish, L"bn"}, {kGerman, L"zw"}};
+  for (const auto& [language, sheetLetters] : languages) {
+    for (int page : {IDD_WELCOME, IDD_OPERATION, IDD_DATA_FOLDERS, IDD_DETAILS, IDD_BACKUP_LOCATION,
+                     IDD_RESTORE_LOCATION, IDD_COMPLETION}) {
+      const Dialog dialog = ReadDialog(module, page, language);
+      std::wstring used = sheetLetters;
+      for (size_t i = 0; i < dialog.order.size(); ++i) {
+        const DialogItem& item = dialog.order[i];
+        const std::wstring where = L"page " + std::to_wstring(page) + L" language " + std::to_wstring(language) +
+                                   L" control " + std::to_wstring(item.id) + L" " + item.text;
+        const bool isButton = item.windowClass == L"#128" && (item.style & BS_TYPEMASK) != BS_GROUPBOX;
+        const bool isField = item.windowClass == L"#129" || _wcsicmp(item.windowClass.c_str(), L"SysListView32") == 0;
+        if (isField) {
+          ASSERT_GT(i, 0u) << where;
+          const DialogItem& label = dialog.order[i - 1];
+          EXPECT_EQ(label.windowClass, L"#130") << "no label before " << where;
+          if (!(label.style & SS_NOPREFIX)) {
+            EXPECT_NE(Mnemonic(label.text), 0) << "label before " << where;
+          }
+        }
+        if (!isButton && item.windowClass != L"#130") continue;
+        const wchar_t letter = Mnemonic(item.text);
+        if (isButton) {
+          EXPECT_NE(letter, 0) << where;
+        }
+        if (letter == 0) continue;
+        EXPECT_EQ(used.find(letter), std::wstring::npos) << "taken: " << where;
+        used += letter;
+      }
+    }
+  }
+}
+
 TEST_F(ProgramResources, ArtworkHasItsSizes) {
   const std::pair<int, SIZE> bitmaps[] = {{IDB_WATERMARK, {165, 315}}, {IDB_HEADER, {49, 49}}};
   for (const auto& [id, size] : bitmaps) {
@@ -212,7 +258,7 @@ TEST_F(ProgramResources, ArtworkHasItsSizes) {
     EXPECT_EQ(section.dsBm.bmBitsPixel, 24) << id;
     ::DeleteObject(bitmap);
   }
-  for (int id : {IDI_WARNING_TRIANGLE, IDI_FAILURE, IDI_SUCCESS_MARK, IDI_EXPLORE_FOLDER}) {
+  for (int id : {IDI_WARNING_TRIANGLE, IDI_FAILURE, IDI_SUCCESS_MARK, IDI_EXPLORE_FOLDER, IDI_BROWSE}) {
     HICON icon = static_cast<HICON>(::LoadImageW(module, MAKEINTRESOURCEW(id), IMAGE_ICON, 16, 16, 0));
     ASSERT_NE(icon, nullptr) << id;
     ICONINFO info{};

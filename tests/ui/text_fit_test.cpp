@@ -1,7 +1,7 @@
 // Every text of every page fits its control in both languages, measured with the control's own
 // font: the pages are built here from BackupTool.exe's own templates; the header texts are
 // measured against the header of the running wizard. Run once as it is (96 DPI) and once more in
-// a child process after the prefix is set to 120 DPI.
+// a child process for each of 120 and 144 DPI.
 #include <windows.h>
 #include <commctrl.h>
 
@@ -13,6 +13,7 @@
 #include "res/non_localizable.h"
 #include "res/resource.h"
 #include "support/win32/tool_runner.h"
+#include "ui/gdi_owners.h"
 #include "ui/link_control.h"
 #include "ui/wizard_driver.h"
 
@@ -43,13 +44,6 @@ struct Font {
   HFONT handle;
 };
 
-HFONT WithWeight(HFONT font, LONG weight) {
-  LOGFONTW description{};
-  ::GetObjectW(font, sizeof description, &description);
-  description.lfWeight = weight;
-  return ::CreateFontIndirectW(&description);
-}
-
 // The extent DrawText needs for the text within this width.
 SIZE Needed(HFONT font, const std::wstring& text, int width, UINT format) {
   HDC dc = ::GetDC(nullptr);
@@ -60,6 +54,9 @@ SIZE Needed(HFONT font, const std::wstring& text, int width, UINT format) {
   ::ReleaseDC(nullptr, dc);
   return SIZE{rect.right, rect.bottom};
 }
+
+// Dark, as ui::InkOf counts it.
+bool IsInk(uint32_t pixel) { return (pixel & 0x808080) == 0; }
 
 INT_PTR CALLBACK QuietPage(HWND, UINT message, WPARAM, LPARAM) { return message == WM_INITDIALOG; }
 
@@ -136,7 +133,9 @@ class TextFit : public ::testing::Test {
     }
     // The fonts the pages give some controls at run time.
     if (page == IDD_OPERATION && type == BS_AUTORADIOBUTTON) {
-      own.handle = WithWeight(font, FW_BOLD);
+      LOGFONTW regular{};
+      ::GetObjectW(font, sizeof regular, &regular);
+      own.handle = ui::BoldLike(regular, reinterpret_cast<const wchar_t*>(names::kTitleFontFace)).Release();
     } else if (page == IDD_WELCOME && id == IDC_WELCOME_TITLE) {
       LOGFONTW title{};
       ::GetObjectW(font, sizeof title, &title);
@@ -183,8 +182,8 @@ TEST_F(TextFit, EveryTextOfEveryPageFitsItsControl) {
 }
 
 // The sheet draws the header titles in the bold and the subtitles in the plain icon-title font,
-// from the left margin to the header bitmap and down to the line under the header (the layout of
-// Wine's property sheet, which the pictures show).
+// from the left margin to the header bitmap and down to the line under the header; the subtitle
+// starts below the title's line (the layout of WizardSheet::PaintHeaderTexts).
 TEST_F(TextFit, EveryHeaderTextFitsTheHeader) {
   struct Header {
     int title;
@@ -196,7 +195,11 @@ TEST_F(TextFit, EveryHeaderTextFitsTheHeader) {
   LOGFONTW iconTitle{};
   ::SystemParametersInfoW(SPI_GETICONTITLELOGFONT, sizeof iconTitle, &iconTitle, 0);
   Font plain(::CreateFontIndirectW(&iconTitle));
-  Font bold(WithWeight(plain.handle, FW_BOLD));
+  Font bold(ui::BoldLike(iconTitle, reinterpret_cast<const wchar_t*>(names::kTitleFontFace)).Release());
+  HDC screen = ::GetDC(nullptr);
+  const int dpi = ::GetDeviceCaps(screen, LOGPIXELSY);
+  ::ReleaseDC(nullptr, screen);
+  auto scaled = [dpi](int pixels) { return ::MulDiv(pixels, dpi, 96); };
   std::vector<std::wstring> misfits;
   for (LANGID language : kLanguages) {
     WizardSession wizard(language == 1031 ? L"/language=1031" : L"");
@@ -213,27 +216,61 @@ TEST_F(TextFit, EveryHeaderTextFitsTheHeader) {
     for (const Header& header : headers) {
       const std::wstring title = ModuleString(module_, header.title, language);
       const std::wstring subtitle = ModuleString(module_, header.subtitle, language);
-      const SIZE titleNeeds = Needed(bold.handle, title, bitmapLeft - 20, DT_SINGLELINE);
-      const SIZE subtitleNeeds = Needed(plain.handle, subtitle, bitmapLeft - 40, DT_WORDBREAK);
-      if (titleNeeds.cx > bitmapLeft - 20) misfits.push_back(L"header title: " + title);
-      if (subtitleNeeds.cx > bitmapLeft - 40 || 25 + subtitleNeeds.cy > bottom) {
+      const int titleWidth = bitmapLeft - scaled(20);
+      const int subtitleWidth = bitmapLeft - scaled(40);
+      const SIZE titleNeeds = Needed(bold.handle, title, titleWidth, DT_SINGLELINE);
+      const SIZE subtitleNeeds = Needed(plain.handle, subtitle, subtitleWidth, DT_WORDBREAK);
+      const int below = scaled(10) + titleNeeds.cy + 1;
+      const int subtitleTop = below > scaled(25) ? below : scaled(25);
+      if (titleNeeds.cx > titleWidth) misfits.push_back(L"header title: " + title);
+      if (subtitleNeeds.cx > subtitleWidth || subtitleTop + subtitleNeeds.cy > bottom) {
         misfits.push_back(L"header subtitle, language " + std::to_wstring(language) + L": needs " +
                           std::to_wstring(subtitleNeeds.cx) + L" x " + std::to_wstring(subtitleNeeds.cy) + L", has " +
-                          std::to_wstring(bitmapLeft - 40) + L" x " + std::to_wstring(bottom - 25) + L": " + subtitle);
+                          std::to_wstring(subtitleWidth) + L" x " + std::to_wstring(bottom - subtitleTop) + L": " +
+                          subtitle);
       }
     }
+    // As drawn: the title in bold, and a free line between it and the subtitle.
+    const Capture shot = wizard.Screenshot();
+    POINT client{0, 0};
+    ::ClientToScreen(wizard.Sheet(), &client);
+    RECT frame{};
+    ::GetWindowRect(wizard.Sheet(), &frame);
+    const int dx = client.x - frame.left, dy = client.y - frame.top;
+    std::vector<int> rowInk;
+    for (int y = dy; y < dy + bottom; ++y) {
+      int ink = 0;
+      for (int x = dx + scaled(20); x < dx + bitmapLeft; ++x) ink += IsInk(shot.At(x, y)) ? 1 : 0;
+      rowInk.push_back(ink);
+    }
+    size_t row = 0;
+    while (row < rowInk.size() && rowInk[row] == 0) ++row;
+    int titleInk = 0;
+    for (; row < rowInk.size() && rowInk[row] > 0; ++row) titleInk += rowInk[row];
+    bool subtitleBelow = false;
+    for (; row < rowInk.size(); ++row) subtitleBelow = subtitleBelow || rowInk[row] > 0;
+    EXPECT_TRUE(subtitleBelow) << "language " << language << ": the title runs into the subtitle";
+    const std::wstring title = ModuleString(module_, IDS_OPERATIONS_TITLE, language);
+    HDC screenDc = ::GetDC(nullptr);
+    const int plainInk = ui::InkOf(screenDc, plain.handle, title.c_str());
+    const int boldInk = ui::InkOf(screenDc, bold.handle, title.c_str());
+    ::ReleaseDC(nullptr, screenDc);
+    EXPECT_GT(titleInk, (plainInk + boldInk) / 2)
+        << "language " << language << ": the title is not bold";
     EXPECT_EQ(wizard.CancelAndConfirm(), 0u);
   }
   EXPECT_TRUE(misfits.empty()) << Report(misfits);
 }
 
-// The same checks at 120 DPI: Wine takes the system DPI from "LogPixels" under
+// The same checks at 120 and 144 DPI: Wine takes the system DPI from "LogPixels" under
 // HKCU\Control Panel\Desktop when a process starts, so a child run of these tests sees it.
-TEST(TextFitAt120Dpi, EveryTextFits) {
+class TextFitAtDpi : public ::testing::TestWithParam<DWORD> {};
+
+TEST_P(TextFitAtDpi, EveryTextFits) {
   wchar_t marker[8] = {};
   if (::GetEnvironmentVariableW(L"KBT_TEXT_FIT_CHILD", marker, 8) > 0) {
     HDC screen = ::GetDC(nullptr);
-    EXPECT_EQ(::GetDeviceCaps(screen, LOGPIXELSY), 120) << "the prefix was set to 120 DPI";
+    EXPECT_EQ(::GetDeviceCaps(screen, LOGPIXELSY), _wtoi(marker)) << "the prefix was set to that DPI";
     ::ReleaseDC(nullptr, screen);
     return;
   }
@@ -244,13 +281,13 @@ TEST(TextFitAt120Dpi, EveryTextFits) {
   DWORD before = 0, size = sizeof before;
   const bool had = ::RegQueryValueExW(desktop, L"LogPixels", nullptr, nullptr, reinterpret_cast<BYTE*>(&before),
                                       &size) == ERROR_SUCCESS;
-  const DWORD dpi = 120;
+  const DWORD dpi = GetParam();
   ::RegSetValueExW(desktop, L"LogPixels", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&dpi), sizeof dpi);
 
   wchar_t self[MAX_PATH] = {};
   ::GetModuleFileNameW(nullptr, self, MAX_PATH);
   std::wstring command = L"\"" + std::wstring(self) + L"\" --gtest_filter=TextFit*";
-  ::SetEnvironmentVariableW(L"KBT_TEXT_FIT_CHILD", L"1");
+  ::SetEnvironmentVariableW(L"KBT_TEXT_FIT_CHILD", std::to_wstring(dpi).c_str());
   STARTUPINFOW startup{};
   startup.cb = sizeof startup;
   PROCESS_INFORMATION child{};
@@ -271,8 +308,10 @@ TEST(TextFitAt120Dpi, EveryTextFits) {
   }
   ::RegCloseKey(desktop);
   ASSERT_TRUE(started);
-  EXPECT_EQ(code, 0u) << "the text-fit tests at 120 DPI (their output is above)";
+  EXPECT_EQ(code, 0u) << "the text-fit tests at " << dpi << " DPI (their output is above)";
 }
+
+INSTANTIATE_TEST_SUITE_P(Dpi, TextFitAtDpi, ::testing::Values(120u, 144u));
 
 }  // namespace
 }  // namespace kbt::testing

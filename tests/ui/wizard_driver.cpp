@@ -448,6 +448,14 @@ Capture WizardSession::Screenshot() const {
   return CaptureWindow(sheet_);
 }
 
+Capture WizardSession::AsShown() const {
+  if (!sheet_) return Capture();
+  ::SetForegroundWindow(sheet_);
+  Settle();
+  ::Sleep(100);
+  return CaptureWindow(sheet_);
+}
+
 bool WizardSession::SaveScreenshot(const std::wstring& name) const {
   return SavePng(Screenshot(), ScreenshotFolder() + L"\\" + name + L".png");
 }

@@ -85,6 +85,8 @@ class WizardSession {
   DWORD CancelAndConfirm();
 
   Capture Screenshot() const;
+  // What the screen shows now, without asking the wizard to paint anew.
+  Capture AsShown() const;
   // Saves a screenshot under the screenshot folder; false when it could not be written.
   bool SaveScreenshot(const std::wstring& name) const;
 

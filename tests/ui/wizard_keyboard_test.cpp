@@ -89,6 +89,12 @@ TEST_F(KeyboardTest, RestoreByKeys) {
   wizard.Keys({VK_DOWN});
   EnterLeadsTo(wizard, IDD_RESTORE_LOCATION, IDC_RESTORE_PATH);
   EXPECT_EQ(wizard.Text(IDC_RESTORE_PATH), Wide(archive));
+  // A path that fails the check leaves Enter without a button to press, not with Back.
+  wizard.TypeKeys(L"nothing.zip");
+  EXPECT_EQ(wizard.EnabledButtons(), L"Back");
+  wizard.Keys({VK_RETURN});
+  ASSERT_EQ(wizard.PageId(), IDD_RESTORE_LOCATION);
+  wizard.SetText(IDC_RESTORE_PATH, Wide(archive));
   EnterLeadsTo(wizard, IDD_DATA_FOLDERS, kNext);
   EnterLeadsTo(wizard, IDD_DETAILS, IDC_INCLUDE_DATA);
   EnterLeadsTo(wizard, IDD_COMPLETION, kFinish);

@@ -1,6 +1,7 @@
 // The location pages, the completion page, and every operation run from the wizard end to end.
 #include <windows.h>
 #include <commctrl.h>
+#include <shlwapi.h>
 #include <prsht.h>
 
 #include <cstring>
@@ -21,6 +22,18 @@ constexpr uint32_t kInvalidRed = 0xC80000;  // RGB(200, 0, 0)
 
 bool IsRedPixel(uint32_t p) { return ((p >> 16) & 255) > 170 && ((p >> 8) & 255) < 90 && (p & 255) < 90; }
 bool IsBluePixel(uint32_t p) { return (p & 255) > 150 && ((p >> 16) & 255) < 110; }
+
+// The screen as the wizard left it matches a full repaint: nothing hidden stays drawn.
+::testing::AssertionResult ShowsNoStaleParts(WizardSession& wizard) {
+  const Capture shown = wizard.AsShown();
+  const Capture repainted = wizard.Screenshot();
+  if (shown.Empty() || shown.pixels.size() != repainted.pixels.size()) return ::testing::AssertionFailure() << "no capture";
+  size_t differ = 0;
+  for (size_t i = 0; i < shown.pixels.size(); ++i) differ += shown.pixels[i] != repainted.pixels[i] ? 1 : 0;
+  if (differ == 0) return ::testing::AssertionSuccess();
+  SavePng(shown, ScreenshotFolder() + L"\\stale-parts.png");
+  return ::testing::AssertionFailure() << differ << " pixels differ from a full repaint (stale-parts.png)";
+}
 
 int CountPixels(const Capture& shot, const RECT& area, bool (*test)(uint32_t)) {
   int found = 0;
@@ -78,6 +91,7 @@ class OperationsTest : public WizardTest {
     EXPECT_EQ(wizard.Text(IDC_RESULT_TEXT), text) << "messages: " << messages.c_str();
     EXPECT_FALSE(wizard.Visible(IDC_RESULT_LIST)) << "no list after a success";
     EXPECT_TRUE(wizard.Visible(IDC_RESULT_ICON));
+    EXPECT_TRUE(ShowsNoStaleParts(wizard));
     const Capture shot = wizard.Screenshot();
     EXPECT_GT(CountPixels(shot, RectWithin(wizard.Control(IDC_RESULT_ICON), wizard.Sheet()), IsBluePixel), 20)
         << "the information icon";
@@ -107,6 +121,25 @@ TEST_F(OperationsTest, BackupWithACommentThenTheRestorePageProposesIt) {
     wizard.Type(IDC_BACKUP_COMMENT, L"Before the move");
     wizard.Press(WizardButton::Next);
     ASSERT_TRUE(CompletedSuccessfully(wizard));
+    // Where the backup went, how large it is, and the way to it.
+    platform::File written;
+    uint64_t bytes = 0;
+    ASSERT_TRUE(written.Open(archive, platform::FileMode::ReadShared) && written.Size(&bytes));
+    written.Close();
+    wchar_t size[64] = {};
+    ::StrFormatByteSizeW(static_cast<LONGLONG>(bytes), size, 64);
+    EXPECT_TRUE(wizard.Visible(IDC_BACKUP_SAVED));
+    EXPECT_EQ(wizard.Text(IDC_BACKUP_SAVED), L"The backup was saved as:\r\n" + path + L"\r\nSize: " + size);
+    for (int i = 0; i < 8 && wizard.FocusId() != IDC_BACKUP_FOLDER_LINK; ++i) wizard.Keys({VK_TAB});
+    ASSERT_EQ(wizard.FocusId(), IDC_BACKUP_FOLDER_LINK);
+    wizard.Keys({VK_RETURN});
+    // The file browser's window is named by the folder.
+    const std::wstring folderName = Wide(documents).substr(Wide(documents).find_last_of(L'\\') + 1);
+    HWND folder = nullptr;
+    for (int i = 0; i < 100 && !folder; ++i, ::Sleep(100)) folder = ::FindWindowW(nullptr, folderName.c_str());
+    ASSERT_NE(folder, nullptr) << "Enter on the link opens the backup's folder";
+    ::PostMessageW(folder, WM_CLOSE, 0, 0);
+    EXPECT_EQ(wizard.PageId(), IDD_COMPLETION) << "and leaves the wizard open";
     wizard.Press(WizardButton::Finish);
     EXPECT_EQ(wizard.WaitForExit(), 0u);
   }
@@ -165,13 +198,15 @@ TEST_F(OperationsTest, TheUndoLinkTakesTheRestoreBackRightThere) {
   EXPECT_NE(wizard.Text(IDC_UNDO_TEXT).find(Wide(UndoFolder())), std::wstring::npos) << "names where the undo point is";
   ASSERT_TRUE(wizard.Visible(IDC_UNDO_LINK));
 
-  HWND link = wizard.Control(IDC_UNDO_LINK);
-  ::PostMessageW(link, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(2, 2));
-  ::PostMessageW(link, WM_LBUTTONUP, 0, MAKELPARAM(2, 2));
+  // From the keyboard: Tab reaches the link, and Space follows it.
+  for (int i = 0; i < 8 && wizard.FocusId() != IDC_UNDO_LINK; ++i) wizard.Keys({VK_TAB});
+  ASSERT_EQ(wizard.FocusId(), IDC_UNDO_LINK);
+  wizard.Keys({VK_SPACE});
   for (int i = 0; i < 600 && wizard.Text(IDC_RESULT_TEXT) != L"The operation was undone."; ++i) ::Sleep(100);
   wizard.Settle();
   EXPECT_EQ(wizard.Text(IDC_RESULT_TEXT), L"The operation was undone.");
   EXPECT_EQ(wizard.EnabledButtons(), L"Finish");
+  EXPECT_TRUE(ShowsNoStaleParts(wizard)) << "the hidden link is not left drawn";
   EXPECT_FALSE(wizard.Visible(IDC_RESULT_LIST));
   EXPECT_FALSE(wizard.Visible(IDC_UNDO_LINK)) << "the undo is undone from the command line";
   EXPECT_TRUE(wizard.Visible(IDC_UNDO_TEXT)) << "the undo's own undo point";
@@ -228,6 +263,16 @@ TEST_F(OperationsTest, BackupWithResetAfterItAsksAndNoKeepsEverything) {
   ASSERT_TRUE(CompletedSuccessfully(wizard));
   EXPECT_TRUE(FileExists(archive));
   EXPECT_FALSE(FileExists(data / u"history.dat"));
+}
+
+TEST_F(OperationsTest, BackupLocationProposesTheFolderOfTheLastBackup) {
+  MakeBackup(favorites / u"last.zip");
+  WizardSession wizard;
+  ASSERT_TRUE(wizard.Started());
+  NextUntil(wizard, {IDD_OPERATION, IDD_DATA_FOLDERS, IDD_DETAILS, IDD_BACKUP_LOCATION});
+  const std::wstring proposed = Wide(favorites.Path()) + L"\\Kestrove Client Backup-";
+  EXPECT_EQ(wizard.Text(IDC_BACKUP_PATH).substr(0, proposed.size()), proposed);
+  EXPECT_EQ(wizard.EnabledButtons(), L"Back Next");
 }
 
 TEST_F(OperationsTest, BackupLocationChecksThePathAsItIsTyped) {
@@ -337,6 +382,7 @@ TEST_F(OperationsTest, FailedBackupShowsTheMessagesUnderTheErrorIcon) {
   EXPECT_EQ(wizard.EnabledButtons(), L"Finish");
   EXPECT_EQ(wizard.Text(IDC_RESULT_TEXT), L"Operation could not be completed without error.");
   EXPECT_TRUE(wizard.Visible(IDC_RESULT_LIST));
+  EXPECT_TRUE(ShowsNoStaleParts(wizard));
   EXPECT_EQ(wizard.ListHeading(IDC_RESULT_LIST), L"Error Description");
   const std::vector<std::wstring> rows = wizard.ListRows(IDC_RESULT_LIST);
   ASSERT_FALSE(rows.empty());

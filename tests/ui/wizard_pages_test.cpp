@@ -97,7 +97,7 @@ TEST_F(OperationPageTest, FirstDisplayShowsBackupWithTheBoxUncheckedAndNoWarning
   EXPECT_TRUE(wizard.Enabled(IDC_RESET_AFTER_BACKUP));
   EXPECT_FALSE(wizard.Checked(IDC_RESET_AFTER_BACKUP));
   EXPECT_TRUE(WarningHidden());
-  EXPECT_EQ(wizard.Text(IDC_MODE_BACKUP), L"Backup");
+  EXPECT_EQ(wizard.Text(IDC_MODE_BACKUP), L"Back&up");
 }
 
 TEST_F(OperationPageTest, RadioButtonsAreBold) {
@@ -178,7 +178,7 @@ TEST_F(OperationPageTest, ResetAfterBackupSurvivesRestoreWhileDisabled) {
   EXPECT_EQ(wizard.PageId(), IDD_BACKUP_LOCATION);
 }
 
-TEST_F(WizardTest, DetailsPageAllowsNextWithBothBoxesCleared) {
+TEST_F(WizardTest, DetailsPageWaitsForATickedBox) {
   WizardSession wizard;
   ASSERT_TRUE(wizard.Started());
   for (int page : {IDD_OPERATION, IDD_DATA_FOLDERS, IDD_DETAILS}) {
@@ -189,14 +189,15 @@ TEST_F(WizardTest, DetailsPageAllowsNextWithBothBoxesCleared) {
   EXPECT_TRUE(wizard.Checked(IDC_INCLUDE_SETTINGS));
   wizard.Click(IDC_INCLUDE_DATA);
   wizard.Click(IDC_INCLUDE_SETTINGS);
-  EXPECT_FALSE(wizard.Checked(IDC_INCLUDE_DATA));
-  EXPECT_FALSE(wizard.Checked(IDC_INCLUDE_SETTINGS));
+  EXPECT_EQ(wizard.EnabledButtons(), L"Back") << "an operation on nothing cannot start";
+  wizard.Click(IDC_INCLUDE_SETTINGS);
   EXPECT_EQ(wizard.EnabledButtons(), L"Back Next");
   wizard.Press(WizardButton::Next);
   EXPECT_TRUE(wizard.WaitForPage(IDD_BACKUP_LOCATION));
   wizard.Press(WizardButton::Back);
   ASSERT_TRUE(wizard.WaitForPage(IDD_DETAILS));
   EXPECT_FALSE(wizard.Checked(IDC_INCLUDE_DATA)) << "the choice survives going back and forth";
+  EXPECT_EQ(wizard.EnabledButtons(), L"Back Next");
 }
 
 TEST_F(WizardTest, DataFoldersPageShowsBothFolders) {
@@ -267,12 +268,12 @@ TEST_F(WizardTest, GermanWizardShowsGermanPages) {
     ASSERT_TRUE(wizard.WaitForPage(page));
     EXPECT_EQ(wizard.Caption(), caption);
     if (page == IDD_OPERATION) {
-      EXPECT_EQ(wizard.Text(IDC_MODE_RESET), L"Daten zur\u00fccksetzen");
+      EXPECT_EQ(wizard.Text(IDC_MODE_RESET), L"Daten zu&r\u00fccksetzen");
       EXPECT_EQ(wizard.Text(IDC_WARNING_TEXT),
-                L"Achtung: Programmeinstellungen/Daten werden hiermit unwiederruflich gel\u00f6scht!");
+                L"Achtung: Programmeinstellungen/Daten werden hiermit gel\u00f6scht!");
     }
     if (page == IDD_DETAILS) {
-      EXPECT_EQ(wizard.Text(IDC_INCLUDE_SETTINGS), L"Programmeinstellungen (Windows Registriserung)");
+      EXPECT_EQ(wizard.Text(IDC_INCLUDE_SETTINGS), L"&Programmeinstellungen (Windows-Registrierung)");
     }
   }
   wizard.Press(WizardButton::Cancel);

@@ -331,6 +331,15 @@ def folder_icon(size):
     return c
 
 
+def browse_icon(size):
+    """Three dots, the usual face of a browse button."""
+    c = Canvas(size, size)
+    s = size / 16.0
+    for cx in (3.5, 8, 12.5):
+        c.draw(circle(cx * s, 11 * s, 1.45 * s), rgb("#202020"))
+    return c
+
+
 # A pointing hand whose finger tip is the hot spot (5, 0): black outline, white inside.
 HAND = [
     "....XX..........................",
@@ -374,6 +383,7 @@ def main():
         "failure.ico": failure_icon,
         "information.ico": info_icon,
         "folder.ico": folder_icon,
+        "browse.ico": browse_icon,
     }
     for name, draw in icons.items():
         sizes = [draw(16), draw(32)]

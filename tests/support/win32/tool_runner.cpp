@@ -81,12 +81,12 @@ ToolRun RunTool(const std::wstring& arguments, const ToolOptions& options) {
   const bool redirect = errorWrite || outputWrite;
   STARTUPINFOW startup{};
   startup.cb = sizeof startup;
-  if (redirect) {
-    startup.dwFlags = STARTF_USESTDHANDLES;
-    startup.hStdError = errorWrite;
-    startup.hStdOutput = outputWrite;
-    startup.hStdInput = nullptr;
-  }
+  // Streams the test does not capture are none at all, as for a start from the desktop: the
+  // tool would otherwise write into this test's own redirected output instead of showing its box.
+  startup.dwFlags = STARTF_USESTDHANDLES;
+  startup.hStdError = errorWrite;
+  startup.hStdOutput = outputWrite;
+  startup.hStdInput = nullptr;
   PROCESS_INFORMATION process{};
   std::wstring mutableLine = commandLine;
   if (!::CreateProcessW(nullptr, &mutableLine[0], nullptr, nullptr, redirect, 0, nullptr,
