@@ -6,6 +6,7 @@
 
 #include "platform/registry.h"
 #include "platform/text.h"
+#include "platform/unique_handle.h"
 
 namespace kbt::platform {
 
@@ -27,17 +28,19 @@ enum class FileMode {
   AppendExisting  // existing file for writing, positioned at its end
 };
 
+// The system's handle of an open file (a HANDLE on Windows, a descriptor + 1 elsewhere); 0: none.
+struct FileTraits {
+  using Type = std::uintptr_t;
+  static Type Invalid() { return 0; }
+  static bool Close(Type handle);
+};
+
 class File {
  public:
   File() = default;
-  ~File();
-  File(const File&) = delete;
-  File& operator=(const File&) = delete;
-  File(File&& other) noexcept;
-  File& operator=(File&& other) noexcept;
 
   bool Open(const Text& path, FileMode mode);
-  bool IsOpen() const { return handle_ != 0; }
+  bool IsOpen() const { return static_cast<bool>(handle_); }
   // False on a read error; *read is 0 at the end of the file.
   bool Read(void* buffer, size_t size, size_t* read);
   // True only when every byte was written.
@@ -50,7 +53,7 @@ class File {
   bool Close();
 
  private:
-  std::uintptr_t handle_ = 0;
+  UniqueHandle<FileTraits> handle_;
 };
 
 // Last error of the calling thread, as a Win32 code.

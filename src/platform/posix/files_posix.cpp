@@ -37,16 +37,7 @@ std::string N(const Text& path) { return ToUtf8(path); }
 int Fd(std::uintptr_t handle) { return static_cast<int>(handle) - 1; }
 }  // namespace
 
-File::~File() { Close(); }
-File::File(File&& other) noexcept : handle_(other.handle_) { other.handle_ = 0; }
-File& File::operator=(File&& other) noexcept {
-  if (this != &other) {
-    Close();
-    handle_ = other.handle_;
-    other.handle_ = 0;
-  }
-  return *this;
-}
+bool FileTraits::Close(Type handle) { return ::close(Fd(handle)) == 0 || Fail(); }
 
 bool File::Open(const Text& path, FileMode mode) {
   Close();
@@ -66,14 +57,14 @@ bool File::Open(const Text& path, FileMode mode) {
     ::close(fd);
     return Fail();
   }
-  handle_ = static_cast<std::uintptr_t>(fd) + 1;
+  handle_.Reset(static_cast<std::uintptr_t>(fd) + 1);
   return true;
 }
 
 bool File::Read(void* buffer, size_t size, size_t* read) {
   *read = 0;
   for (;;) {
-    const ssize_t got = ::read(Fd(handle_), buffer, size);
+    const ssize_t got = ::read(Fd(handle_.Get()), buffer, size);
     if (got >= 0) {
       *read = static_cast<size_t>(got);
       return true;
@@ -85,7 +76,7 @@ bool File::Read(void* buffer, size_t size, size_t* read) {
 bool File::Write(const void* data, size_t size) {
   const char* bytes = static_cast<const char*>(data);
   while (size > 0) {
-    const ssize_t written = ::write(Fd(handle_), bytes, size);
+    const ssize_t written = ::write(Fd(handle_.Get()), bytes, size);
     if (written < 0 && errno == EINTR) continue;
     if (written <= 0) return Fail();
     bytes += written;
@@ -96,19 +87,14 @@ bool File::Write(const void* data, size_t size) {
 
 bool File::Size(uint64_t* size) const {
   struct stat info {};
-  if (::fstat(Fd(handle_), &info) != 0) return Fail();
+  if (::fstat(Fd(handle_.Get()), &info) != 0) return Fail();
   *size = static_cast<uint64_t>(info.st_size);
   return true;
 }
 
-bool File::Flush() { return ::fsync(Fd(handle_)) == 0 || Fail(); }
+bool File::Flush() { return ::fsync(Fd(handle_.Get())) == 0 || Fail(); }
 
-bool File::Close() {
-  if (handle_ == 0) return true;
-  const int result = ::close(Fd(handle_));
-  handle_ = 0;
-  return result == 0 || Fail();
-}
+bool File::Close() { return handle_.Reset(); }
 
 Status LastError() { return g_lastError; }
 

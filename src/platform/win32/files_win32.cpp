@@ -1,4 +1,5 @@
 #include "platform/files.h"
+#include "platform/win32/unique_handles_win32.h"
 #include "platform/win32/wide.h"
 
 namespace kbt::platform {
@@ -8,16 +9,7 @@ namespace {
 HANDLE H(std::uintptr_t handle) { return reinterpret_cast<HANDLE>(handle); }
 }  // namespace
 
-File::~File() { Close(); }
-File::File(File&& other) noexcept : handle_(other.handle_) { other.handle_ = 0; }
-File& File::operator=(File&& other) noexcept {
-  if (this != &other) {
-    Close();
-    handle_ = other.handle_;
-    other.handle_ = 0;
-  }
-  return *this;
-}
+bool FileTraits::Close(Type handle) { return win32::FileHandleTraits::Close(H(handle)); }
 
 bool File::Open(const Text& path, FileMode mode) {
   Close();
@@ -29,20 +21,20 @@ bool File::Open(const Text& path, FileMode mode) {
     case FileMode::CreateNew: access = GENERIC_WRITE; disposition = CREATE_NEW; break;
     case FileMode::AppendExisting: access = GENERIC_WRITE; break;
   }
-  HANDLE handle = ::CreateFileW(W(path), access, share, nullptr, disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (handle == INVALID_HANDLE_VALUE) return false;
-  if (mode == FileMode::AppendExisting && ::SetFilePointer(handle, 0, nullptr, FILE_END) == INVALID_SET_FILE_POINTER &&
+  win32::UniqueFileHandle handle(
+      ::CreateFileW(W(path), access, share, nullptr, disposition, FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!handle) return false;
+  if (mode == FileMode::AppendExisting && ::SetFilePointer(handle.Get(), 0, nullptr, FILE_END) == INVALID_SET_FILE_POINTER &&
       ::GetLastError() != NO_ERROR) {
-    ::CloseHandle(handle);
     return false;
   }
-  handle_ = reinterpret_cast<std::uintptr_t>(handle);
+  handle_.Reset(reinterpret_cast<std::uintptr_t>(handle.Release()));
   return true;
 }
 
 bool File::Read(void* buffer, size_t size, size_t* read) {
   DWORD got = 0;
-  const BOOL ok = ::ReadFile(H(handle_), buffer, static_cast<DWORD>(size), &got, nullptr);
+  const BOOL ok = ::ReadFile(H(handle_.Get()), buffer, static_cast<DWORD>(size), &got, nullptr);
   *read = ok ? got : 0;
   return ok != FALSE;
 }
@@ -52,7 +44,7 @@ bool File::Write(const void* data, size_t size) {
   while (size > 0) {
     const DWORD chunk = size > 0x40000000 ? 0x40000000 : static_cast<DWORD>(size);
     DWORD written = 0;
-    if (!::WriteFile(H(handle_), bytes, chunk, &written, nullptr) || written == 0) return false;
+    if (!::WriteFile(H(handle_.Get()), bytes, chunk, &written, nullptr) || written == 0) return false;
     bytes += written;
     size -= written;
   }
@@ -61,19 +53,14 @@ bool File::Write(const void* data, size_t size) {
 
 bool File::Size(uint64_t* size) const {
   LARGE_INTEGER value{};
-  if (!::GetFileSizeEx(H(handle_), &value)) return false;
+  if (!::GetFileSizeEx(H(handle_.Get()), &value)) return false;
   *size = static_cast<uint64_t>(value.QuadPart);
   return true;
 }
 
-bool File::Flush() { return ::FlushFileBuffers(H(handle_)) != FALSE; }
+bool File::Flush() { return ::FlushFileBuffers(H(handle_.Get())) != FALSE; }
 
-bool File::Close() {
-  if (handle_ == 0) return true;
-  const BOOL ok = ::CloseHandle(H(handle_));
-  handle_ = 0;
-  return ok != FALSE;
-}
+bool File::Close() { return handle_.Reset(); }
 
 Status LastError() { return static_cast<Status>(::GetLastError()); }
 
@@ -130,12 +117,9 @@ bool SetFileTimesFromDos(const Text& path, uint32_t dosDateTime) {
   FILETIME local{}, utc{};
   if (!::DosDateTimeToFileTime(static_cast<WORD>(dosDateTime >> 16), static_cast<WORD>(dosDateTime & 0xFFFF), &local))
     return false;
-  HANDLE handle =
-      ::CreateFileW(W(path), GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (handle == INVALID_HANDLE_VALUE) return false;
-  const bool ok = ::LocalFileTimeToFileTime(&local, &utc) && ::SetFileTime(handle, &utc, &utc, &utc);
-  ::CloseHandle(handle);
-  return ok;
+  const win32::UniqueFileHandle handle(
+      ::CreateFileW(W(path), GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  return handle && ::LocalFileTimeToFileTime(&local, &utc) && ::SetFileTime(handle.Get(), &utc, &utc, &utc);
 }
 
 bool ForEachFileNamed(const Text& folder, const Text& pattern, const std::function<void(const Text& name)>& found) {
@@ -143,13 +127,13 @@ bool ForEachFileNamed(const Text& folder, const Text& pattern, const std::functi
   if (!search.empty() && search.back() != u'\\') search += u'\\';
   search += pattern;
   WIN32_FIND_DATAW data;
-  HANDLE find = ::FindFirstFileExW(W(search), FindExInfoBasic, &data, FindExSearchNameMatch, nullptr, 0);
-  if (find == INVALID_HANDLE_VALUE) return ::GetLastError() == ERROR_FILE_NOT_FOUND;
+  const win32::UniqueFindHandle find(
+      ::FindFirstFileExW(W(search), FindExInfoBasic, &data, FindExSearchNameMatch, nullptr, 0));
+  if (!find) return ::GetLastError() == ERROR_FILE_NOT_FOUND;
   do {
     // The pattern also matches short names; the caller sees the long one and decides.
     if (!(data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) found(win32::FromW(data.cFileName));
-  } while (::FindNextFileW(find, &data));
-  ::FindClose(find);
+  } while (::FindNextFileW(find.Get(), &data));
   return true;
 }
 

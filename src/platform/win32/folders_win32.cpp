@@ -1,26 +1,19 @@
 #include "platform/folders.h"
 
 #include "platform/paths.h"
-#include "platform/unique_handle.h"
+#include "platform/win32/unique_handles_win32.h"
 #include "platform/win32/wide.h"
 
 namespace kbt::platform {
 using win32::W;
 
-namespace {
-struct FindTraits {
-  using Type = HANDLE;
-  static Type Invalid() { return INVALID_HANDLE_VALUE; }
-  static bool Close(Type find) { return ::FindClose(find) != FALSE; }
-};
-}  // namespace
 
 bool ListFileNames(const Text& folder, std::vector<Text>& names) {
   names.clear();
   Text pattern = folder;
   AppendPath(pattern, u"*");
   WIN32_FIND_DATAW data;
-  const UniqueHandle<FindTraits> find(::FindFirstFileW(W(pattern), &data));
+  const win32::UniqueFindHandle find(::FindFirstFileW(W(pattern), &data));
   if (!find) return ::GetLastError() == ERROR_FILE_NOT_FOUND;
   do {
     if (!(data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) names.push_back(win32::FromW(data.cFileName));
@@ -33,7 +26,7 @@ bool ListFolderNames(const Text& folder, std::vector<Text>& names) {
   Text pattern = folder;
   AppendPath(pattern, u"*");
   WIN32_FIND_DATAW data;
-  const UniqueHandle<FindTraits> find(::FindFirstFileW(W(pattern), &data));
+  const win32::UniqueFindHandle find(::FindFirstFileW(W(pattern), &data));
   if (!find) return false;
   do {
     const Text name = win32::FromW(data.cFileName);
@@ -43,10 +36,9 @@ bool ListFolderNames(const Text& folder, std::vector<Text>& names) {
 }
 
 bool CreateNewFile(const Text& path) {
-  HANDLE handle = ::CreateFileW(W(path), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (handle == INVALID_HANDLE_VALUE) return false;
-  ::CloseHandle(handle);
-  return true;
+  const win32::UniqueFileHandle handle(
+      ::CreateFileW(W(path), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
+  return static_cast<bool>(handle);
 }
 
 }  // namespace kbt::platform

@@ -1,7 +1,7 @@
 #include <shlobj.h>
 
 #include "platform/places.h"
-#include "platform/unique_handle.h"
+#include "platform/win32/unique_handles_win32.h"
 #include "platform/win32/wide.h"
 
 namespace kbt::platform {
@@ -9,17 +9,6 @@ using win32::W;
 
 namespace {
 
-struct FindTraits {
-  using Type = HANDLE;
-  static Type Invalid() { return INVALID_HANDLE_VALUE; }
-  static bool Close(Type find) { return ::FindClose(find) != FALSE; }
-};
-
-struct FileHandleTraits {
-  using Type = HANDLE;
-  static Type Invalid() { return INVALID_HANDLE_VALUE; }
-  static bool Close(Type handle) { return ::CloseHandle(handle) != FALSE; }
-};
 
 constexpr size_t kLongestPath = 32767;
 // Below this the plain spelling works everywhere; above it only the extended form does.
@@ -60,7 +49,7 @@ bool Exists(const Text& path) { return ::GetFileAttributesW(W(Extended(path))) !
 
 // The final path of an existing file or folder, in its plain DOS spelling.
 bool FinalPath(const Text& existing, Text& final) {
-  UniqueHandle<FileHandleTraits> handle(::CreateFileW(W(Extended(existing)), 0,
+  win32::UniqueFileHandle handle(::CreateFileW(W(Extended(existing)), 0,
                                                       FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                                                       OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
   if (!handle) return false;
@@ -166,7 +155,7 @@ std::vector<Text> ProtectedFolders() {
     while (!profiles.empty() && profiles.back() != u'\\') profiles.pop_back();
     if (ResolvePath(profile, own) && profiles.size() > 3) {
       WIN32_FIND_DATAW data;
-      const UniqueHandle<FindTraits> find(::FindFirstFileW(W(profiles + u"*"), &data));
+      const win32::UniqueFindHandle find(::FindFirstFileW(W(profiles + u"*"), &data));
       for (bool more = static_cast<bool>(find); more; more = ::FindNextFileW(find.Get(), &data) != FALSE) {
         const Text name = win32::FromW(data.cFileName);
         if (!(data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) || name == u"." || name == u"..") continue;

@@ -3,7 +3,7 @@
 #include <vector>
 
 #include "platform/registry.h"
-#include "platform/unique_handle.h"
+#include "platform/win32/unique_handles_win32.h"
 #include "platform/win32/wide.h"
 
 namespace kbt::platform {
@@ -28,7 +28,7 @@ Status CreateKey(RegRoot root, const Text& path, uint32_t access, RegHandle* key
   return status;
 }
 
-Status CloseKey(RegHandle key) { return ::RegCloseKey(H(key)); }
+Status CloseKey(RegHandle key) { return win32::CloseRegistryKey(H(key)); }
 
 Status QueryKeyInfo(RegHandle key, KeyInfo* info) {
   DWORD subKeys = 0, maxSubKey = 0, values = 0, maxValueName = 0, maxData = 0;
@@ -75,12 +75,7 @@ Status SetValue(RegHandle key, const Text& name, uint32_t type, const uint8_t* d
 Status DeleteValue(RegHandle key, const Text& name) { return ::RegDeleteValueW(H(key), W(name)); }
 
 namespace {
-struct HkeyTraits {
-  using Type = HKEY;
-  static Type Invalid() { return nullptr; }
-  static bool Close(Type key) { return ::RegCloseKey(key) == ERROR_SUCCESS; }
-};
-using OwnedKey = UniqueHandle<HkeyTraits>;
+using OwnedKey = win32::UniqueRegistryKey;
 }  // namespace
 
 // Deepest keys first, one level at a time with our own stack: SHDeleteKeyW recurses once per
