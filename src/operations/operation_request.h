@@ -92,6 +92,8 @@ class OperationRequest {
   bool EndChanges(bool result, bool keepOnFailure = true);
   // Undoes the newest undo point when the operation it precedes never ended. False when that failed.
   bool UndoInterrupted();
+  // A file another program held open while the undo point was written: it stays as it is.
+  bool IsHeldElsewhere(const Text& path) const;
 
   std::unique_ptr<UndoPointWriter> undoPoint_;
 

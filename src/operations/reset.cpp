@@ -88,7 +88,7 @@ std::vector<Text> OperationRequest::ResettableDataFiles(std::vector<Text>* refus
 bool OperationRequest::ResetApplicationData() {
   std::vector<Text> refusals;
   bool ok = true;
-  for (const Text& file : ResettableDataFiles(&refusals)) ok = RemoveFile(file) && ok;
+  for (const Text& file : ResettableDataFiles(&refusals)) ok = !IsHeldElsewhere(file) && RemoveFile(file) && ok;
   for (const Text& refusal : refusals) Log.Add(refusal);
   return ok && refusals.empty();
 }

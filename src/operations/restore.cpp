@@ -30,6 +30,12 @@ bool OperationRequest::Restore(uint32_t selection) {
     return false;
   }
   if (!BeginChanges(UndoKind::Restore, ArchivePath, plan.changes)) return false;
+  // What the undo point could not keep, the restore must not replace.
+  for (std::vector<PlannedFile>* files : {&plan.bitmaps, &plan.data}) {
+    for (PlannedFile& file : *files) {
+      if (IsHeldElsewhere(file.destination)) file.destination.clear();
+    }
+  }
 
   bool result = true;
   if (ClientPlaces(DataFolder).AcceptsFolder(DataFolder)) CreateDirectoryPath(DataFolder);

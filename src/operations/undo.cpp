@@ -1,4 +1,6 @@
 // The rule every operation that changes the client follows, and "/undo" itself.
+#include <algorithm>
+
 #include "operations/operation_request.h"
 #include "operations/planned_changes.h"
 #include "operations/undo_point.h"
@@ -41,6 +43,12 @@ bool OperationRequest::EndChanges(bool result, bool keepOnFailure) {
     return false;
   }
   return result;
+}
+
+bool OperationRequest::IsHeldElsewhere(const Text& path) const {
+  if (!undoPoint_) return false;
+  const std::vector<Text>& held = undoPoint_->HeldFiles();
+  return std::any_of(held.begin(), held.end(), [&](const Text& file) { return EqualsIgnoreAsciiCase(file, path); });
 }
 
 bool OperationRequest::UndoInterrupted() {

@@ -90,7 +90,8 @@ Status DeleteClientTree(const Text& path) {
 // The prior state of every planned change, written into one record.
 class Recorder {
  public:
-  Recorder(RecordWriter& out, const Text& point, Text& failedPath) : out_(out), point_(point), failed_(failedPath) {}
+  Recorder(RecordWriter& out, const Text& point, Text& failedPath, std::vector<Text>& held)
+      : out_(out), point_(point), failed_(failedPath), held_(held) {}
 
   bool KeyTree(const Text& root) {
     out_.Record(kTreeTag);
@@ -154,17 +155,24 @@ class Recorder {
   // The file's bytes are kept under a second name in the point: a hard link costs nothing and
   // survives the operation replacing or deleting the file.
   bool File(const Text& path) {
-    out_.Record(kFileTag);
-    out_.Field(path);
     if (!IsExistingFile(path)) {
+      out_.Record(kFileTag);
+      out_.Field(path);
       out_.Byte(0);
       return true;
     }
     const Text blob = DecimalText(++blobs_);
     const Text kept = Join(point_, blob);
-    platform::File copy;
+    if (!LinkOrCopyFile(path, kept)) {
+      const Status error = LastError();
+      // Held open by another program: the operation leaves it alone, so it needs no record.
+      if (error == kSharingViolation || error == kLockViolation) return held_.push_back(path), true;
+      return Fail(path);
+    }
     uint64_t size = 0;
-    if (!LinkOrCopyFile(path, kept) || !copy.Open(kept, FileMode::ReadShared) || !copy.Size(&size)) return Fail(path);
+    if (!GetFileSize(kept, &size)) return Fail(path);
+    out_.Record(kFileTag);
+    out_.Field(path);
     out_.Byte(1);
     out_.Field(blob);
     out_.Number64(size);
@@ -222,6 +230,7 @@ class Recorder {
   RecordWriter& out_;
   const Text& point_;
   Text& failed_;
+  std::vector<Text>& held_;
   uint64_t blobs_ = 0;
 };
 
@@ -329,7 +338,8 @@ bool UndoPointWriter::Write(const Text& folder, UndoKind kind, const Text& subje
   const Text pending = Join(path_, kPendingRecordName);
   if (!out.Open(pending)) return false;
   WriteHeader(out, {static_cast<uint32_t>(kind), sequence, UtcFileTimeNow(), subject});
-  Recorder record(out, path_, failedItem);
+  held_.clear();
+  Recorder record(out, path_, failedItem, held_);
   for (const Text& tree : changes.KeyTrees()) {
     if (!record.KeyTree(tree)) return false;
   }
@@ -412,9 +422,7 @@ bool UndoPoint::Open(const Text& path) {
         sound = sound && places.AcceptsFolder(FolderOf(item.path)) && !HasExecutableExtension(FileNamePart(item.path));
         if (item.existed) {
           uint64_t size = 0;
-          platform::File kept;
-          sound = sound && IsBlobName(item.blob) && kept.Open(Join(path, item.blob), FileMode::ReadShared) &&
-                  kept.Size(&size) && size == item.size;
+          sound = sound && IsBlobName(item.blob) && GetFileSize(Join(path, item.blob), &size) && size == item.size;
         }
         changes_.AddFile(item.path);
         break;

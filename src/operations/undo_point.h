@@ -44,6 +44,9 @@ class UndoPointWriter {
                            Text& failedItem);
   // The point being written or written; empty before and after.
   const Text& Path() const { return path_; }
+  // Files another program holds open, so that the point could not keep them: the operation must
+  // leave them as they are (it could not replace or delete them either).
+  const std::vector<Text>& HeldFiles() const { return held_; }
   // The operation is over: the mark goes, then the oldest points beyond ten (never this one) and
   // what killed runs left behind.
   [[nodiscard]] bool Close();
@@ -52,6 +55,7 @@ class UndoPointWriter {
 
  private:
   Text path_;
+  std::vector<Text> held_;
   platform::File underWay_;
   bool complete_ = false;
 };

@@ -11,6 +11,8 @@
 namespace kbt::platform {
 
 constexpr Status kPathNotFound = 3;
+constexpr Status kSharingViolation = 32;
+constexpr Status kLockViolation = 33;
 constexpr Status kFileExists = 80;
 constexpr Status kDiskFull = 112;
 constexpr Status kAlreadyExists = 183;
@@ -60,6 +62,8 @@ class File {
 Status LastError();
 
 bool GetAttributes(const Text& path, uint32_t* attributes);
+// The size of a file without opening it, so also of one another program holds open.
+bool GetFileSize(const Text& path, uint64_t* size);
 bool RemoveFile(const Text& path);
 // CreateDirectoryW: 0, or the Win32 error (kAlreadyExists, kPathNotFound, ...).
 Status MakeDirectory(const Text& path);

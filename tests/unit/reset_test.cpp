@@ -78,7 +78,8 @@ TEST_F(ResetTest, SettingsOnlyLeavesTheFiles) {
 TEST_F(ResetTest, UnexpandedFavoritesFolderIsNotExpandedAndDeletesNothingThere) {
   Text appData;
   ASSERT_EQ(ExpandEnvironment(u"%APPDATA%", appData), kSuccess);
-  ASSERT_EQ(CreateDirectoryPath(appData), kSuccess);
+  CreateDirectoryPath(appData);
+  ASSERT_TRUE(IsExistingFolder(appData));
   ASSERT_TRUE(testing::WriteText(appData + kPathSeparator + u"favorites.dat", "the expanded folder's"));
   SeedString(u"Software\\Kestrove", u"Favorites Folder", u"%APPDATA%", kRegExpandSz);
   EXPECT_FALSE(request.Reset(DataSelection::ApplicationData)) << "a folder the reset leaves alone is named";

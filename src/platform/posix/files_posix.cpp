@@ -109,6 +109,13 @@ bool GetAttributes(const Text& path, uint32_t* attributes) {
   return true;
 }
 
+bool GetFileSize(const Text& path, uint64_t* size) {
+  struct stat info {};
+  if (::stat(N(path).c_str(), &info) != 0) return Fail();
+  *size = static_cast<uint64_t>(info.st_size);
+  return true;
+}
+
 bool RemoveFile(const Text& path) {
   struct stat info {};
   if (::lstat(N(path).c_str(), &info) == 0 && S_ISDIR(info.st_mode)) {

@@ -71,6 +71,13 @@ bool GetAttributes(const Text& path, uint32_t* attributes) {
   return true;
 }
 
+bool GetFileSize(const Text& path, uint64_t* size) {
+  WIN32_FILE_ATTRIBUTE_DATA data{};
+  if (!::GetFileAttributesExW(W(path), GetFileExInfoStandard, &data)) return false;
+  *size = (static_cast<uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+  return true;
+}
+
 bool RemoveFile(const Text& path) { return ::DeleteFileW(W(path)) == TRUE; }
 
 Status MakeDirectory(const Text& path) {
