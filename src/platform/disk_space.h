@@ -1,0 +1,13 @@
+#pragma once
+// Free space on a volume, so that work which cannot fit is refused before it starts.
+#include <cstdint>
+
+#include "platform/text.h"
+
+namespace kbt::platform {
+
+// The bytes that the current user may still write on the volume holding `folder` (quotas
+// included); false when the folder cannot be queried.
+bool FreeBytes(const Text& folder, uint64_t* bytes);
+
+}  // namespace kbt::platform
