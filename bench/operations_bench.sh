@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Full backup and full restore of a client profile with large data files: BackupTool.exe under Wine
 # and the operations natively, against Info-ZIP `zip -6` and `unzip` on the same files in the same
-# run. Prints times, ratios and peak memory. Not part of scripts/test.
+# run. Prints times, ratios, peak memory, and the archive's size against the same files deflated by
+# zlib at level 6 (Python's zipfile). Not part of scripts/test.
 #   KBT_BUILD_ROOT=... bench/operations_bench.sh [MiB] [runs]
 source "$(dirname "$0")/../scripts/lib.sh"
 
@@ -52,6 +53,13 @@ clean_archives() { rm -f "$WORK"/*.zip; }
 RESTORED=$WORK/restored
 clean_restored() { rm -rf "$RESTORED"; mkdir -p "$RESTORED"; }
 
+LOAD_BEFORE=$(cut -d' ' -f1-3 /proc/loadavg)
+python3 - "$WORK/zlib6.ref" "${FILES[@]}" <<'EOF'
+import os, sys, zipfile
+with zipfile.ZipFile(sys.argv[1], "w", zipfile.ZIP_DEFLATED, compresslevel=6) as z:
+    for path in sys.argv[2:]:
+        z.write(path, os.path.basename(path))
+EOF
 zip_b=$(measure clean_archives zip -q -6 -j "$WORK/infozip.zip" "${FILES[@]}")
 nat_b=$(measure clean_archives "$NATIVE" backup "$PROFILE" "$WORK/native.zip")
 wine_b=$(measure clean_archives wine "$TOOL" /backup "$(win "$WORK/wine.zip")")
@@ -68,6 +76,7 @@ f() { echo "$1" | cut -d' ' -f"$2"; }
 ratio() { awk -v a="$1" -v b="$2" 'BEGIN{printf "%.2f", a / b}'; }
 echo
 echo "full backup and restore: ${MIB} MiB history plus small data files, best of $RUNS"
+echo "$(nproc) cores; load average before the runs $LOAD_BEFORE, after $(cut -d' ' -f1-3 /proc/loadavg)"
 printf '%-32s %9s %11s\n' "" "seconds" "peak KiB"
 printf '%-32s %9s %11s\n' "Info-ZIP zip -6" "$(f "$zip_b" 1)" "$(f "$zip_b" 2)"
 printf '%-32s %9s %11s\n' "backup, native operations" "$(f "$nat_b" 1)" "$(f "$nat_b" 2)"
@@ -80,3 +89,11 @@ echo "backup native / zip -6:    $(ratio "$(f "$nat_b" 1)" "$(f "$zip_b" 1)")"
 echo "backup Wine / zip -6:      $(ratio "$(f "$wine_b" 1)" "$(f "$zip_b" 1)")"
 echo "restore native / unzip:    $(ratio "$(f "$nat_r" 1)" "$(f "$unzip_r" 1)")"
 echo "restore Wine / unzip:      $(ratio "$(f "$wine_r" 1)" "$(f "$unzip_r" 1)")"
+size() { stat -c %s "$1"; }
+echo
+printf '%-32s %12s\n' "archive bytes: zlib level 6" "$(size "$WORK/zlib6.ref")"
+printf '%-32s %12s\n' "Info-ZIP zip -6" "$(size "$WORK/infozip.zip")"
+printf '%-32s %12s\n' "native backup" "$(size "$WORK/native.zip")"
+printf '%-32s %12s\n' "BackupTool /backup under Wine" "$(size "$WORK/wine.zip")"
+echo "native size / zlib level 6: $(awk -v a="$(size "$WORK/native.zip")" -v b="$(size "$WORK/zlib6.ref")" 'BEGIN{printf "%.4f", a / b}')"
+echo "Wine size / zlib level 6:   $(awk -v a="$(size "$WORK/wine.zip")" -v b="$(size "$WORK/zlib6.ref")" 'BEGIN{printf "%.4f", a / b}')"
