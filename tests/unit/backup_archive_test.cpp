@@ -532,8 +532,12 @@ TEST_F(BrokenArchiveTest, AnEntryThatInflatesBeyondItsDeclaredSizeIsStoppedThere
   ASSERT_TRUE(WriteBytes(archive_, bytes));
   ExpectRefusedWithoutTrace();
   BackupArchiveReader reader;
+  uint64_t handedOver = 0;
+  reader.Progress = [&](const Text&, uint64_t done, uint64_t) { handedOver = std::max(handedOver, done); };
   ASSERT_TRUE(reader.Open(archive_));
   EXPECT_FALSE(reader.CheckCurrentEntry());
+  EXPECT_FALSE(reader.ExtractCurrentEntry(scratch_ / u"bomb.dat"));
+  EXPECT_LE(handedOver, 1000u) << "nothing beyond the declared size is produced";
 }
 
 TEST_F(BrokenArchiveTest, AnEntryOfAnUnknownMethod) {
