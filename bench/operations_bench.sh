@@ -36,18 +36,18 @@ cat "${FILES[@]}" >/dev/null
 wine reg add 'HKCU\Software\Kestrove' /v 'Data Path' /t REG_EXPAND_SZ /d "$(win "$PROFILE")" /f </dev/null >/dev/null 2>&1
 wine reg add 'HKCU\Software\Kestrove' /v 'Favorites Folder' /t REG_EXPAND_SZ /d "$(win "$PROFILE")" /f </dev/null >/dev/null 2>&1
 
-# best of RUNS: "<seconds> <peak KiB>"
-measure() {
-  local prepare=$1; shift
-  local best="" peak=""
-  for _ in $(seq "$RUNS"); do
-    $prepare
-    /usr/bin/time -f '%e %M' -o "$WORK/time.txt" "$@" </dev/null >"$WORK/out.txt" 2>&1 || {
-      echo "failed: $*" >&2; tail -5 "$WORK/out.txt" >&2; exit 1; }
-    local seconds kib; read -r seconds kib <"$WORK/time.txt"
-    if [ -z "$best" ] || awk "BEGIN{exit !($seconds < $best)}"; then best=$seconds; peak=$kib; fi
-  done
-  echo "$best $peak"
+# One timed run of a command after 'prepare'; BEST and PEAK keep the fastest run of each key. The
+# tools take turns run by run, so that a burst of other load on the machine meets all of them.
+declare -A BEST PEAK
+run_once() {
+  local key=$1 prepare=$2; shift 2
+  $prepare
+  /usr/bin/time -f '%e %M' -o "$WORK/time.txt" "$@" </dev/null >"$WORK/out.txt" 2>&1 || {
+    echo "failed: $*" >&2; tail -5 "$WORK/out.txt" >&2; exit 1; }
+  local seconds kib; read -r seconds kib <"$WORK/time.txt"
+  if [ -z "${BEST[$key]:-}" ] || awk "BEGIN{exit !($seconds < ${BEST[$key]})}"; then
+    BEST[$key]=$seconds; PEAK[$key]=$kib
+  fi
 }
 clean_archives() { rm -f "$WORK"/*.zip; }
 RESTORED=$WORK/restored
@@ -60,17 +60,23 @@ with zipfile.ZipFile(sys.argv[1], "w", zipfile.ZIP_DEFLATED, compresslevel=6) as
     for path in sys.argv[2:]:
         z.write(path, os.path.basename(path))
 EOF
-zip_b=$(measure clean_archives zip -q -6 -j "$WORK/infozip.zip" "${FILES[@]}")
-nat_b=$(measure clean_archives "$NATIVE" backup "$PROFILE" "$WORK/native.zip")
-wine_b=$(measure clean_archives wine "$TOOL" /backup "$(win "$WORK/wine.zip")")
+for _ in $(seq "$RUNS"); do
+  run_once zip clean_archives zip -q -6 -j "$WORK/infozip.zip" "${FILES[@]}"
+  run_once nat_b clean_archives "$NATIVE" backup "$PROFILE" "$WORK/native.zip"
+  run_once wine_b clean_archives wine "$TOOL" /backup "$(win "$WORK/wine.zip")"
+done
 zip -q -6 -j "$WORK/infozip.zip" "${FILES[@]}"
 "$NATIVE" backup "$PROFILE" "$WORK/native.zip" >/dev/null
 wine "$TOOL" /backup "$(win "$WORK/wine.zip")" </dev/null >/dev/null 2>&1
-unzip_r=$(measure clean_restored unzip -q -o "$WORK/infozip.zip" -d "$RESTORED")
-nat_r=$(measure clean_restored "$NATIVE" restore "$WORK/native.zip" "$RESTORED")
-cmp "$RESTORED/history.dat" "$PROFILE/history.dat" || { echo "the native restore returned other bytes"; exit 1; }
-# Under Wine the restore writes back into the profile's own folder, as a real restore does.
-wine_r=$(measure true wine "$TOOL" /restore "$(win "$WORK/wine.zip")")
+for _ in $(seq "$RUNS"); do
+  run_once unzip clean_restored unzip -q -o "$WORK/infozip.zip" -d "$RESTORED"
+  run_once nat_r clean_restored "$NATIVE" restore "$WORK/native.zip" "$RESTORED"
+  cmp "$RESTORED/history.dat" "$PROFILE/history.dat" || { echo "the native restore returned other bytes"; exit 1; }
+  # Under Wine the restore writes back into the profile's own folder, as a real restore does.
+  run_once wine_r true wine "$TOOL" /restore "$(win "$WORK/wine.zip")"
+done
+zip_b="${BEST[zip]} ${PEAK[zip]}"; nat_b="${BEST[nat_b]} ${PEAK[nat_b]}"; wine_b="${BEST[wine_b]} ${PEAK[wine_b]}"
+unzip_r="${BEST[unzip]} ${PEAK[unzip]}"; nat_r="${BEST[nat_r]} ${PEAK[nat_r]}"; wine_r="${BEST[wine_r]} ${PEAK[wine_r]}"
 
 f() { echo "$1" | cut -d' ' -f"$2"; }
 ratio() { awk -v a="$1" -v b="$2" 'BEGIN{printf "%.2f", a / b}'; }
