@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <new>
 #include <string>
 #include <utility>
 #include <vector>
@@ -161,24 +162,28 @@ bool BackupArchiveWriter::AddFile(const Text& sourcePath, const Text& entryName,
   const uint64_t limit = zip64 ? UINT64_MAX : kLargestPlainEntry;
   uint64_t total = 0;
   bool copied = true;
-  for (bool last = false; copied && !last;) {
-    if (Progress) Progress(sourcePath, total, size);
-    std::vector<unsigned char> piece(kDeflatePieceSize);
-    size_t filled = 0;
-    for (size_t got = 1; got != 0 && filled < piece.size(); filled += got) {
-      if (!source.Read(piece.data() + filled, piece.size() - filled, &got)) {
+  try {
+    for (bool last = false; copied && !last;) {
+      if (Progress) Progress(sourcePath, total, size);
+      std::vector<unsigned char> piece(kDeflatePieceSize);
+      size_t filled = 0;
+      for (size_t got = 1; got != 0 && filled < piece.size(); filled += got) {
+        if (!source.Read(piece.data() + filled, piece.size() - filled, &got)) {
+          copied = false;
+          break;
+        }
+      }
+      if (!copied || filled > limit - total) {
         copied = false;
         break;
       }
+      total += filled;
+      last = filled < piece.size();
+      piece.resize(filled);
+      copied = deflated ? deflater.Add(std::move(piece), last) : write(piece.data(), piece.size());
     }
-    if (!copied || filled > limit - total) {
-      copied = false;
-      break;
-    }
-    total += filled;
-    last = filled < piece.size();
-    piece.resize(filled);
-    copied = deflated ? deflater.Add(std::move(piece), last) : write(piece.data(), piece.size());
+  } catch (const std::bad_alloc&) {
+    copied = false;  // no memory for a piece: the entry ends with what was written
   }
   if (!deflated) return zipCloseFileInZip(zip_.Get()) == ZIP_OK && copied;
   // The entry holds what reached the stream, with its own size and CRC, even after a failure.

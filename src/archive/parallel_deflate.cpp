@@ -345,18 +345,25 @@ bool ParallelDeflater::Add(std::vector<unsigned char> input, bool last) {
     const size_t keep = std::min(input.size(), kWindowSize);
     dictionary_.assign(input.end() - static_cast<std::ptrdiff_t>(keep), input.end());
   }
-  auto work = [level = level_, engine = engine_, last, input = std::move(input), dictionary = std::move(dictionary)] {
-    return DeflatePiece(input.data(), input.size(), dictionary.data(), dictionary.size(), level, last, engine);
+  // Shared, so that the work can be handed over a second time without copying the piece.
+  auto bytes = std::make_shared<const std::vector<unsigned char>>(std::move(input));
+  auto before = std::make_shared<const std::vector<unsigned char>>(std::move(dictionary));
+  auto work = [level = level_, engine = engine_, last, bytes, before] {
+    return DeflatePiece(bytes->data(), bytes->size(), before->data(), before->size(), level, last, engine);
   };
   // A file of one piece, or one core: no thread to wait for.
   if (threads_ == 1 || (last && pending_.empty())) {
-    pending_.push_back(std::async(std::launch::deferred, std::move(work)));
+    pending_.push_back(std::async(std::launch::deferred, work));
     return WriteOldest();
   }
   while (pending_.size() > threads_)
     if (!WriteOldest()) return false;
   // Where no thread can be started the piece is compressed when its turn to be written comes.
-  pending_.push_back(std::async(std::launch::async | std::launch::deferred, std::move(work)));
+  try {
+    pending_.push_back(std::async(std::launch::async | std::launch::deferred, work));
+  } catch (const std::system_error&) {
+    pending_.push_back(std::async(std::launch::deferred, work));
+  }
   return true;
 }
 

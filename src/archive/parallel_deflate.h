@@ -32,7 +32,7 @@ struct DeflatedPiece {
 
 // Compresses one piece. `dictionary` is the input just before it (used by the zlib engine);
 // `last` ends the stream. Where libdeflate's output cannot be joined, zlib's takes its place.
-DeflatedPiece DeflatePiece(const unsigned char* input, size_t size, const unsigned char* dictionary,
+[[nodiscard]] DeflatedPiece DeflatePiece(const unsigned char* input, size_t size, const unsigned char* dictionary,
                            size_t dictionarySize, int level, bool last, DeflateEngine engine);
 
 // Feeds a stream's input in order, piece by piece, and hands the compressed bytes to `sink` in
@@ -48,11 +48,11 @@ class ParallelDeflater {
 
   // The stream's next bytes: at most kDeflatePieceSize, and only the last piece may be shorter.
   // `last` ends the stream there.
-  bool Add(std::vector<unsigned char> piece, bool last);
+  [[nodiscard]] bool Add(std::vector<unsigned char> piece, bool last);
   // Ends the stream and writes what is left; true when every piece was compressed and written.
   // After a piece that failed nothing more is written, and the stream still ends there (with an
   // empty final block), so that it holds exactly the pieces that Crc and InputSize describe.
-  bool Finish();
+  [[nodiscard]] bool Finish();
 
   // Of the input written so far.
   uint32_t Crc() const { return crc_; }

@@ -8,6 +8,6 @@ namespace kbt::platform {
 
 // The bytes that the current user may still write on the volume holding `folder` (quotas
 // included); false when the folder cannot be queried.
-bool FreeBytes(const Text& folder, uint64_t* bytes);
+[[nodiscard]] bool FreeBytes(const Text& folder, uint64_t* bytes);
 
 }  // namespace kbt::platform
