@@ -7,10 +7,11 @@ BUILD_ROOT=${KBT_BUILD_ROOT:-$ROOT/build}
 CACHE_DIR=${KBT_CACHE_DIR:-${XDG_CACHE_HOME:-$HOME/.cache}/kestrove-backup-tool}
 MINIZIP_DIR=$CACHE_DIR/minizip
 ZLIB_DIR=$CACHE_DIR/zlib
+LIBDEFLATE_DIR=$CACHE_DIR/libdeflate
 
 PACKAGES=(cmake ninja-build python3 pkg-config
   g++-mingw-w64-x86-64 binutils-mingw-w64-x86-64 mingw-w64-tools libz-mingw-w64-dev
-  zlib1g-dev libminizip-dev libgtest-dev libgmock-dev googletest
+  zlib1g-dev libminizip-dev libdeflate-dev libgtest-dev libgmock-dev googletest
   wine64 wine fonts-wine xvfb x11-utils imagemagick zip unzip clang time)
 # What scripts/package and its checks use besides.
 RELEASE_PACKAGES=(wixl osslsigncode openssl)
@@ -31,10 +32,11 @@ install_packages() {
 }
 
 # minizip for the Windows target comes from Debian's zlib source package and is never committed;
-# so does the Windows build's zlib itself (the packaged mingw library deflates about 20% slower).
+# so does the Windows build's zlib itself (the packaged mingw library deflates about 20% slower),
+# and its libdeflate (no mingw package exists), from Debian's libdeflate source package.
 fetch_minizip() {
-  [ -f "$MINIZIP_DIR/iowin32.c" ] && [ -f "$ZLIB_DIR/deflate.c" ] && return 0
-  log "fetching zlib and minizip sources"
+  [ -f "$MINIZIP_DIR/iowin32.c" ] && [ -f "$ZLIB_DIR/deflate.c" ] && [ -f "$LIBDEFLATE_DIR/libdeflate.h" ] && return 0
+  log "fetching zlib, minizip and libdeflate sources"
   mkdir -p "$CACHE_DIR"
   local st; st=$(mktemp -d); chmod 755 "$st"
   mkdir -p "$st/parts" "$st/lists/partial" "$st/dl"
@@ -48,9 +50,11 @@ fetch_minizip() {
            -o "Dir::State::Lists=$st/lists" -o APT::Sandbox::User=root)
   apt-get "${O[@]}" update -qq
   . /etc/os-release
-  (cd "$st/dl" && apt-get "${O[@]}" source --download-only "zlib/$VERSION_CODENAME" >/dev/null)
-  mkdir -p "$st/x"
+  (cd "$st/dl" && apt-get "${O[@]}" source --download-only "zlib/$VERSION_CODENAME" \
+    "libdeflate/$VERSION_CODENAME" >/dev/null)
+  mkdir -p "$st/x" "$st/d"
   tar -xjf "$st"/dl/zlib_*.orig.tar.bz2 -C "$st/x"
+  tar -xf "$st"/dl/libdeflate_*.orig.tar.* -C "$st/d"
   # Each folder appears whole or not at all: other builds may be reading the cache.
   local part
   if [ ! -f "$MINIZIP_DIR/iowin32.c" ]; then
@@ -62,6 +66,11 @@ fetch_minizip() {
     part=$(mktemp -d "$CACHE_DIR/zlib.XXXXXX")
     cp "$st"/x/*/*.[ch] "$part/"
     rm -rf "$ZLIB_DIR"; mv "$part" "$ZLIB_DIR"; chmod 755 "$ZLIB_DIR"
+  fi
+  if [ ! -f "$LIBDEFLATE_DIR/libdeflate.h" ]; then
+    part=$(mktemp -d "$CACHE_DIR/libdeflate.XXXXXX")
+    cp -r "$st"/d/*/libdeflate.h "$st"/d/*/common_defs.h "$st"/d/*/lib "$part/"
+    rm -rf "$LIBDEFLATE_DIR"; mv "$part" "$LIBDEFLATE_DIR"; chmod 755 "$LIBDEFLATE_DIR"
   fi
   rm -rf "$st"
 }

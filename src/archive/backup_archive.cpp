@@ -1,13 +1,17 @@
 #include "archive/backup_archive.h"
 
+#include <libdeflate.h>
 #include <unzip.h>
 #include <zip.h>
 
+#include <algorithm>
 #include <cstdint>
+#include <new>
 #include <string>
 #include <utility>
 #include <vector>
 
+#include "archive/parallel_deflate.h"
 #include "platform/codepage.h"
 #include "platform/files.h"
 #include "platform/paths.h"
@@ -25,6 +29,8 @@ constexpr size_t kEndRecordSize = 22;
 // Beyond this the deflated data of an incompressible file could reach 4 GiB, which only the
 // zip64 fields can describe. The margin is well above deflate's worst-case growth.
 constexpr uint64_t kLargestPlainEntry = 0xFF000000u;
+// General purpose bit 0: the entry is encrypted.
+constexpr uLong kEncryptedFlag = 1u;
 // General purpose bit 11: the entry's name and comment are UTF-8.
 constexpr uLong kUtf8NamesFlag = 1u << 11;
 // Made by Windows NTFS (10) to version 6.3 of the format, the first with UTF-8 names. Info-ZIP's
@@ -84,6 +90,15 @@ bool FindEntry(unzFile zip, Match match, Equals equals) {
   return false;
 }
 
+struct Inflater {
+  z_stream stream{};
+  bool open = false;
+  bool Open() { return open = inflateInit2(&stream, -MAX_WBITS) == Z_OK; }
+  ~Inflater() {
+    if (open) inflateEnd(&stream);
+  }
+};
+
 }  // namespace
 
 namespace detail {
@@ -129,39 +144,51 @@ bool BackupArchiveWriter::AddFile(const Text& sourcePath, const Text& entryName,
   const std::string comment = entryComment ? ToUtf8(*entryComment) : std::string();
   if (name.size() > kLongestZipText || comment.size() > kLongestZipText) return false;
 
+  // Deflated entries are compressed here, on all cores, and handed to minizip as they are.
+  const bool deflated = level != 0;
   const int zip64 = size > kLargestPlainEntry ? 1 : 0;
   if (zipOpenNewFileInZip4_64(zip_.Get(), name.c_str(), &info, nullptr, 0, nullptr, 0,
-                              entryComment ? comment.c_str() : nullptr, level != 0 ? Z_DEFLATED : 0, level, 0,
-                              kRawDeflateWindowBits, kDeflateMemoryLevel, Z_DEFAULT_STRATEGY, nullptr, 0,
-                              kVersionMadeBy, kUtf8NamesFlag, zip64) != ZIP_OK)
+                              entryComment ? comment.c_str() : nullptr, deflated ? Z_DEFLATED : 0, level,
+                              deflated ? 1 : 0, kRawDeflateWindowBits, kDeflateMemoryLevel, Z_DEFAULT_STRATEGY,
+                              nullptr, 0, kVersionMadeBy, kUtf8NamesFlag, zip64) != ZIP_OK)
     return false;
+  auto write = [&](const unsigned char* data, size_t length) {
+    return length == 0 || zipWriteInFileInZip(zip_.Get(), data, static_cast<unsigned>(length)) == ZIP_OK;
+  };
+  ParallelDeflater deflater(level, CompressionThreads, write);
 
   // A file that grows past the plain limit while it is read would no longer fit the entry's
   // headers: it is cut there and reported, never written as a corrupt entry.
   const uint64_t limit = zip64 ? UINT64_MAX : kLargestPlainEntry;
-  std::vector<unsigned char> buffer(kChunkSize);
   uint64_t total = 0;
   bool copied = true;
-  for (;;) {
-    if (Progress) Progress(sourcePath, total, size);
-    size_t got = 0;
-    if (!source.Read(buffer.data(), buffer.size(), &got)) {
-      copied = false;
-      break;
+  try {
+    for (bool last = false; copied && !last;) {
+      if (Progress) Progress(sourcePath, total, size);
+      std::vector<unsigned char> piece(kDeflatePieceSize);
+      size_t filled = 0;
+      for (size_t got = 1; got != 0 && filled < piece.size(); filled += got) {
+        if (!source.Read(piece.data() + filled, piece.size() - filled, &got)) {
+          copied = false;
+          break;
+        }
+      }
+      if (!copied || filled > limit - total) {
+        copied = false;
+        break;
+      }
+      total += filled;
+      last = filled < piece.size();
+      piece.resize(filled);
+      copied = deflated ? deflater.Add(std::move(piece), last) : write(piece.data(), piece.size());
     }
-    if (got == 0) break;
-    if (got > limit - total) {
-      copied = false;
-      break;
-    }
-    total += got;
-    if (zipWriteInFileInZip(zip_.Get(), buffer.data(), static_cast<unsigned>(got)) != ZIP_OK) {
-      copied = false;
-      break;
-    }
+  } catch (const std::bad_alloc&) {
+    copied = false;  // no memory for a piece: the entry ends with what was written
   }
-  const bool closed = zipCloseFileInZip(zip_.Get()) == ZIP_OK;
-  return copied && closed;
+  if (!deflated) return zipCloseFileInZip(zip_.Get()) == ZIP_OK && copied;
+  // The entry holds what reached the stream, with its own size and CRC, even after a failure.
+  copied = deflater.Finish() && copied;
+  return zipCloseFileInZipRaw64(zip_.Get(), deflater.InputSize(), deflater.Crc()) == ZIP_OK && copied;
 }
 
 bool BackupArchiveWriter::Close() {
@@ -316,26 +343,53 @@ bool BackupArchiveReader::ReadCurrentEntry(const char* password,
                                            const std::function<bool(const unsigned char*, size_t)>& consume) {
   unz_file_info64 info{};
   if (unzGetCurrentFileInfo64(unzip_.Get(), &info, nullptr, 0, nullptr, 0, nullptr, 0) != UNZ_OK) return false;
-  if (unzOpenCurrentFilePassword(unzip_.Get(), password) != UNZ_OK) return false;
-  std::vector<unsigned char> buffer(kChunkSize);
+  // This reader has no decryption, with or without a password.
+  static_cast<void>(password);
+  if ((info.flag & kEncryptedFlag) != 0) return false;
+  const bool deflated = info.compression_method == Z_DEFLATED;
+  if (!deflated && info.compression_method != 0) return false;
+  // The entry's bytes as stored: inflated here, so that nothing beyond the size the central
+  // directory declares is ever produced, whatever the data says.
+  int method = 0, level = 0;
+  if (unzOpenCurrentFile2(unzip_.Get(), &method, &level, 1) != UNZ_OK) return false;
+  Inflater inflater;
+  bool ok = !deflated || inflater.Open();
+  std::vector<unsigned char> input(kChunkSize), output(kChunkSize);
   uint64_t total = 0;
-  bool copied = true;
-  for (;;) {
-    const int got = unzReadCurrentFile(unzip_.Get(), buffer.data(), static_cast<unsigned>(buffer.size()));
-    if (got < 0) {
-      copied = false;
-      break;
+  uint32_t crc = 0;
+  bool ended = !deflated;
+  auto take = [&](const unsigned char* data, size_t size) {
+    if (size > info.uncompressed_size - total) return false;
+    crc = libdeflate_crc32(crc, data, size);
+    total += size;
+    return size == 0 || consume(data, size);
+  };
+  while (ok) {
+    const int got = unzReadCurrentFile(unzip_.Get(), input.data(), static_cast<unsigned>(input.size()));
+    if (got < 0) ok = false;
+    if (!ok || got == 0 || (deflated && ended)) break;
+    if (!deflated) {
+      ok = take(input.data(), static_cast<size_t>(got));
+      continue;
     }
-    if (got == 0) break;
-    if (!consume(buffer.data(), static_cast<size_t>(got))) {
-      copied = false;
-      break;
-    }
-    total += static_cast<uint64_t>(got);
+    z_stream& z = inflater.stream;
+    z.next_in = input.data();
+    z.avail_in = static_cast<uInt>(got);
+    do {
+      // With the declared size reached, one byte of room tells whether the stream goes on.
+      const uint64_t room = info.uncompressed_size - total;
+      z.next_out = output.data();
+      z.avail_out = static_cast<uInt>(std::max<uint64_t>(1, std::min<uint64_t>(output.size(), room)));
+      const uInt offered = z.avail_out;
+      const int result = inflate(&z, Z_NO_FLUSH);
+      if (result != Z_OK && result != Z_STREAM_END && result != Z_BUF_ERROR) ok = false;
+      ok = ok && take(output.data(), offered - z.avail_out);
+      ended = result == Z_STREAM_END;
+      if (result == Z_BUF_ERROR) break;
+    } while (ok && !ended && (z.avail_in > 0 || z.avail_out == 0));
   }
-  // minizip checks the CRC only when the declared size was reached, so the size is checked too.
-  const bool checked = unzCloseCurrentFile(unzip_.Get()) == UNZ_OK && total == info.uncompressed_size;
-  return copied && checked;
+  const bool closed = unzCloseCurrentFile(unzip_.Get()) == UNZ_OK;
+  return ok && ended && closed && total == info.uncompressed_size && crc == info.crc;
 }
 
 bool BackupArchiveReader::GoToFirstEntry() { return unzip_ && unzGoToFirstFile(unzip_.Get()) == UNZ_OK; }

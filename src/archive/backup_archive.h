@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "archive/parallel_deflate.h"
 #include "archive/progress.h"
 #include "platform/text.h"
 #include "platform/unique_handle.h"
@@ -38,8 +39,10 @@ class BackupArchiveWriter {
   // not reach the archive complete.
   bool AddFile(const Text& sourcePath, const Text& entryName, int level, const Text* entryComment = nullptr);
 
-  // Told about every chunk a file gives to the archive.
+  // Told about every piece a file gives to the archive.
   ProgressCallback Progress;
+  // Threads that compress one file's pieces side by side.
+  unsigned CompressionThreads = ParallelDeflater::DefaultThreads();
 
   // The archive's global comment, written by Close when HasComment is set.
   Text CommentText;

@@ -7,16 +7,22 @@
 #     backup; one with CR LF line ends, another first line or no comment is not;
 #  3. our reader extracts Info-ZIP's entries with their bytes and times, and refuses an encrypted
 #     entry without touching the destination;
-#  4. natively, a source of more than 4 GiB reaches the archive intact (zip64).
+#  4. entries deflated in pieces on several threads (none, one byte, exactly one piece, a piece and
+#     a byte, many pieces) pass `unzip -t`, Python's zipfile, 7-Zip's test, our reader and
+#     BackupTool's /verify, in both builds;
+#  5. natively, a source of more than 4 GiB reaches the archive intact (zip64).
 # Runs under scripts/test with WINEPREFIX, DISPLAY and a wine server already set up.
 set -euo pipefail
 ROOT=$(cd "$(dirname "$0")/../.." && pwd)
 BUILD_ROOT=${KBT_BUILD_ROOT:-$ROOT/build}
 NATIVE=$BUILD_ROOT/native/archivetool
 WINDOWS=$BUILD_ROOT/windows/archivetool.exe
+BACKUPTOOL=$BUILD_ROOT/windows/BackupTool.exe
 MAGIC='Kestrove Client Backup File'
 [ -x "$NATIVE" ] || { echo "missing $NATIVE"; exit 1; }
 [ -f "$WINDOWS" ] || { echo "missing $WINDOWS"; exit 1; }
+[ -f "$BACKUPTOOL" ] || { echo "missing $BACKUPTOOL"; exit 1; }
+(source "$ROOT/scripts/lib.sh" && install_packages 7zip)
 
 WORK=$(mktemp -d)
 trap 'rm -rf "$WORK"' EXIT
@@ -183,6 +189,53 @@ with zipfile.ZipFile(theirs, "w") as z:
 EOF
   tool "$side" extract "$u/theirs.zip" "$u/out" "${UTF8_NAMES[@]}" || { cat "$WORK/tool.out"; fail "$side: extract UTF-8 names"; }
   for n in "${UTF8_NAMES[@]}"; do [ "$(cat "$u/out/$n")" = "theirs $n" ] || fail "$side: wrong bytes for $n"; done
+done
+
+# The writer's piece length (kDeflatePieceSize).
+PIECE=$((2 * 1024 * 1024))
+P=$WORK/pieces; mkdir -p "$P/src"
+python3 - "$P/src" "$PIECE" <<'EOF'
+import os, random, sys
+src, piece = sys.argv[1], int(sys.argv[2])
+rnd = random.Random(11)
+def mixed(n):
+    out = bytearray()
+    while len(out) < n:
+        kind, run = rnd.randrange(3), rnd.randrange(1, 60000)
+        out += (b"queue history " * (run // 14 + 1))[:run] if kind == 0 else rnd.randbytes(run) if kind == 1 else bytes(run)
+    return bytes(out[:n])
+sizes = {"custom.dat": 0, "folders.dat": 1, "favorites.dat": piece, "queue.dat": piece + 1, "history.dat": 5 * piece + 3}
+for name, size in sizes.items():
+    with open(os.path.join(src, name), "wb") as f:
+        f.write(mixed(size))
+EOF
+cp "$SRC/settings.reg" "$P/src/"
+PIECE_NAMES=(settings.reg custom.dat folders.dat favorites.dat queue.dat history.dat)
+PIECE_FILES=(); for n in "${PIECE_NAMES[@]}"; do PIECE_FILES+=("$P/src/$n"); done
+for side in native windows; do
+  echo "== $side: entries deflated in pieces, through every reader"
+  archive=$P/$side.zip; rm -f "$archive"; rm -rf "$P/out"; mkdir -p "$P/out"
+  tool "$side" write "$archive" --backup-comment pieces "${PIECE_FILES[@]}" || { cat "$WORK/tool.out"; fail "$side: write pieces"; }
+  unzip -t "$archive" >"$WORK/unzip.out" 2>&1 || { cat "$WORK/unzip.out"; fail "$side: unzip -t on pieces"; }
+  7zz t "$archive" >"$WORK/7z.out" 2>&1 || { cat "$WORK/7z.out"; fail "$side: 7-Zip's test on pieces"; }
+  grep -q '^Everything is Ok' "$WORK/7z.out" || { cat "$WORK/7z.out"; fail "$side: 7-Zip did not say ok"; }
+  python3 - "$archive" "$P/src" "${PIECE_NAMES[@]}" <<'EOF' || fail "$side: Python's zipfile disagrees on pieces"
+import os, sys, tempfile, zipfile
+archive, src, names = sys.argv[1], sys.argv[2], sys.argv[3:]
+z = zipfile.ZipFile(archive)
+assert z.testzip() is None
+with tempfile.TemporaryDirectory() as out:
+    z.extractall(out)
+    for n in names:
+        assert open(os.path.join(out, n), "rb").read() == open(os.path.join(src, n), "rb").read(), n
+EOF
+  tool "$side" extract "$archive" "$P/out" "${PIECE_NAMES[@]}" || { cat "$WORK/tool.out"; fail "$side: our reader on pieces"; }
+  for n in "${PIECE_NAMES[@]}"; do cmp -s "$P/src/$n" "$P/out/$n" || fail "$side: our reader returned other bytes for $n"; done
+  wine "$BACKUPTOOL" /verify "$(win "$archive")" </dev/null >"$WORK/verify.out" 2>&1 || true
+  for n in "${PIECE_NAMES[@]}"; do
+    grep -qP "^entry\t$n\t$(stat -c %s "$P/src/$n")\tok\r?$" "$WORK/verify.out" ||
+      { cat "$WORK/verify.out"; fail "$side: /verify does not find $n whole"; }
+  done
 done
 
 echo "== native: a source of more than 4 GiB (zip64)"

@@ -1,6 +1,7 @@
 #include "archive/backup_archive.h"
 
 #include <gtest/gtest.h>
+#include <libdeflate.h>
 #include <zip.h>
 
 #include <algorithm>
@@ -64,7 +65,9 @@ TEST_F(BackupArchiveTest, RoundTripsEveryFixedEntryWithItsBytes) {
   const std::vector<Source> sources = {
       {names::kSettingsFile, MixedData(70000, 1)},
       {names::kHistoryFile, {}},  // empty files make empty entries
-      {names::kCustomFile, MixedData(3 * 1024 * 1024 + 17, 2)},
+      {names::kCustomFile, MixedData(3 * kDeflatePieceSize + 17, 2)},  // many pieces
+      {u"piece.dat", MixedData(kDeflatePieceSize, 8)},  // exactly one piece
+      {u"piece plus one.dat", MixedData(kDeflatePieceSize + 1, 9)},
       {names::kFoldersFile, MixedData(32768, 3)},  // exactly one chunk
       {names::kFavoritesFile, MixedData(32769, 4)},
       {names::kQueueFallbackFile, MixedData(1, 5)},
@@ -513,6 +516,28 @@ TEST_F(BrokenArchiveTest, AnEntryThatClaimsMoreDataThanItHolds) {
   Put32(bytes, central + 24, 50001);
   ASSERT_TRUE(WriteBytes(archive_, bytes));
   ExpectRefusedWithoutTrace();
+}
+
+TEST_F(BrokenArchiveTest, AnEntryThatInflatesBeyondItsDeclaredSizeIsStoppedThere) {
+  // A zip bomb: both headers declare 1,000 bytes and the CRC of those, the data inflates to 8 MiB.
+  const std::vector<uint8_t> data(8 << 20, 'z');
+  std::vector<uint8_t> bytes = Make(-1, data);
+  const size_t local = Find(bytes, "PK\x03\x04"), central = Find(bytes, "PK\x01\x02");
+  ASSERT_LT(central, bytes.size());
+  const uint32_t crc = libdeflate_crc32(0, data.data(), 1000);
+  Put32(bytes, local + 14, crc);
+  Put32(bytes, central + 16, crc);
+  Put32(bytes, local + 22, 1000);
+  Put32(bytes, central + 24, 1000);
+  ASSERT_TRUE(WriteBytes(archive_, bytes));
+  ExpectRefusedWithoutTrace();
+  BackupArchiveReader reader;
+  uint64_t handedOver = 0;
+  reader.Progress = [&](const Text&, uint64_t done, uint64_t) { handedOver = std::max(handedOver, done); };
+  ASSERT_TRUE(reader.Open(archive_));
+  EXPECT_FALSE(reader.CheckCurrentEntry());
+  EXPECT_FALSE(reader.ExtractCurrentEntry(scratch_ / u"bomb.dat"));
+  EXPECT_LE(handedOver, 1000u) << "nothing beyond the declared size is produced";
 }
 
 TEST_F(BrokenArchiveTest, AnEntryOfAnUnknownMethod) {
