@@ -70,8 +70,8 @@ TEST_F(ResetE2E, AnUnexpandedFavoritesFolderIsNotDeleted) {
   ToolOptions options;
   options.captureStandardError = true;
   const ToolRun run = RunTool(L"/reset", options);
-  EXPECT_EQ(run.exitCode, 0u) << "a folder that is no place of the client's is left alone, which is no failure";
-  EXPECT_EQ(run.standardError, "");
+  EXPECT_EQ(run.exitCode, 1u) << "a folder that is no place of the client's is left alone, and named";
+  EXPECT_EQ(run.standardError.rfind("The folder \"%APPDATA%\" was not used", 0), 0u) << run.standardError;
   EXPECT_TRUE(FileExists(planted)) << "the reset must not expand the stored folder";
   ::DeleteFileW(appData);
 }
