@@ -128,8 +128,22 @@ bool BackupArchiveWriter::Open(const Text& path, int appendMode) {
   return static_cast<bool>(zip_);
 }
 
+bool BackupArchiveWriter::FailSource() {
+  failure_ = platform::LastError();
+  return false;
+}
+
+// The first reason is kept: what the zip library does after a failed write fails for that one.
+bool BackupArchiveWriter::FailTarget() {
+  if (!targetFailed_) failure_ = platform::LastError();
+  targetFailed_ = true;
+  return false;
+}
+
 bool BackupArchiveWriter::AddFile(const Text& sourcePath, const Text& entryName, int level,
                                   const Text* entryComment) {
+  if (targetFailed_) return false;
+  failure_ = 0;
   if (!zip_ || sourcePath.empty() || entryName.empty()) return false;
 
   zip_fileinfo info{};
@@ -138,7 +152,7 @@ bool BackupArchiveWriter::AddFile(const Text& sourcePath, const Text& entryName,
 
   platform::File source;
   uint64_t size = 0;
-  if (!source.Open(sourcePath, platform::FileMode::ReadShared) || !source.Size(&size)) return false;
+  if (!source.Open(sourcePath, platform::FileMode::ReadShared) || !source.Size(&size)) return FailSource();
 
   const std::string name = ToUtf8(entryName);
   const std::string comment = entryComment ? ToUtf8(*entryComment) : std::string();
@@ -151,9 +165,10 @@ bool BackupArchiveWriter::AddFile(const Text& sourcePath, const Text& entryName,
                               entryComment ? comment.c_str() : nullptr, deflated ? Z_DEFLATED : 0, level,
                               deflated ? 1 : 0, kRawDeflateWindowBits, kDeflateMemoryLevel, Z_DEFAULT_STRATEGY,
                               nullptr, 0, kVersionMadeBy, kUtf8NamesFlag, zip64) != ZIP_OK)
-    return false;
+    return FailTarget();
   auto write = [&](const unsigned char* data, size_t length) {
-    return length == 0 || zipWriteInFileInZip(zip_.Get(), data, static_cast<unsigned>(length)) == ZIP_OK;
+    return length == 0 || zipWriteInFileInZip(zip_.Get(), data, static_cast<unsigned>(length)) == ZIP_OK ||
+           FailTarget();
   };
   ParallelDeflater deflater(level, CompressionThreads, write);
 
@@ -169,7 +184,7 @@ bool BackupArchiveWriter::AddFile(const Text& sourcePath, const Text& entryName,
       size_t filled = 0;
       for (size_t got = 1; got != 0 && filled < piece.size(); filled += got) {
         if (!source.Read(piece.data() + filled, piece.size() - filled, &got)) {
-          copied = false;
+          copied = FailSource();
           break;
         }
       }
@@ -185,10 +200,11 @@ bool BackupArchiveWriter::AddFile(const Text& sourcePath, const Text& entryName,
   } catch (const std::bad_alloc&) {
     copied = false;  // no memory for a piece: the entry ends with what was written
   }
-  if (!deflated) return zipCloseFileInZip(zip_.Get()) == ZIP_OK && copied;
+  if (!deflated) return (zipCloseFileInZip(zip_.Get()) == ZIP_OK || FailTarget()) && copied;
   // The entry holds what reached the stream, with its own size and CRC, even after a failure.
   copied = deflater.Finish() && copied;
-  return zipCloseFileInZipRaw64(zip_.Get(), deflater.InputSize(), deflater.Crc()) == ZIP_OK && copied;
+  return (zipCloseFileInZipRaw64(zip_.Get(), deflater.InputSize(), deflater.Crc()) == ZIP_OK || FailTarget()) &&
+         copied;
 }
 
 bool BackupArchiveWriter::Close() {
@@ -201,6 +217,7 @@ bool BackupArchiveWriter::Close() {
   }
   // A comment too long for the end record is left out rather than written with a wrong length.
   const int result = zipClose(zip_.Release(), HasComment && commentFits ? comment.c_str() : nullptr);
+  if (result != ZIP_OK) FailTarget();
   return result == ZIP_OK && commentFits;
 }
 
@@ -304,6 +321,7 @@ bool BackupArchiveReader::CheckDirectory(std::vector<Text>* names) {
 }
 
 bool BackupArchiveReader::ExtractCurrentEntry(const Text& destination, const Text* password) {
+  failure_ = 0;
   if (!unzip_ || destination.empty()) return false;
   unz_file_info64 info{};
   if (unzGetCurrentFileInfo64(unzip_.Get(), &info, nullptr, 0, nullptr, 0, nullptr, 0) != UNZ_OK) return false;
@@ -316,23 +334,33 @@ bool BackupArchiveReader::ExtractCurrentEntry(const Text& destination, const Tex
   if (folder.empty()) folder.push_back(u'.');
   Text tempPath;
   platform::File created;
-  if (!platform::CreateTempFile(folder, tempPath, created)) return false;
+  if (!platform::CreateTempFile(folder, tempPath, created)) {
+    failure_ = platform::LastError();
+    return false;
+  }
   TemporaryFile temp(tempPath);
   // Closed before the temporary file is removed: Windows deletes no file that is open.
   platform::File out = std::move(created);
   uint64_t done = 0;
   if (Progress) Progress(destination, done, info.uncompressed_size);
   auto write = [&](const unsigned char* data, size_t size) {
-    if (!out.Write(data, size)) return false;
+    if (!out.Write(data, size)) {
+      failure_ = platform::LastError();
+      return false;
+    }
     done += size;
     if (Progress) Progress(destination, done, info.uncompressed_size);
     return true;
   };
   const bool copied = ReadCurrentEntry(password ? narrowPassword.c_str() : nullptr, write);
   const bool written = out.Close();
+  if (!written && failure_ == 0) failure_ = platform::LastError();
   if (!copied || !written) return false;
 
-  if (!platform::MoveReplacing(temp.Path(), destination)) return false;
+  if (!platform::MoveReplacing(temp.Path(), destination)) {
+    failure_ = platform::LastError();
+    return false;
+  }
   temp.Keep();
   // The file is complete; a time that cannot be set does not undo that.
   platform::SetFileTimesFromDos(destination, static_cast<uint32_t>(info.dosDate));

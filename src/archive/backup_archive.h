@@ -53,8 +53,18 @@ class BackupArchiveWriter {
   bool Close();
   bool IsOpen() const;
 
+  // Why the last failure happened, as a system error code (0 when the system named none), and
+  // whether it was the archive itself that could not be written rather than a source file.
+  long LastFailure() const { return failure_; }
+  bool TargetFailed() const { return targetFailed_; }
+
  private:
+  bool FailSource();
+  bool FailTarget();
+
   UniqueHandle<detail::ZipHandleTraits> zip_;
+  long failure_ = 0;
+  bool targetFailed_ = false;
 };
 
 class BackupArchiveReader {
@@ -82,6 +92,8 @@ class BackupArchiveReader {
   // replaced only once the whole entry was read and its size and CRC were found good; otherwise
   // an existing destination is left untouched.
   bool ExtractCurrentEntry(const Text& destination, const Text* password = nullptr);
+  // Why the last extraction failed, as a system error code; 0 for a damaged entry.
+  long LastFailure() const { return failure_; }
 
   // One entry as the central directory describes it.
   struct EntryInfo {
@@ -113,6 +125,7 @@ class BackupArchiveReader {
   bool ReadCurrentEntry(const char* password, const std::function<bool(const unsigned char*, size_t)>& consume);
 
   UniqueHandle<detail::UnzipHandleTraits> unzip_;
+  long failure_ = 0;
   // minizip cannot open an archive without entries; such an archive is only its end record.
   bool emptyArchive_ = false;
   std::string emptyArchiveComment_;

@@ -28,9 +28,9 @@ bool OperationRequest::BackupApplicationData(BackupArchiveWriter& archive) {
   const ClientPlaces places(DataFolder);
   bool result = true;
   auto add = [&](const Text& path, const Text& entryName) {
-    if (!IsExistingFile(path)) return;
+    if (!IsExistingFile(path) || archive.TargetFailed()) return;
     if (!archive.AddFile(path, entryName, -1)) {
-      Log.Add(IDS_BACKUP_FILE_FAILED, entryName);
+      if (!archive.TargetFailed()) Log.AddFailure(archive.LastFailure(), IDS_BACKUP_FILE_FAILED, entryName);
       result = false;
     }
   };

@@ -51,19 +51,21 @@ bool OperationRequest::Backup(uint32_t selection) {
   BackupArchiveWriter archive;
   archive.Progress = Progress;
   if (ArchivePath.empty() || !CreatePendingArchive(ArchivePath, pending) || !archive.Open(pending, 0)) {
+    const long why = ArchivePath.empty() ? 0 : LastError();
     if (!pending.empty()) RemoveFile(pending);
-    Log.Add(IDS_ARCHIVE_CREATE_FAILED, ArchivePath);
+    Log.AddFailure(why, IDS_ARCHIVE_CREATE_FAILED, ArchivePath);
     return false;
   }
+  // An archive that cannot be written fails every step after it: it is named once, at the end.
   if (selection & DataSelection::Settings) {
     if (!BackupSettings(archive)) {
-      Log.Add(IDS_BACKUP_SETTINGS_FAILED);
+      if (!archive.TargetFailed()) Log.Add(IDS_BACKUP_SETTINGS_FAILED);
       result = false;
     }
   }
   if (selection & DataSelection::ApplicationData) {
     if (!BackupApplicationData(archive)) {
-      Log.Add(IDS_BACKUP_DATA_FAILED);
+      if (!archive.TargetFailed()) Log.Add(IDS_BACKUP_DATA_FAILED);
       result = false;
     }
   }
@@ -71,10 +73,12 @@ bool OperationRequest::Backup(uint32_t selection) {
   archive.CommentText = FormatBackupComment(Comment, now);
   archive.HasComment = true;
   // Only a complete backup replaces an earlier archive of that name; an incomplete one is removed.
-  const bool completed = archive.Close() && result && MoveReplacing(pending, ArchivePath);
+  const bool closed = archive.Close();
+  const bool completed = closed && result && MoveReplacing(pending, ArchivePath);
   if (!completed) {
+    const long why = archive.TargetFailed() ? archive.LastFailure() : closed && result ? LastError() : 0;
     RemoveFile(pending);
-    Log.Add(IDS_ARCHIVE_COMPLETE_FAILED, ArchivePath);
+    Log.AddFailure(why, IDS_ARCHIVE_COMPLETE_FAILED, ArchivePath);
     result = false;
   }
   if (ResetAfterBackup) {

@@ -73,7 +73,8 @@ class OperationRequest {
   bool Undo();
 
   // Steps of the operations.
-  bool ResetApplicationData();
+  // Deletes the files (as ResettableDataFiles gave them) and logs the refused folders.
+  bool ResetApplicationData(const std::vector<Text>& files, const std::vector<Text>& refusals);
   // The data files a reset deletes: the client's own, as the rule for its places accepts them.
   // 'refusals' gets the message for each folder that is set but refused.
   std::vector<Text> ResettableDataFiles(std::vector<Text>* refusals = nullptr) const;

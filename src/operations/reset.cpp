@@ -17,9 +17,11 @@ bool OperationRequest::Reset(uint32_t selection) {
   if (selection == 0) return true;
   if (!UndoInterrupted()) return false;
   PlannedChanges changes;
-  if (selection & DataSelection::ApplicationData) {
-    for (const Text& file : ResettableDataFiles()) changes.AddFile(file);
-  }
+  // The files are judged once: the undo point records exactly those the reset then deletes.
+  std::vector<Text> refusals;
+  const std::vector<Text> files =
+      selection & DataSelection::ApplicationData ? ResettableDataFiles(&refusals) : std::vector<Text>();
+  for (const Text& file : files) changes.AddFile(file);
   if (selection & DataSelection::Settings) {
     for (const Text& key : SettingsKeys) {
       if (!key.empty()) changes.AddKeyTree(key);
@@ -30,7 +32,7 @@ bool OperationRequest::Reset(uint32_t selection) {
   bool result = true;
   // Data first: the favorites folder and the queue file are named by values the settings reset deletes.
   if (selection & DataSelection::ApplicationData) {
-    if (!ResetApplicationData()) {
+    if (!ResetApplicationData(files, refusals)) {
       Log.Add(IDS_RESET_DATA_FAILED);
       result = false;
     }
@@ -85,10 +87,9 @@ std::vector<Text> OperationRequest::ResettableDataFiles(std::vector<Text>* refus
   return files;
 }
 
-bool OperationRequest::ResetApplicationData() {
-  std::vector<Text> refusals;
+bool OperationRequest::ResetApplicationData(const std::vector<Text>& files, const std::vector<Text>& refusals) {
   bool ok = true;
-  for (const Text& file : ResettableDataFiles(&refusals)) ok = !IsHeldElsewhere(file) && RemoveFile(file) && ok;
+  for (const Text& file : files) ok = !IsHeldElsewhere(file) && RemoveFile(file) && ok;
   for (const Text& refusal : refusals) Log.Add(refusal);
   return ok && refusals.empty();
 }

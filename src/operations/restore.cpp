@@ -7,12 +7,13 @@
 #include "res/resource.h"
 
 namespace kbt {
+using platform::LastError;
 
 bool OperationRequest::Restore(uint32_t selection) {
   BackupArchiveReader archive;
   archive.Progress = Progress;
   if (ArchivePath.empty() || !archive.Open(ArchivePath)) {
-    Log.Add(IDS_ARCHIVE_OPEN_FAILED, ArchivePath);
+    Log.AddFailure(ArchivePath.empty() ? 0 : LastError(), IDS_ARCHIVE_OPEN_FAILED, ArchivePath);
     return false;
   }
   // A damaged directory would restore only the entries before the damage: nothing is changed.

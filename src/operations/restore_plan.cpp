@@ -428,9 +428,11 @@ bool RestorePlannedFiles(BackupArchiveReader& archive, const std::vector<Planned
     if (file.unchanged) continue;
     // The folder is made where the plan found it could be; it is written only there.
     if (!file.destination.empty()) CreateDirectoryPath(FolderOf(file.destination));
-    if (file.destination.empty() || !LocatePlannedEntry(archive, file) ||
-        !archive.ExtractCurrentEntry(file.destination)) {
+    if (file.destination.empty() || !LocatePlannedEntry(archive, file)) {
       log.Add(IDS_RESTORE_FILE_FAILED, file.reportedName);
+      result = false;
+    } else if (!archive.ExtractCurrentEntry(file.destination)) {
+      log.AddFailure(archive.LastFailure(), IDS_RESTORE_FILE_FAILED, file.reportedName);
       result = false;
     }
   }

@@ -19,6 +19,15 @@ class ResultLog {
     entries_.push_back(FormatText(message.Resolve(), {Text(arguments)...}));
   }
 
+  // The message, then the system's own sentence for why it failed (nothing more for 0).
+  template <typename... Args>
+  void AddFailure(long reason, const TextRef& message, const Args&... arguments) {
+    Text text = FormatText(message.Resolve(), {Text(arguments)...});
+    const Text why = platform::ErrorText(reason);
+    if (!why.empty()) text += u' ' + why;
+    entries_.push_back(std::move(text));
+  }
+
   const std::vector<Text>& Entries() const { return entries_; }
   size_t Size() const { return entries_.size(); }
 

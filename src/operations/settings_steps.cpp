@@ -66,8 +66,9 @@ bool OperationRequest::BackupSettings(BackupArchiveWriter& archive) {
       result = false;
       continue;
     }
+    if (archive.TargetFailed()) break;
     if (!archive.AddFile(bitmap, name, -1)) {
-      Log.Add(IDS_BACKUP_FILE_FAILED, bitmap);
+      if (!archive.TargetFailed()) Log.AddFailure(archive.LastFailure(), IDS_BACKUP_FILE_FAILED, bitmap);
       result = false;
       continue;
     }

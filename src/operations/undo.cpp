@@ -56,7 +56,7 @@ bool OperationRequest::UndoInterrupted() {
   if (!GetUndoFolder(folder)) return true;
   const std::vector<Text> points = ListUndoPoints(folder);
   UndoPoint newest;
-  if (points.empty() || !newest.Open(points.back()) || !newest.Interrupted()) return true;
+  if (points.empty() || !UndoPoint::WasInterrupted(points.back()) || !newest.Open(points.back())) return true;
   if (!newest.Apply(Log)) return false;
   UndoPoint::Remove(points.back());
   return true;

@@ -357,7 +357,7 @@ bool UndoPointWriter::Write(const Text& folder, UndoKind kind, const Text& subje
     if (!record.File(file)) return false;
   }
   // The mark is held open while the operation runs; the rename then makes the point complete.
-  if (!out.Finish() || !underWay_.Open(Join(path_, kUnderWayName), FileMode::CreateNew) || !underWay_.Flush() ||
+  if (!out.Finish() || !underWay_.Open(Join(path_, kUnderWayName), FileMode::CreateNew) ||
       !MoveReplacing(pending, Join(path_, kRecordName)))
     return false;
   complete_ = true;
@@ -430,9 +430,7 @@ bool UndoPoint::Open(const Text& path) {
       default: sound = false; break;
     }
   });
-  // A running operation holds its mark open, and so no other run takes its work for a killed one's.
-  platform::File mark;
-  interrupted_ = IsExistingFile(Join(path, kUnderWayName)) && mark.Open(Join(path, kUnderWayName), FileMode::ReadExclusive);
+  interrupted_ = WasInterrupted(path);
   return read && sound;
 }
 
@@ -510,5 +508,12 @@ bool UndoPoint::Apply(ResultLog& log) const {
 }
 
 void UndoPoint::Remove(const Text& path) { RemovePointFolder(path); }
+
+bool UndoPoint::WasInterrupted(const Text& path) {
+  // A running operation holds its mark open, and so no other run takes its work for a killed one's.
+  const Text mark = Join(path, kUnderWayName);
+  platform::File held;
+  return IsExistingFile(mark) && held.Open(mark, FileMode::ReadExclusive);
+}
 
 }  // namespace kbt

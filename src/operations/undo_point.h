@@ -77,6 +77,8 @@ class UndoPoint {
   [[nodiscard]] bool Apply(ResultLog& log) const;
   // Removes the point from the disk.
   static void Remove(const Text& path);
+  // The cheap look before Open: the operation of the point at 'path' began and never ended.
+  static bool WasInterrupted(const Text& path);
 
  private:
   Text path_, subject_;

@@ -113,7 +113,10 @@ VerifyReport VerifyArchive(const Text& archivePath, const Text& dataFolder, cons
   BackupIdentity identity;
   BackupArchiveReader archive;
   if (archivePath.empty() || !archive.Open(archivePath)) {
-    report.Problem(IDS_ARCHIVE_OPEN_FAILED, archivePath);
+    Text problem = FormatText(LoadText(IDS_ARCHIVE_OPEN_FAILED), {archivePath});
+    const Text why = archivePath.empty() ? Text() : ErrorText(LastError());
+    if (!why.empty()) problem += u' ' + why;
+    report.Problem(problem);
     return finish();
   }
   if (!ReadBackupIdentity(archivePath, identity)) {
@@ -162,7 +165,8 @@ Text VerifyReport::Summary(const Text& archivePath) const {
     return FormatText(LoadText(IDS_VERIFY_GOOD),
                       {archivePath, DecimalText(entries), DecimalText(values), DecimalText(keys), DecimalText(files)});
   }
-  Text text = FormatText(LoadText(IDS_VERIFY_BAD), {archivePath});
+  // A file that is no backup at all cannot be restored even in part.
+  Text text = FormatText(LoadText(state == ArchiveState::Unreadable ? IDS_VERIFY_UNUSABLE : IDS_VERIFY_BAD), {archivePath});
   for (size_t i = 0; i < problems.size() && i < kProblemsInSummary; ++i) text += u"\r\n" + problems[i];
   if (problems.size() > kProblemsInSummary) text += u"\r\n...";
   return text;

@@ -60,6 +60,9 @@ class File {
 
 // Last error of the calling thread, as a Win32 code.
 Status LastError();
+// After a C library call failed (the zip library's own file functions): its error becomes the
+// thread's last error. Windows' functions set that themselves.
+void TakeSystemError();
 
 bool GetAttributes(const Text& path, uint32_t* attributes);
 // The size of a file without opening it, so also of one another program holds open.

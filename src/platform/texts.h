@@ -13,6 +13,9 @@ void SetThreadLanguage(uint32_t locale);
 uint16_t ChosenLanguage();
 // The string-table entry in the chosen language; empty when there is none.
 Text LoadText(unsigned id);
+// The system's own sentence for a Win32 error code ("There is not enough space on the disk."),
+// in the chosen language where the system has it; empty for 0.
+Text ErrorText(long code);
 
 }  // namespace kbt::platform
 

@@ -2,6 +2,7 @@
 #include <cstring>
 #include <new>
 
+#include "platform/files.h"
 #include "platform/zip_files.h"
 
 namespace kbt::platform::detail {
@@ -80,7 +81,10 @@ uLong ZCALLBACK Read(voidpf, voidpf stream, void* buffer, uLong size) {
 }
 
 uLong ZCALLBACK Write(voidpf, voidpf stream, const void* buffer, uLong size) {
-  return Base().zwrite_file(Base().opaque, S(stream)->inner, buffer, size);
+  const uLong written = Base().zwrite_file(Base().opaque, S(stream)->inner, buffer, size);
+  // The reason of a short write (a full disk) must outlive whatever the zip library does next.
+  if (written != size) TakeSystemError();
+  return written;
 }
 
 ZPOS64_T ZCALLBACK Tell(voidpf, voidpf stream) {

@@ -4,6 +4,7 @@
 #include "archive/backup_archive.h"
 #include "archive/backup_identity.h"
 #include "platform/registry.h"
+#include "platform/texts.h"
 #include "support/test_support.h"
 #include "support/win32/tool_runner.h"
 
@@ -133,7 +134,8 @@ TEST_F(BackupRestoreE2E, BackupIntoAMissingFolderFailsWithoutRecordingAnything) 
   const Text target = archives / u"missing\\b.zip";
   ToolRun run = Tool(L"/backup \"" + Wide(target) + L"\"");
   EXPECT_EQ(run.exitCode, 1u);
-  EXPECT_EQ(run.standardError, "Failed to create the backup file \"" + ToUtf8(target) + "\".\n");
+  EXPECT_EQ(run.standardError, "Failed to create the backup file \"" + ToUtf8(target) + "\". " +
+                                   ToUtf8(platform::ErrorText(ERROR_PATH_NOT_FOUND)) + "\n");
   EXPECT_TRUE(run.boxes.empty());
   EXPECT_FALSE(KeyExists(u"Software\\Kestrove\\Backup\\1.0"));
   EXPECT_TRUE(FileExists(data / u"history.dat"));
@@ -142,7 +144,8 @@ TEST_F(BackupRestoreE2E, BackupIntoAMissingFolderFailsWithoutRecordingAnything) 
 TEST_F(BackupRestoreE2E, RestoreFromAMissingFileFails) {
   ToolRun run = Tool(L"/restore \"" + Wide(archives / u"absent.zip") + L"\"");
   EXPECT_EQ(run.exitCode, 1u);
-  EXPECT_EQ(run.standardError, "Failed to open the backup file \"" + ToUtf8(archives / u"absent.zip") + "\".\n");
+  EXPECT_EQ(run.standardError, "Failed to open the backup file \"" + ToUtf8(archives / u"absent.zip") + "\". " +
+                                   ToUtf8(platform::ErrorText(ERROR_FILE_NOT_FOUND)) + "\n");
 }
 
 TEST_F(BackupRestoreE2E, RestoreFromAZipThatIsNotABackupRunsBothSteps) {

@@ -98,6 +98,8 @@ bool File::Close() { return handle_.Reset(); }
 
 Status LastError() { return g_lastError; }
 
+void TakeSystemError() { g_lastError = FromErrno(errno); }
+
 bool GetAttributes(const Text& path, uint32_t* attributes) {
   struct stat info {};
   if (::stat(N(path).c_str(), &info) != 0) return Fail();

@@ -24,4 +24,17 @@ Text LoadText(unsigned id) {
   return Text();
 }
 
+// The substitute knows the sentences of the codes its file functions give.
+Text ErrorText(long code) {
+  switch (code) {
+    case 0: return Text();
+    case 2: return u"The system cannot find the file specified.";
+    case 3: return u"The system cannot find the path specified.";
+    case 5: return u"Access is denied.";
+    case 32: return u"The process cannot access the file because it is being used by another process.";
+    case 112: return u"There is not enough space on the disk.";
+    default: return u"Error " + DecimalText(static_cast<uint64_t>(code)) + u".";
+  }
+}
+
 }  // namespace kbt::platform

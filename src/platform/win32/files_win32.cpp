@@ -64,6 +64,8 @@ bool File::Close() { return handle_.Reset(); }
 
 Status LastError() { return static_cast<Status>(::GetLastError()); }
 
+void TakeSystemError() {}
+
 bool GetAttributes(const Text& path, uint32_t* attributes) {
   const DWORD value = ::GetFileAttributesW(W(path));
   if (value == INVALID_FILE_ATTRIBUTES) return false;

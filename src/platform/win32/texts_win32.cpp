@@ -50,4 +50,21 @@ Text LoadText(unsigned id) {
   return win32::FromW(resource, static_cast<size_t>(length));
 }
 
+Text ErrorText(long code) {
+  if (code == 0) return Text();
+  wchar_t* message = nullptr;
+  const DWORD flags = FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS;
+  DWORD length = 0;
+  for (LANGID language : {g_language, LANGID{0}}) {
+    length = ::FormatMessageW(flags, nullptr, static_cast<DWORD>(code), language, reinterpret_cast<wchar_t*>(&message),
+                              0, nullptr);
+    if (length != 0) break;
+  }
+  if (length == 0 || !message) return Text();
+  Text text = win32::FromW(message, length);
+  ::LocalFree(message);
+  while (!text.empty() && (text.back() == u'\r' || text.back() == u'\n' || text.back() == u' ')) text.pop_back();
+  return text;
+}
+
 }  // namespace kbt::platform

@@ -5,6 +5,7 @@
 
 #include "operations/operation_request.h"
 #include "platform/files.h"
+#include "platform/texts.h"
 #include "support/test_support.h"
 
 namespace kbt {
@@ -50,7 +51,7 @@ TEST_F(LockedFilesTest, ALockedFileFailsTheBackupKeepsTheEarlierArchiveAndSkipsT
     EXPECT_FALSE(request.Run());
   }
   ASSERT_EQ(request.Log.Size(), 4u);
-  EXPECT_EQ(request.Log.Entries()[0], u"Failed to backup \"custom.dat\".");
+  EXPECT_EQ(request.Log.Entries()[0], u"Failed to backup \"custom.dat\". " + platform::ErrorText(ERROR_SHARING_VIOLATION));
   EXPECT_EQ(request.Log.Entries()[1], u"Failed to backup application data.");
   EXPECT_EQ(request.Log.Entries()[2], u"Failed to complete the backup file \"" + request.ArchivePath + u"\".");
   EXPECT_EQ(request.Log.Entries()[3], u"The reset was skipped because the backup was not complete.");
@@ -72,7 +73,7 @@ TEST_F(LockedFilesTest, ALockedFileOnRestoreIsReportedAndTheOthersAreRestored) {
     EXPECT_FALSE(request.Restore(DataSelection::ApplicationData));
   }
   ASSERT_EQ(request.Log.Size(), 2u);
-  EXPECT_EQ(request.Log.Entries()[0], u"Failed to restore \"custom.dat\".");
+  EXPECT_EQ(request.Log.Entries()[0], u"Failed to restore \"custom.dat\". " + platform::ErrorText(ERROR_ACCESS_DENIED));
   EXPECT_EQ(request.Log.Entries()[1], u"Restore of application data failed.");
   EXPECT_EQ(testing::ReadBytes(data / u"history.dat").size(), 4u);
   EXPECT_EQ(testing::ReadBytes(data / u"folders.dat").size(), 4u);
