@@ -1,4 +1,5 @@
 #include "archive/backup_archive.h"
+#include "operations/client_items.h"
 #include "operations/client_places.h"
 #include "operations/file_checks.h"
 #include "operations/operation_request.h"
@@ -12,8 +13,6 @@ namespace kbt {
 using namespace platform;
 
 namespace {
-
-const char16_t* const kDataFiles[] = {names::kHistoryFile, names::kCustomFile, names::kFoldersFile};
 
 Text Join(const Text& folder, const Text& name) {
   if (folder.empty()) return Text();  // no folder: nowhere to read or write
@@ -46,17 +45,23 @@ bool OperationRequest::BackupApplicationData(BackupArchiveWriter& archive) {
     }
     return false;
   };
-  if (usable(DataFolder)) {
-    for (const char16_t* name : kDataFiles) add(Join(DataFolder, name), name);
-  }
-  if (usable(FavoritesFolder)) add(Join(FavoritesFolder, names::kFavoritesFile), names::kFavoritesFile);
-
-  // A queue value that names anything but a queue file never brings that file into an archive.
-  RegistryKey queueKey;
-  Text queue;
-  if (queueKey.Open(RegRoot::CurrentUser, names::kQueueKey, kKeyRead) == kSuccess &&
-      queueKey.QueryString(names::kLastFileValue, queue, false) == kSuccess && places.AcceptsQueue(queue)) {
-    add(queue, FileNamePart(queue));
+  const bool dataUsable = usable(DataFolder);
+  const RestoreValues today = ReadRestoreValues();
+  for (size_t row = 0; row < kClientItemCount; ++row) {
+    const ClientItem& item = kClientItems[row];
+    switch (item.kind) {
+      case ItemKind::DataFile:
+        if (dataUsable) add(Join(DataFolder, item.fileName), item.fileName);
+        break;
+      case ItemKind::Favorites:
+        if (usable(FavoritesFolder)) add(Join(FavoritesFolder, item.fileName), item.fileName);
+        break;
+      case ItemKind::Queue:
+        // A queue value that names anything but a queue file never brings that file into an archive.
+        if (today.named[row] && places.AcceptsQueue(*today.named[row])) add(*today.named[row], FileNamePart(*today.named[row]));
+        break;
+      case ItemKind::Bitmap: break;  // with the settings
+    }
   }
   return result;
 }

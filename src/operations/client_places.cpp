@@ -48,14 +48,6 @@ bool ClientPlaces::IsQueueName(const Text& name) {
          EqualsIgnoreAsciiCase(name, names::kQueueFallbackFile);
 }
 
-bool ClientPlaces::IsFixedEntryName(const Text& name) {
-  for (const char16_t* fixed : {names::kSettingsFile, names::kHistoryFile, names::kCustomFile, names::kFoldersFile,
-                                names::kFavoritesFile}) {
-    if (EqualsIgnoreAsciiCase(name, fixed)) return true;
-  }
-  return false;
-}
-
 // The name is checked as spelled and as resolved: an existing link named like a bitmap may lead
 // to any file.
 bool ClientPlaces::AcceptsBitmap(const Text& path) const {

@@ -33,9 +33,6 @@ class ClientPlaces {
   // File names a bitmap or a queue may have, whatever their folder.
   static bool IsBitmapName(const Text& name);
   static bool IsQueueName(const Text& name);
-  // Names of the entries a backup keeps for its settings and data files, which are never a
-  // bitmap or a queue whatever a value names.
-  static bool IsFixedEntryName(const Text& name);
 
  private:
   // An accepted place; 'resolved' is where it really leads.

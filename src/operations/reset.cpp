@@ -1,5 +1,6 @@
 #include <algorithm>
 
+#include "operations/client_items.h"
 #include "operations/client_places.h"
 #include "operations/operation_request.h"
 #include "operations/planned_changes.h"
@@ -71,17 +72,27 @@ std::vector<Text> OperationRequest::ResettableDataFiles(std::vector<Text>* refus
     }
     return verdict == ClientPlaces::Verdict::Accepted;
   };
-  const Text favorites = ReadStoredPath(names::kClientKey, names::kFavoritesFolderValue);
-  if (usable(favorites)) {
-    files.push_back(favorites);
-    AppendPath(files.back(), names::kFavoritesFile);
-  }
-  const Text queue = ReadStoredPath(names::kQueueKey, names::kLastFileValue);
-  if (places.AcceptsQueue(queue)) files.push_back(queue);
-  if (usable(DataFolder)) {
-    for (const char16_t* name : {names::kFoldersFile, names::kHistoryFile, names::kCustomFile}) {
-      files.push_back(DataFolder);
-      AppendPath(files.back(), name);
+  const bool dataUsable = usable(DataFolder);
+  auto add = [&](const Text& folder, const Text& name) {
+    files.push_back(folder);
+    AppendPath(files.back(), name);
+  };
+  for (const ClientItem& item : kClientItems) {
+    switch (item.kind) {
+      case ItemKind::DataFile:
+        if (dataUsable) add(DataFolder, item.fileName);
+        break;
+      case ItemKind::Favorites: {
+        const Text favorites = ReadStoredPath(item.key, item.value);
+        if (usable(favorites)) add(favorites, item.fileName);
+        break;
+      }
+      case ItemKind::Queue: {
+        const Text queue = ReadStoredPath(item.key, item.value);
+        if (places.AcceptsQueue(queue)) files.push_back(queue);
+        break;
+      }
+      case ItemKind::Bitmap: break;  // the user's pictures stay
     }
   }
   return files;

@@ -1,5 +1,7 @@
 #include "operations/restore_plan.h"
 
+#include <algorithm>
+
 #include "archive/backup_archive.h"
 #include "archive/directory_path.h"
 #include "operations/client_places.h"
@@ -81,7 +83,7 @@ class Destinations {
 // program's, and the entry goes to the data folder instead. One that holds the entry's bytes stays.
 enum class Existing { Free, Replace, Same, Foreign };
 Existing Judge(BackupArchiveReader& archive, const PlannedFile& file, const Text& path,
-               std::initializer_list<const std::optional<Text>*> namedToday) {
+               const std::vector<const std::optional<Text>*>& namedToday) {
   if (!IsExistingFile(path)) return Existing::Free;
   for (const std::optional<Text>* today : namedToday) {
     if (*today && SameFile(**today, path)) return Existing::Replace;
@@ -96,85 +98,85 @@ void RefuseExecutables(std::vector<PlannedFile>& plan) {
   }
 }
 
-std::vector<PlannedFile> PlanBitmaps(BackupArchiveReader& archive, const Text& dataFolder, const RestoreValues& values,
-                                     const RestoreValues& today) {
-  Destinations places(dataFolder);
-  std::vector<PlannedFile> plan;
-  const std::pair<const char16_t*, const std::optional<Text>*> bitmaps[] = {
-      {names::kListviewBitmapValue, &values.listviewBitmap},
-      {names::kTreeviewBitmapValue, &values.treeviewBitmap},
-      {names::kToolbarBitmapValue, &values.toolbarBitmap}};
-  for (const auto& [valueName, value] : bitmaps) {
-    if (!*value) continue;
-    const Text& bitmap = **value;
-    const Text name = FileNamePart(bitmap);
-    // A fixed entry's name belongs to the settings or a data file, never to a bitmap.
-    if (name.empty() || ClientPlaces::IsFixedEntryName(name) || !archive.LocateEntry(name, true)) continue;
-    PlannedFile file{name, EntryLookup::FirstIgnoreCase, Text(), name, std::nullopt};
-    // A file that is no bitmap is brought along but never written.
-    if (ClientPlaces::IsBitmapName(name)) {
-      Existing existing = Existing::Foreign;
-      if (places.Places().AcceptsBitmap(bitmap) && places.Usable(FolderOf(bitmap))) {
-        existing = Judge(archive, file, bitmap, {&today.listviewBitmap, &today.treeviewBitmap, &today.toolbarBitmap});
-      }
-      if (existing != Existing::Foreign) {
-        file.destination = bitmap;
-        file.unchanged = existing == Existing::Same;
-      } else {
-        // As for a folder that cannot be written: the bitmap goes to the data folder and the value follows it.
-        file.destination = places.InDataFolder(name);
-        file.value = places.Follow(names::kDisplayKey, valueName, Join(dataFolder, name));
-      }
-    }
-    plan.push_back(std::move(file));
+// The values of today that name files of the kind: the client owns those files.
+std::vector<const std::optional<Text>*> NamedToday(const RestoreValues& today, ItemKind kind) {
+  std::vector<const std::optional<Text>*> named;
+  for (size_t row = 0; row < kClientItemCount; ++row) {
+    if (kClientItems[row].kind == kind) named.push_back(&today.named[row]);
   }
-  RefuseExecutables(plan);
-  return plan;
+  return named;
 }
 
-std::vector<PlannedFile> PlanApplicationData(BackupArchiveReader& archive, const Text& dataFolder,
-                                             const RestoreValues& values, const RestoreValues& today) {
+// Where a file that a value names goes: its own place when the rule accepts it and the client
+// owns what is there, else the data folder under 'fallbackName', with the value following it.
+void PlaceNamedFile(BackupArchiveReader& archive, Destinations& places, const Text& dataFolder, const ClientItem& item,
+                    const Text& path, bool accepted, const RestoreValues& today, const Text& fallbackName,
+                    PlannedFile& file) {
+  Existing existing = Existing::Foreign;
+  if (accepted && places.Usable(FolderOf(path))) existing = Judge(archive, file, path, NamedToday(today, item.kind));
+  if (existing != Existing::Foreign) {
+    file.destination = path;
+    file.unchanged = existing == Existing::Same;
+    return;
+  }
+  // As for a folder that cannot be written: the file goes to the data folder and the value follows it.
+  file.destination = places.InDataFolder(fallbackName);
+  file.reportedName = fallbackName;
+  file.value = places.Follow(item.key, item.value, Join(dataFolder, fallbackName));
+}
+
+// Every file of the archive the restore takes, in the order of the table, for the kinds asked.
+std::vector<PlannedFile> PlanFiles(BackupArchiveReader& archive, const Text& dataFolder, const RestoreValues& values,
+                                   const RestoreValues& today, std::initializer_list<ItemKind> kinds) {
   Destinations places(dataFolder);
   std::vector<PlannedFile> plan;
-  for (const char16_t* name : {names::kHistoryFile, names::kCustomFile, names::kFoldersFile}) {
-    if (archive.LocateEntry(name, false)) plan.push_back({name, EntryLookup::First, places.InDataFolder(name), name, {}});
-  }
-
-  if (values.queue) {
-    const Text& queue = *values.queue;
-    const Text name = FileNamePart(queue);
-    // Only a queue file's name is looked up, so no data file's entry can become the queue.
-    if (ClientPlaces::IsQueueName(name) && archive.LocateLastEntry(name)) {
-      PlannedFile file{name, EntryLookup::Last, Text(), name, {}};
-      Existing existing = Existing::Foreign;
-      if (places.Places().AcceptsQueue(queue) && places.Usable(FolderOf(queue))) {
-        existing = Judge(archive, file, queue, {&today.queue});
+  for (size_t row = 0; row < kClientItemCount; ++row) {
+    const ClientItem& item = kClientItems[row];
+    if (std::find(kinds.begin(), kinds.end(), item.kind) == kinds.end()) continue;
+    const std::optional<Text>& named = values.named[row];
+    switch (item.kind) {
+      case ItemKind::DataFile:
+        if (archive.LocateEntry(item.fileName, false)) {
+          plan.push_back({item.fileName, EntryLookup::First, places.InDataFolder(item.fileName), item.fileName, {}});
+        }
+        break;
+      case ItemKind::Favorites:
+        if (!named || !archive.LocateEntry(item.fileName, false)) break;
+        if (places.Usable(*named)) {
+          plan.push_back({item.fileName, EntryLookup::First, Join(*named, item.fileName), item.fileName, {}});
+        } else {
+          plan.push_back({item.fileName, EntryLookup::First, places.InDataFolder(item.fileName), item.fileName,
+                          places.Follow(item.key, item.value, dataFolder)});
+        }
+        break;
+      case ItemKind::Bitmap: {
+        if (!named) break;
+        const Text name = FileNamePart(*named);
+        // A fixed entry's name belongs to the settings or a data file, never to a bitmap.
+        if (name.empty() || IsFixedEntryName(name) || !archive.LocateEntry(name, true)) break;
+        PlannedFile file{name, EntryLookup::FirstIgnoreCase, Text(), name, std::nullopt};
+        // A file that is no bitmap is brought along but never written.
+        if (ClientPlaces::IsBitmapName(name)) {
+          PlaceNamedFile(archive, places, dataFolder, item, *named, places.Places().AcceptsBitmap(*named), today, name,
+                         file);
+        }
+        plan.push_back(std::move(file));
+        break;
       }
-      if (existing != Existing::Foreign) {
-        file.destination = queue;
-        file.unchanged = existing == Existing::Same;
-      } else {
-        file.destination = places.InDataFolder(names::kQueueFallbackFile);
-        file.reportedName = names::kQueueFallbackFile;
-        file.value =
-            places.Follow(names::kQueueKey, names::kLastFileValue, Join(dataFolder, names::kQueueFallbackFile));
+      case ItemKind::Queue: {
+        if (!named) break;
+        const Text name = FileNamePart(*named);
+        // Only a queue file's name is looked up, so no data file's entry can become the queue.
+        if (ClientPlaces::IsQueueName(name) && archive.LocateLastEntry(name)) {
+          PlannedFile file{name, EntryLookup::Last, Text(), name, {}};
+          PlaceNamedFile(archive, places, dataFolder, item, *named, places.Places().AcceptsQueue(*named), today,
+                         names::kQueueFallbackFile, file);
+          plan.push_back(std::move(file));
+        } else if (!ClientPlaces::IsQueueName(name) && !IsFixedEntryName(name) && archive.LocateLastEntry(name)) {
+          plan.push_back({name, EntryLookup::Last, Text(), name, {}});  // brought along, but no queue: never written
+        }
+        break;
       }
-      plan.push_back(std::move(file));
-    } else if (!ClientPlaces::IsQueueName(name) && !ClientPlaces::IsFixedEntryName(name) &&
-               archive.LocateLastEntry(name)) {
-      plan.push_back({name, EntryLookup::Last, Text(), name, {}});  // brought along, but no queue: never written
-    }
-  }
-
-  if (values.favoritesFolder && archive.LocateEntry(names::kFavoritesFile, false)) {
-    const Text& favorites = *values.favoritesFolder;
-    if (places.Usable(favorites)) {
-      plan.push_back({names::kFavoritesFile, EntryLookup::First, Join(favorites, names::kFavoritesFile),
-                      names::kFavoritesFile, {}});
-    } else {
-      plan.push_back({names::kFavoritesFile, EntryLookup::First, places.InDataFolder(names::kFavoritesFile),
-                      names::kFavoritesFile,
-                      places.Follow(names::kClientKey, names::kFavoritesFolderValue, dataFolder)});
     }
   }
   RefuseExecutables(plan);
@@ -197,17 +199,12 @@ class SettingsTally : public SettingsFileObserver {
     Count(keyPath, 1);
     plan_.changes.AddKeyWithParents(keyPath);
     plan_.changes.AddValue(keyPath, name);
-    const std::pair<const char16_t*, std::optional<Text>*> named[] = {
-        {names::kListviewBitmapValue, &values_.listviewBitmap},
-        {names::kTreeviewBitmapValue, &values_.treeviewBitmap},
-        {names::kToolbarBitmapValue, &values_.toolbarBitmap}};
     const Text key = NormalKeyPath(keyPath);
-    if (EqualsIgnoreAsciiCase(key, names::kDisplayKey)) {
-      for (const auto& [valueName, into] : named) {
-        if (EqualsIgnoreAsciiCase(name, valueName)) *into = StringOf(type, data);
+    for (size_t row = 0; row < kClientItemCount; ++row) {
+      const ClientItem& item = kClientItems[row];
+      if (item.key && EqualsIgnoreAsciiCase(key, item.key) && EqualsIgnoreAsciiCase(name, item.value)) {
+        values_.named[row] = StringOf(type, data);
       }
-    } else if (EqualsIgnoreAsciiCase(key, names::kQueueKey) && EqualsIgnoreAsciiCase(name, names::kLastFileValue)) {
-      values_.queue = StringOf(type, data);
     }
   }
 
@@ -311,11 +308,9 @@ RestoreValues ReadRestoreValues() {
     if (key.Open(RegRoot::CurrentUser, keyPath, kKeyRead) == kSuccess && key.QueryString(name, text, false) == kSuccess)
       into = text;
   };
-  read(names::kDisplayKey, names::kListviewBitmapValue, values.listviewBitmap);
-  read(names::kDisplayKey, names::kTreeviewBitmapValue, values.treeviewBitmap);
-  read(names::kDisplayKey, names::kToolbarBitmapValue, values.toolbarBitmap);
-  read(names::kQueueKey, names::kLastFileValue, values.queue);
-  read(names::kClientKey, names::kFavoritesFolderValue, values.favoritesFolder);
+  for (size_t row = 0; row < kClientItemCount; ++row) {
+    if (kClientItems[row].key) read(kClientItems[row].key, kClientItems[row].value, values.named[row]);
+  }
   return values;
 }
 
@@ -380,10 +375,14 @@ bool PlanRestore(BackupArchiveReader& archive, const Text& dataFolder, const Tex
     plan.changes.AddKey(names::kClientKey);
     plan.changes.AddValue(names::kClientKey, names::kDataPathValue);
     plan.changes.AddValue(names::kClientKey, names::kFavoritesFolderValue);
-    values.favoritesFolder = favoritesFolder;
-    plan.bitmaps = PlanBitmaps(archive, dataFolder, values, today);
+    for (size_t row = 0; row < kClientItemCount; ++row) {
+      if (kClientItems[row].kind == ItemKind::Favorites) values.named[row] = favoritesFolder;
+    }
+    plan.bitmaps = PlanFiles(archive, dataFolder, values, today, {ItemKind::Bitmap});
   }
-  if (selection & DataSelection::ApplicationData) plan.data = PlanApplicationData(archive, dataFolder, values, today);
+  if (selection & DataSelection::ApplicationData) {
+    plan.data = PlanFiles(archive, dataFolder, values, today, {ItemKind::DataFile, ItemKind::Favorites, ItemKind::Queue});
+  }
   for (std::vector<PlannedFile>* files : {&plan.bitmaps, &plan.data}) {
     for (PlannedFile& file : *files) {
       BackupArchiveReader::EntryInfo entry;

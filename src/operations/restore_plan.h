@@ -2,12 +2,14 @@
 // What a restore does on this machine: the settings it writes, the place of each file of the
 // archive, the fallbacks to the data folder, and so everything its undo point must record. Found
 // once, without changing anything, for the restore itself and for "/verify".
+#include <array>
 #include <cstdint>
 #include <map>
 #include <optional>
 #include <utility>
 #include <vector>
 
+#include "operations/client_items.h"
 #include "operations/planned_changes.h"
 #include "platform/text.h"
 
@@ -43,11 +45,10 @@ struct PlannedFile {
   uint64_t size = 0;
 };
 
-// The settings values that name files; a missing value (or key) is empty.
+// The settings values that name the client's files, by row of kClientItems; a missing value (or
+// key, or one that is no string) is empty.
 struct RestoreValues {
-  std::optional<Text> listviewBitmap, treeviewBitmap, toolbarBitmap;
-  std::optional<Text> queue;
-  std::optional<Text> favoritesFolder;
+  std::array<std::optional<Text>, kClientItemCount> named;
 };
 
 // The values as the registry holds them now.

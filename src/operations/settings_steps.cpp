@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "archive/backup_archive.h"
+#include "operations/client_items.h"
 #include "operations/client_places.h"
 #include "operations/file_checks.h"
 #include "operations/operation_request.h"
@@ -48,13 +49,12 @@ bool OperationRequest::BackupSettings(BackupArchiveWriter& archive) {
     if (!leftOut.values.empty() || !leftOut.keys.empty()) result = false;
   }
 
-  RegistryKey display;
-  if (display.Open(RegRoot::CurrentUser, names::kDisplayKeyForBackup, kKeyRead) != kSuccess) return result;
   const ClientPlaces places(DataFolder);
+  const RestoreValues today = ReadRestoreValues();
   std::vector<Text> added;  // bitmap paths by entry name: one entry per name, so a restore finds the right bytes
-  for (const char16_t* value : {names::kListviewBitmapValue, names::kToolbarBitmapValue, names::kTreeviewBitmapValue}) {
-    Text bitmap;
-    if (display.QueryString(value, bitmap, false) != kSuccess) continue;
+  for (size_t row = 0; row < kClientItemCount; ++row) {
+    if (kClientItems[row].kind != ItemKind::Bitmap || !today.named[row]) continue;
+    const Text& bitmap = *today.named[row];
     // A value that names anything but a bitmap of the client's never brings that file into an archive.
     if (!IsExistingFile(bitmap) || !places.AcceptsBitmap(bitmap)) continue;
     const Text name = FileNamePart(bitmap);

@@ -7,7 +7,6 @@ namespace kbt::names {
 // Registry, all under HKEY_CURRENT_USER.
 inline constexpr char16_t kClientKey[] = u"Software\\Kestrove";
 inline constexpr char16_t kQueueKey[] = u"Software\\Kestrove\\Queue";
-inline constexpr char16_t kDisplayKeyForBackup[] = u"Software\\Kestrove\\display";
 inline constexpr char16_t kDisplayKey[] = u"Software\\Kestrove\\Display";
 inline constexpr char16_t kToolKey[] = u"Software\\Kestrove\\Backup\\1.0";
 inline constexpr char16_t kDataPathValue[] = u"Data Path";

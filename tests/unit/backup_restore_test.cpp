@@ -203,7 +203,7 @@ TEST_F(BackupRestoreTest, VerifyForetellsTheRestoreAndChangesNothing) {
   const std::vector<std::pair<Text, Text>> expected = {
       {u"list.bmp", bitmaps / u"list.bmp"},   {u"history.dat", data / u"history.dat"},
       {u"custom.dat", data / u"custom.dat"},  {u"folders.dat", data / u"folders.dat"},
-      {u"my.que", queue / u"my.que"},         {u"favorites.dat", favoritesHere / u"favorites.dat"}};
+      {u"favorites.dat", favoritesHere / u"favorites.dat"}, {u"my.que", queue / u"my.que"}};
   EXPECT_EQ(destinations, expected);
   EXPECT_EQ(report.lines.back(), u"result\tok");
 
