@@ -42,7 +42,8 @@ class TemporaryFile {
  public:
   explicit TemporaryFile(Text path) : path_(std::move(path)) {}
   ~TemporaryFile() {
-    if (!path_.empty()) platform::RemoveFile(path_);
+    // A temporary file that stays is a leftover of the tool's own name: the next run removes it.
+    if (!path_.empty()) static_cast<void>(platform::RemoveFile(path_));
   }
   TemporaryFile(const TemporaryFile&) = delete;
   TemporaryFile& operator=(const TemporaryFile&) = delete;
@@ -363,7 +364,7 @@ bool BackupArchiveReader::ExtractCurrentEntry(const Text& destination, const Tex
   }
   temp.Keep();
   // The file is complete; a time that cannot be set does not undo that.
-  platform::SetFileTimesFromDos(destination, static_cast<uint32_t>(info.dosDate));
+  static_cast<void>(platform::SetFileTimesFromDos(destination, static_cast<uint32_t>(info.dosDate)));
   return true;
 }
 

@@ -34,10 +34,10 @@ class BackupArchiveWriter {
   BackupArchiveWriter& operator=(const BackupArchiveWriter&) = delete;
 
   // appendMode is minizip's: 0 creates the archive, replacing any file at that path.
-  bool Open(const Text& path, int appendMode);
+  [[nodiscard]] bool Open(const Text& path, int appendMode);
   // Adds one whole file as one entry, its name in UTF-8 and flagged so; false when the file did
   // not reach the archive complete.
-  bool AddFile(const Text& sourcePath, const Text& entryName, int level, const Text* entryComment = nullptr);
+  [[nodiscard]] bool AddFile(const Text& sourcePath, const Text& entryName, int level, const Text* entryComment = nullptr);
 
   // Told about every piece a file gives to the archive.
   ProgressCallback Progress;
@@ -75,23 +75,23 @@ class BackupArchiveReader {
   BackupArchiveReader& operator=(const BackupArchiveReader&) = delete;
 
   // On success the first entry is current.
-  bool Open(const Text& path);
+  [[nodiscard]] bool Open(const Text& path);
   // False when there is no comment or it cannot be read; the caller's string is then unchanged.
-  bool ReadGlobalComment(Text& comment);
+  [[nodiscard]] bool ReadGlobalComment(Text& comment);
   // True when the whole central directory reads: every header, and exactly as many as the end
   // record counts. The first entry is current afterwards. `names`, when given, receives the
   // decoded names walked, in directory order (a name with a zero byte names nothing and is left out).
-  bool CheckDirectory(std::vector<Text>* names = nullptr);
+  [[nodiscard]] bool CheckDirectory(std::vector<Text>* names = nullptr);
   // Makes the first entry of that name (in central-directory order) current. Names are compared
   // as decoded: UTF-8 for entries flagged so (as the writer stores them), the ANSI code page for
   // the others. ignoreCase folds only the ASCII letters. On failure the current entry stays as it was.
-  bool LocateEntry(const Text& name, bool ignoreCase);
+  [[nodiscard]] bool LocateEntry(const Text& name, bool ignoreCase);
   // Makes the last entry of exactly that name current.
-  bool LocateLastEntry(const Text& name);
+  [[nodiscard]] bool LocateLastEntry(const Text& name);
   // Writes the current entry to destination and gives it the entry's time. The destination is
   // replaced only once the whole entry was read and its size and CRC were found good; otherwise
   // an existing destination is left untouched.
-  bool ExtractCurrentEntry(const Text& destination, const Text* password = nullptr);
+  [[nodiscard]] bool ExtractCurrentEntry(const Text& destination, const Text* password = nullptr);
   // Why the last extraction failed, as a system error code; 0 for a damaged entry.
   long LastFailure() const { return failure_; }
 
@@ -105,12 +105,12 @@ class BackupArchiveReader {
   // directory cannot be read on.
   bool GoToFirstEntry();
   bool GoToNextEntry();
-  bool CurrentEntryInfo(EntryInfo& info);
+  [[nodiscard]] bool CurrentEntryInfo(EntryInfo& info);
   // Reads the current entry to its end without writing it anywhere: true when it is whole and its
   // size and CRC are right.
-  bool CheckCurrentEntry();
+  [[nodiscard]] bool CheckCurrentEntry();
   // The file at path holds exactly the current entry's bytes (its size and CRC are the entry's).
-  bool CurrentEntryEquals(const Text& path);
+  [[nodiscard]] bool CurrentEntryEquals(const Text& path);
 
   void Close();
 

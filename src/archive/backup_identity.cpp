@@ -43,7 +43,7 @@ bool ReadBackupIdentity(const Text& path, BackupIdentity& identity) {
   BackupArchiveReader reader;
   if (!reader.Open(path)) return false;
   Text comment;
-  reader.ReadGlobalComment(comment);  // none, or unreadable: stays empty and is no backup
+  static_cast<void>(reader.ReadGlobalComment(comment));  // none, or unreadable: stays empty and is no backup
   reader.Close();
 
   size_t position = 0;

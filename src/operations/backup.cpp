@@ -52,7 +52,8 @@ bool OperationRequest::Backup(uint32_t selection) {
   archive.Progress = Progress;
   if (ArchivePath.empty() || !CreatePendingArchive(ArchivePath, pending) || !archive.Open(pending, 0)) {
     const long why = ArchivePath.empty() ? 0 : LastError();
-    if (!pending.empty()) RemoveFile(pending);
+    // The pending archive has the tool's temporary name: should it stay, the next run removes it.
+    if (!pending.empty()) static_cast<void>(RemoveFile(pending));
     Log.AddFailure(why, IDS_ARCHIVE_CREATE_FAILED, ArchivePath);
     return false;
   }
@@ -77,7 +78,7 @@ bool OperationRequest::Backup(uint32_t selection) {
   const bool completed = closed && result && MoveReplacing(pending, ArchivePath);
   if (!completed) {
     const long why = archive.TargetFailed() ? archive.LastFailure() : closed && result ? LastError() : 0;
-    RemoveFile(pending);
+    static_cast<void>(RemoveFile(pending));  // as above
     Log.AddFailure(why, IDS_ARCHIVE_COMPLETE_FAILED, ArchivePath);
     result = false;
   }

@@ -17,7 +17,7 @@ bool IsWritableFolder(const Text& folder) {
   if (!CreateTempFile(folder, probe, file)) return false;
   // Created for writing is the whole proof: a folder that allows that takes the restore's files.
   file.Close();
-  RemoveFile(probe);
+  static_cast<void>(RemoveFile(probe));  // a leftover of the tool's own name, removed by the next run
   return true;
 }
 

@@ -315,7 +315,8 @@ RestoreValues ReadRestoreValues() {
 }
 
 ArchiveSettings::~ArchiveSettings() {
-  if (!path_.empty()) RemoveFile(path_);
+  // A temporary file of the tool's own name: what stays, the next run removes.
+  if (!path_.empty()) static_cast<void>(RemoveFile(path_));
 }
 
 ArchiveSettings::Outcome ArchiveSettings::Load(BackupArchiveReader& archive, SettingsFileObserver& observer,

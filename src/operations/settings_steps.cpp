@@ -42,7 +42,7 @@ bool OperationRequest::BackupSettings(BackupArchiveWriter& archive) {
       if (!ExportKeyToFile(RegRoot::CurrentUser, key, settingsFile, true, true, &leftOut)) result = false;
     }
     if (result && !archive.AddFile(settingsFile, names::kSettingsFile, -1)) result = false;
-    RemoveFile(settingsFile);
+    static_cast<void>(RemoveFile(settingsFile));  // the tool's own temporary name: the next run removes what stays
     // Everything else is in the archive; what could not be is named and fails the step.
     for (const Text& value : leftOut.values) Log.Add(IDS_VALUE_NAME_LINE_BREAK, value);
     for (const Text& key : leftOut.keys) Log.Add(IDS_KEY_NAME_LINE_BREAK, key);

@@ -236,10 +236,11 @@ class Recorder {
 
 // The record goes first: a removal cut short leaves an incomplete point, never a damaged one.
 bool RemovePointFolder(const Text& path) {
-  RemoveFile(Join(path, kRecordName));
+  // Each failure shows in the folder's removal at the end.
+  static_cast<void>(RemoveFile(Join(path, kRecordName)));
   std::vector<Text> files;
-  ListFileNames(path, files);
-  for (const Text& file : files) RemoveFile(Join(path, file));
+  static_cast<void>(ListFileNames(path, files));
+  for (const Text& file : files) static_cast<void>(RemoveFile(Join(path, file)));
   return RemoveEmptyFolder(path);
 }
 
@@ -274,7 +275,7 @@ bool PutBackFile(const Text& blob, const Text& path) {
   if (!CreateTempFile(folder, temp, placeholder) || !placeholder.Close() || !RemoveFile(temp)) return false;
   const bool moved = LinkOrCopyFile(blob, temp) && MoveReplacing(temp, path);
   // Moving a name over another name of the same file leaves both: the temporary one goes.
-  RemoveFile(temp);
+  static_cast<void>(RemoveFile(temp));  // gone already after a move to another file
   return moved;
 }
 
@@ -502,7 +503,7 @@ bool UndoPoint::Apply(ResultLog& log) const {
   std::sort(absentFolders.begin(), absentFolders.end(),
             [](const Text& a, const Text& b) { return a.size() > b.size(); });
   for (const Text& folder : absentFolders) {
-    if (IsExistingFolder(folder)) RemoveEmptyFolder(folder);
+    if (IsExistingFolder(folder)) static_cast<void>(RemoveEmptyFolder(folder));  // not empty: it stays
   }
   return result;
 }

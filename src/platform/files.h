@@ -41,16 +41,16 @@ class File {
  public:
   File() = default;
 
-  bool Open(const Text& path, FileMode mode);
+  [[nodiscard]] bool Open(const Text& path, FileMode mode);
   bool IsOpen() const { return static_cast<bool>(handle_); }
   // False on a read error; *read is 0 at the end of the file.
-  bool Read(void* buffer, size_t size, size_t* read);
+  [[nodiscard]] bool Read(void* buffer, size_t size, size_t* read);
   // True only when every byte was written.
-  bool Write(const void* data, size_t size);
+  [[nodiscard]] bool Write(const void* data, size_t size);
   // The size of the open file in bytes.
-  bool Size(uint64_t* size) const;
+  [[nodiscard]] bool Size(uint64_t* size) const;
   // Writes what the system still holds for the file through to the disk.
-  bool Flush();
+  [[nodiscard]] bool Flush();
   // Closes the file; false when the system reports the close (and so the last writes) failed.
   bool Close();
 
@@ -64,38 +64,38 @@ Status LastError();
 // thread's last error. Windows' functions set that themselves.
 void TakeSystemError();
 
-bool GetAttributes(const Text& path, uint32_t* attributes);
+[[nodiscard]] bool GetAttributes(const Text& path, uint32_t* attributes);
 // The size of a file without opening it, so also of one another program holds open.
-bool GetFileSize(const Text& path, uint64_t* size);
-bool RemoveFile(const Text& path);
+[[nodiscard]] bool GetFileSize(const Text& path, uint64_t* size);
+[[nodiscard]] bool RemoveFile(const Text& path);
 // CreateDirectoryW: 0, or the Win32 error (kAlreadyExists, kPathNotFound, ...).
-Status MakeDirectory(const Text& path);
+[[nodiscard]] Status MakeDirectory(const Text& path);
 // Moves source over destination, replacing it (same volume); a read-only destination is kept.
-bool MoveReplacing(const Text& source, const Text& destination);
+[[nodiscard]] bool MoveReplacing(const Text& source, const Text& destination);
 // Gives the source's bytes a second name, which must be free: a hard link where the volume allows
 // one (no byte is copied, and replacing or deleting the source later leaves them here), otherwise
 // a copy written through to the disk. The source is never changed.
-bool LinkOrCopyFile(const Text& source, const Text& destination);
+[[nodiscard]] bool LinkOrCopyFile(const Text& source, const Text& destination);
 // Removes a folder that holds nothing; false when it holds anything or cannot be removed.
-bool RemoveEmptyFolder(const Text& path);
+[[nodiscard]] bool RemoveEmptyFolder(const Text& path);
 
 // Last-write time as a DOS date (high 16 bits) and time (low 16 bits), local time.
-bool GetLastWriteDosTime(const Text& path, uint32_t* dosDateTime);
+[[nodiscard]] bool GetLastWriteDosTime(const Text& path, uint32_t* dosDateTime);
 // Sets creation, last-access and last-write time to a DOS date and time taken as local time.
-bool SetFileTimesFromDos(const Text& path, uint32_t dosDateTime);
+[[nodiscard]] bool SetFileTimesFromDos(const Text& path, uint32_t dosDateTime);
 
 // Calls `found` with the name of each file in the folder whose name matches the wildcard
 // pattern (`*` only); false when the folder cannot be listed.
-bool ForEachFileNamed(const Text& folder, const Text& pattern, const std::function<void(const Text& name)>& found);
+[[nodiscard]] bool ForEachFileNamed(const Text& folder, const Text& pattern, const std::function<void(const Text& name)>& found);
 
-bool GetTempFolder(Text& folder);
-bool GetCurrentFolder(Text& folder);
+[[nodiscard]] bool GetTempFolder(Text& folder);
+[[nodiscard]] bool GetCurrentFolder(Text& folder);
 
 // Temporary files are named "~kbt" + 16 hex digits + ".tmp". CreateTempFile first removes the
 // files of that pattern in the folder that no running process holds open (what a killed run
 // left behind), then creates a new one, open for writing, in `file`. The folder's length is not
 // limited beyond the system's own.
-bool CreateTempFile(const Text& folder, Text& path, File& file);
+[[nodiscard]] bool CreateTempFile(const Text& folder, Text& path, File& file);
 bool IsTempFileName(const Text& name);
 void RemoveTempLeftovers(const Text& folder);
 

@@ -8,10 +8,10 @@ namespace kbt::platform {
 
 // Names of the files (not folders) directly in a folder, in no particular order; false when the
 // folder cannot be read.
-bool ListFileNames(const Text& folder, std::vector<Text>& names);
+[[nodiscard]] bool ListFileNames(const Text& folder, std::vector<Text>& names);
 // Names of the folders directly in a folder ("." and ".." left out); false when it cannot be read.
-bool ListFolderNames(const Text& folder, std::vector<Text>& names);
+[[nodiscard]] bool ListFolderNames(const Text& folder, std::vector<Text>& names);
 // Creates an empty file of that name; false when the name is taken or cannot be created.
-bool CreateNewFile(const Text& path);
+[[nodiscard]] bool CreateNewFile(const Text& path);
 
 }  // namespace kbt::platform

@@ -59,12 +59,13 @@ bool IsTempFileName(const Text& name) {
 
 void RemoveTempLeftovers(const Text& folder) {
   // A file that a running tool holds open cannot be deleted on Windows: the failure is the answer.
-  ForEachFileNamed(folder, kPattern, [&](const Text& name) {
+  // A folder that cannot be listed has no leftovers to remove either.
+  static_cast<void>(ForEachFileNamed(folder, kPattern, [&](const Text& name) {
     if (!IsTempFileName(name)) return;
     Text path = folder;
     AppendPath(path, name);
-    RemoveFile(path);
-  });
+    static_cast<void>(RemoveFile(path));
+  }));
 }
 
 bool CreateTempFile(const Text& folder, Text& path, File& file) {

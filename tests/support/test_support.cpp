@@ -27,7 +27,7 @@ using namespace platform;
 ScratchFolder::ScratchFolder() {
   static std::atomic<unsigned> counter{0};
   Text temp;
-  GetTempFolder(temp);
+  EXPECT_TRUE(GetTempFolder(temp));
   std::random_device random;
   for (;;) {
     Text candidate = temp;

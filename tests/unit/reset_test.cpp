@@ -59,7 +59,7 @@ TEST_F(ResetTest, DeletesFilesListedKeysAndTopValuesOnly) {
 }
 
 TEST_F(ResetTest, MissingFileFailsTheDataStepButEveryDeletionIsTried) {
-  RemoveFile(data / u"custom.dat");
+  ASSERT_TRUE(RemoveFile(data / u"custom.dat"));
   EXPECT_FALSE(request.Reset(DataSelection::ApplicationData | DataSelection::Settings));
   ASSERT_EQ(request.Log.Size(), 1u);
   EXPECT_EQ(request.Log.Entries()[0], u"Failed to reset application data.");
@@ -86,7 +86,7 @@ TEST_F(ResetTest, UnexpandedFavoritesFolderIsNotExpandedAndDeletesNothingThere) 
   EXPECT_NE(ToUtf8(request.Log.Entries().at(0)).find("\"%APPDATA%\" was not used"), std::string::npos);
   EXPECT_TRUE(FileExists(favorites / u"favorites.dat"));
   EXPECT_TRUE(FileExists(appData + kPathSeparator + u"favorites.dat")) << "the value is used as stored";
-  RemoveFile(appData + kPathSeparator + u"favorites.dat");
+  EXPECT_TRUE(RemoveFile(appData + kPathSeparator + u"favorites.dat"));
 }
 
 // A data folder the rule refuses (the system's here) leaves its files alone, and neither the
@@ -141,7 +141,7 @@ TEST_F(ResetTest, SelectionZeroDoesNothing) {
 }
 
 TEST_F(ResetTest, TwoRunsKeepBothMessagesOldestFirst) {
-  RemoveFile(data / u"custom.dat");
+  ASSERT_TRUE(RemoveFile(data / u"custom.dat"));
   request.Run();
   request.Run();
   EXPECT_EQ(request.Log.Size(), 2u);

@@ -28,7 +28,7 @@ const Text kSection = u"[HKEY_CURRENT_USER\\Software\\Kestrove\\ReaderTest]\r\n"
 class CurrentFolder {
  public:
   explicit CurrentFolder(const Text& folder) {
-    GetCurrentFolder(old_);
+    EXPECT_TRUE(GetCurrentFolder(old_));
     Change(folder);
   }
   ~CurrentFolder() { Change(old_); }

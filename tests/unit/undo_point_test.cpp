@@ -119,7 +119,7 @@ class UndoPointTest : public testing::ClientRegistryTest {
     state.settings.erase(state.settings.lower_bound(tool), state.settings.upper_bound(tool + u"\xFFFF"));
     for (const testing::ScratchFolder* folder : {&data, &favorites, &pictures}) {
       std::vector<Text> names;
-      ListFileNames(folder->Path(), names);
+      EXPECT_TRUE(ListFileNames(folder->Path(), names));
       for (const Text& name : names) state.files[*folder / name] = ReadBytes(*folder / name);
     }
     return state;
@@ -233,7 +233,7 @@ TEST_F(UndoPointTest, AfterAKillTheNextUndoReachesTheStateBeforeTheKilledOperati
     ASSERT_TRUE(Settled() == s1) << c.when;
   }
   std::vector<Text> folders;
-  ListFolderNames(UndoFolder(), folders);
+  ASSERT_TRUE(ListFolderNames(UndoFolder(), folders));
   EXPECT_EQ(folders.size(), 1u) << "what the kill left unfinished is gone";
 }
 
