@@ -63,36 +63,36 @@ class OperationRequest {
 
   // The operation that the mode names; false for a mode outside the five. A restore, reset or undo
   // writes its undo point before its first change, unless declined.
-  bool Run();
-  bool Backup(uint32_t selection);
-  bool Restore(uint32_t selection);
-  bool Reset(uint32_t selection);
+  [[nodiscard]] bool Run();
+  [[nodiscard]] bool Backup(uint32_t selection);
+  [[nodiscard]] bool Restore(uint32_t selection);
+  [[nodiscard]] bool Reset(uint32_t selection);
   // True when a restore of the archive would succeed completely; its problems are logged too.
-  bool Verify();
+  [[nodiscard]] bool Verify();
   // Puts back what the undo point ArchivePath (the newest one when empty) recorded.
-  bool Undo();
+  [[nodiscard]] bool Undo();
 
   // Steps of the operations.
   // Deletes the files (as ResettableDataFiles gave them) and logs the refused folders.
-  bool ResetApplicationData(const std::vector<Text>& files, const std::vector<Text>& refusals);
+  [[nodiscard]] bool ResetApplicationData(const std::vector<Text>& files, const std::vector<Text>& refusals);
   // The data files a reset deletes: the client's own, as the rule for its places accepts them.
   // 'refusals' gets the message for each folder that is set but refused.
   std::vector<Text> ResettableDataFiles(std::vector<Text>* refusals = nullptr) const;
-  bool ResetSettings();
-  bool BackupSettings(BackupArchiveWriter& archive);
-  bool RestoreSettings(BackupArchiveReader& archive, const RestorePlan& plan);
-  bool BackupApplicationData(BackupArchiveWriter& archive);
-  bool RestoreApplicationData(BackupArchiveReader& archive, const RestorePlan& plan);
+  [[nodiscard]] bool ResetSettings();
+  [[nodiscard]] bool BackupSettings(BackupArchiveWriter& archive);
+  [[nodiscard]] bool RestoreSettings(BackupArchiveReader& archive, const RestorePlan& plan);
+  [[nodiscard]] bool BackupApplicationData(BackupArchiveWriter& archive);
+  [[nodiscard]] bool RestoreApplicationData(BackupArchiveReader& archive, const RestorePlan& plan);
 
  private:
   // The one rule of every operation that changes the client: an operation that a kill ended is
   // undone first; then the undo point of what this one will change is written, or the user is
   // asked, or nothing starts. False: the operation must not start.
-  bool BeginChanges(UndoKind kind, const Text& subject, const PlannedChanges& changes);
+  [[nodiscard]] bool BeginChanges(UndoKind kind, const Text& subject, const PlannedChanges& changes);
   // The operation is over; a failed undo leaves no undo point of its own.
-  bool EndChanges(bool result, bool keepOnFailure = true);
+  [[nodiscard]] bool EndChanges(bool result, bool keepOnFailure = true);
   // Undoes the newest undo point when the operation it precedes never ended. False when that failed.
-  bool UndoInterrupted();
+  [[nodiscard]] bool UndoInterrupted();
   // A file another program held open while the undo point was written: it stays as it is.
   bool IsHeldElsewhere(const Text& path) const;
 

@@ -136,7 +136,7 @@ TEST_F(BackupRestoreTest, RestoreFromAMissingArchiveFails) {
 
 TEST_F(BackupRestoreTest, RestoreFallsBackToTheDataFolderForUnwritableFolders) {
   ASSERT_TRUE(request.Backup(request.GetSelection()));
-  request.Reset(3);
+  ASSERT_TRUE(request.Reset(3));
   // On this machine the queue and favorites folders are recorded in places that cannot be written.
   SeedString(u"Software\\Kestrove\\Queue", u"Last File", Text(u"relative") + kPathSeparator + u"my.que", kRegExpandSz);
   SeedString(u"Software\\Kestrove", u"Favorites Folder", u"%NOT_EXPANDED%", kRegExpandSz);

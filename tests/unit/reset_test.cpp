@@ -142,8 +142,8 @@ TEST_F(ResetTest, SelectionZeroDoesNothing) {
 
 TEST_F(ResetTest, TwoRunsKeepBothMessagesOldestFirst) {
   ASSERT_TRUE(RemoveFile(data / u"custom.dat"));
-  request.Run();
-  request.Run();
+  EXPECT_FALSE(request.Run());
+  EXPECT_FALSE(request.Run());
   EXPECT_EQ(request.Log.Size(), 2u);
 }
 
