@@ -2,6 +2,7 @@
 
 #include "archive/backup_archive.h"
 #include "archive/backup_identity.h"
+#include "operations/last_backup.h"
 #include "operations/operation_request.h"
 #include "platform/clock.h"
 #include "platform/files.h"
@@ -44,6 +45,16 @@ std::vector<Text> RecordBackup(const Text& archivePath, const LocalTime& time) {
 }
 
 }  // namespace
+
+Text LastBackupPath() {
+  RegistryKey key;
+  Text last;
+  if (key.Open(RegRoot::CurrentUser, names::kToolKey, kKeyRead) != kSuccess ||
+      key.QueryString(names::kLastFileValue, last, false) != kSuccess) {
+    return Text();
+  }
+  return last;
+}
 
 bool OperationRequest::Backup(uint32_t selection) {
   bool result = true;

@@ -18,10 +18,5 @@ bool OperationRequest::Run() {
   return false;
 }
 
-bool OperationRequest::Verify() {
-  Verification = VerifyArchive(ArchivePath, DataFolder, FavoritesFolder);
-  for (const Text& problem : Verification.problems) Log.Add(u"%s", problem);
-  return Verification.restorable;
-}
 
 }  // namespace kbt

@@ -160,6 +160,12 @@ VerifyReport VerifyArchive(const Text& archivePath, const Text& dataFolder, cons
   return finish();
 }
 
+bool OperationRequest::Verify() {
+  Verification = VerifyArchive(ArchivePath, DataFolder, FavoritesFolder);
+  for (const Text& problem : Verification.problems) Log.Add(u"%s", problem);
+  return Verification.restorable;
+}
+
 Text VerifyReport::Summary(const Text& archivePath) const {
   if (restorable) {
     return FormatText(LoadText(IDS_VERIFY_GOOD),
