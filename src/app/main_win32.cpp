@@ -8,7 +8,7 @@
 
 #include "app/fault_exit_win32.h"
 #include "app/main_logic.h"
-#include "app/show_message_win32.h"
+#include "platform/win32/message_box_win32.h"
 #include "platform/win32/wide.h"
 #include "res/non_localizable.h"
 #include "res/resource.h"

@@ -1,7 +1,7 @@
 #include <windows.h>
 #include <shellapi.h>
 
-#include "app/tool_version.h"
+#include "platform/tool_version.h"
 #include "platform/win32/wide.h"
 #include "res/non_localizable.h"
 #include "res/resource.h"

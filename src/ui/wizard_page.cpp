@@ -2,7 +2,7 @@
 
 #include <vector>
 
-#include "app/show_message_win32.h"
+#include "platform/win32/message_box_win32.h"
 #include "platform/win32/wide.h"
 #include "res/resource.h"
 #include "ui/wizard_sheet.h"

@@ -1,4 +1,4 @@
-#include "app/tool_version.h"
+#include "platform/tool_version.h"
 
 #include <string>
 

@@ -1,4 +1,4 @@
-#include "app/show_message_win32.h"
+#include "platform/win32/message_box_win32.h"
 
 #include "platform/win32/wide.h"
 
