@@ -4,6 +4,7 @@
 // the hex text of the writer's value lines, and command lines.
 // Usage: make_fuzz_seeds <folder>; makes <folder>/{settings_file,hex,command_line,archive}.
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -28,7 +29,9 @@ void Set(const Text& key, const Text& name, uint32_t type, const std::vector<uin
   if (platform::CreateKey(RegRoot::CurrentUser, key, platform::kKeyWrite, &handle) != platform::kSuccess) {
     fuzz::Fail("cannot create a seed key");
   }
-  platform::SetValue(handle, name, type, data.data(), static_cast<uint32_t>(data.size()));
+  if (platform::SetValue(handle, name, type, data.data(), static_cast<uint32_t>(data.size())) != platform::kSuccess) {
+    fuzz::Fail("cannot set a seed value");
+  }
   platform::CloseKey(handle);
 }
 
@@ -104,6 +107,9 @@ int main(int argc, char** argv) {
     return 2;
   }
   const fs::path out = argv[1];
+  // The scratch folder may be in /dev/shm, which the native stand-in for the system's folders
+  // refuses with the rest of /dev: the backup below must take the client's files from there.
+  ::setenv("KBT_PROTECTED_FOLDERS", "/bin:/boot:/etc:/lib:/proc:/sbin:/sys:/usr", 1);
   fuzz::Scratch& scratch = fuzz::Scratch::Get();
 
   // Settings files: an empty client, then a used one.
@@ -190,7 +196,10 @@ int main(int argc, char** argv) {
     request.Comment = u"from the backup operation";
     Set(names::kDisplayKey, names::kListviewBitmapValue, platform::kRegSz, Utf16z(scratch / u"list.bmp"));
     Set(names::kQueueKey, names::kLastFileValue, platform::kRegSz, Utf16z(scratch / u"my.que"));
-    if (!request.Backup(DataSelection::ApplicationData | DataSelection::Settings)) fuzz::Fail("the backup failed");
+    if (!request.Backup(DataSelection::ApplicationData | DataSelection::Settings)) {
+      for (const Text& entry : request.Log.Entries()) std::fprintf(stderr, "%s\n", ToUtf8(entry).c_str());
+      fuzz::Fail("the backup failed");
+    }
     WriteSeed(out / "archive", "backup-operation.zip", fuzz::ReadFileBytes(request.ArchivePath));
   }
   std::printf("seeds written to %s\n", out.c_str());
