@@ -60,9 +60,11 @@ class File {
 
 // Last error of the calling thread, as a Win32 code.
 Status LastError();
-// After a C library call failed (the zip library's own file functions): its error becomes the
-// thread's last error. Windows' functions set that themselves.
-void TakeSystemError();
+void ClearLastError();
+// After a write that wrote less than asked (the zip library's own file functions): the system's
+// error becomes the thread's last error, or a full disk when the system gave none (a write cut
+// short at the end of the space is no error to it).
+void NoteShortWrite();
 
 [[nodiscard]] bool GetAttributes(const Text& path, uint32_t* attributes);
 // The size of a file without opening it, so also of one another program holds open.

@@ -81,9 +81,10 @@ uLong ZCALLBACK Read(voidpf, voidpf stream, void* buffer, uLong size) {
 }
 
 uLong ZCALLBACK Write(voidpf, voidpf stream, const void* buffer, uLong size) {
+  ClearLastError();
   const uLong written = Base().zwrite_file(Base().opaque, S(stream)->inner, buffer, size);
   // The reason of a short write (a full disk) must outlive whatever the zip library does next.
-  if (written != size) TakeSystemError();
+  if (written != size) NoteShortWrite();
   return written;
 }
 

@@ -98,7 +98,12 @@ bool File::Close() { return handle_.Reset(); }
 
 Status LastError() { return g_lastError; }
 
-void TakeSystemError() { g_lastError = FromErrno(errno); }
+void ClearLastError() {
+  g_lastError = 0;
+  errno = 0;
+}
+
+void NoteShortWrite() { g_lastError = errno != 0 ? FromErrno(errno) : kDiskFull; }
 
 bool GetAttributes(const Text& path, uint32_t* attributes) {
   struct stat info {};

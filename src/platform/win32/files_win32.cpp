@@ -64,7 +64,11 @@ bool File::Close() { return handle_.Reset(); }
 
 Status LastError() { return static_cast<Status>(::GetLastError()); }
 
-void TakeSystemError() {}
+void ClearLastError() { ::SetLastError(ERROR_SUCCESS); }
+
+void NoteShortWrite() {
+  if (::GetLastError() == ERROR_SUCCESS) ::SetLastError(ERROR_DISK_FULL);
+}
 
 bool GetAttributes(const Text& path, uint32_t* attributes) {
   const DWORD value = ::GetFileAttributesW(W(path));
