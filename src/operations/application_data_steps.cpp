@@ -12,17 +12,6 @@
 namespace kbt {
 using namespace platform;
 
-namespace {
-
-Text Join(const Text& folder, const Text& name) {
-  if (folder.empty()) return Text();  // no folder: nowhere to read or write
-  Text path = folder;
-  AppendPath(path, name);
-  return path;
-}
-
-}  // namespace
-
 bool OperationRequest::BackupApplicationData(BackupArchiveWriter& archive) {
   const ClientPlaces places(DataFolder);
   bool result = true;
@@ -51,10 +40,10 @@ bool OperationRequest::BackupApplicationData(BackupArchiveWriter& archive) {
     const ClientItem& item = kClientItems[row];
     switch (item.kind) {
       case ItemKind::DataFile:
-        if (dataUsable) add(Join(DataFolder, item.fileName), item.fileName);
+        if (dataUsable) add(PathIn(DataFolder, item.fileName), item.fileName);
         break;
       case ItemKind::Favorites:
-        if (usable(FavoritesFolder)) add(Join(FavoritesFolder, item.fileName), item.fileName);
+        if (usable(FavoritesFolder)) add(PathIn(FavoritesFolder, item.fileName), item.fileName);
         break;
       case ItemKind::Queue:
         // A queue value that names anything but a queue file never brings that file into an archive.

@@ -23,18 +23,7 @@ using namespace platform;
 
 namespace {
 
-Text Join(const Text& folder, const Text& name) {
-  if (folder.empty()) return Text();  // no folder: nowhere to write
-  Text path = folder;
-  AppendPath(path, name);
-  return path;
-}
 
-Text FolderOf(const Text& path) {
-  Text folder = path;
-  RemoveLastComponent(folder);
-  return folder;
-}
 
 Text LowerCase(Text text) {
   for (char16_t& c : text) c = LowerAscii(c);
@@ -62,7 +51,7 @@ class Destinations {
 
   Text InDataFolder(const Text& name) {
     if (!dataReady_) dataReady_ = dataAccepted_ && FolderWouldTakeFiles(dataFolder_);
-    return *dataReady_ ? Join(dataFolder_, name) : Text();
+    return *dataReady_ ? PathIn(dataFolder_, name) : Text();
   }
 
   // The value follows a file that moved to the data folder; with no data folder it keeps nothing.
@@ -122,7 +111,7 @@ void PlaceNamedFile(BackupArchiveReader& archive, Destinations& places, const Te
   // As for a folder that cannot be written: the file goes to the data folder and the value follows it.
   file.destination = places.InDataFolder(fallbackName);
   file.reportedName = fallbackName;
-  file.value = places.Follow(item.key, item.value, Join(dataFolder, fallbackName));
+  file.value = places.Follow(item.key, item.value, PathIn(dataFolder, fallbackName));
 }
 
 // Every file of the archive the restore takes, in the order of the table, for the kinds asked.
@@ -143,7 +132,7 @@ std::vector<PlannedFile> PlanFiles(BackupArchiveReader& archive, const Text& dat
       case ItemKind::Favorites:
         if (!named || !archive.LocateEntry(item.fileName, false)) break;
         if (places.Usable(*named)) {
-          plan.push_back({item.fileName, EntryLookup::First, Join(*named, item.fileName), item.fileName, {}});
+          plan.push_back({item.fileName, EntryLookup::First, PathIn(*named, item.fileName), item.fileName, {}});
         } else {
           plan.push_back({item.fileName, EntryLookup::First, places.InDataFolder(item.fileName), item.fileName,
                           places.Follow(item.key, item.value, dataFolder)});
@@ -421,7 +410,7 @@ bool RestorePlannedFiles(BackupArchiveReader& archive, const std::vector<Planned
       RegistryKey key;
       if (key.Open(RegRoot::CurrentUser, file.value->key, kKeyReadWrite) != kSuccess ||
           key.SetExpandString(file.value->name, file.value->data) != kSuccess) {
-        log.Add(IDS_REGISTRY_WRITE_FAILED, Join(file.value->key, file.value->name));
+        log.Add(IDS_REGISTRY_WRITE_FAILED, PathIn(file.value->key, file.value->name));
         result = false;
       }
     }

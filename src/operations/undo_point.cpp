@@ -32,17 +32,7 @@ constexpr size_t kSequenceDigits = 20;
 constexpr int kReserveAttempts = 100;
 
 
-Text Join(const Text& folder, const Text& name) {
-  Text path = folder;
-  AppendPath(path, name);
-  return path;
-}
 
-Text FolderOf(const Text& path) {
-  Text folder = path;
-  RemoveLastComponent(folder);
-  return folder;
-}
 
 bool IsBelowOrSame(const Text& path, const Text& base) {
   return StartsWithIgnoreAsciiCase(path, base) && (path.size() == base.size() || path[base.size()] == u'\\');
@@ -72,7 +62,7 @@ Status DeleteClientTree(const Text& path) {
     const Status status = EnumerateKey(key.Get(), index, name.data(), &length);
     if (status == kNoMoreItems) break;
     if (status != kSuccess) return status;
-    children.push_back(Join(path, Text(name.data(), length)));
+    children.push_back(PathIn(path, Text(name.data(), length)));
   }
   key.Close();
   Status result = kSuccess;
@@ -135,13 +125,13 @@ class Recorder {
     RegistryKey key;
     const Status opened = key.Open(RegRoot::CurrentUser, keyPath, kKeyRead);
     if (opened == kFileNotFound) return Value(keyPath, name, false, 0, {}), true;
-    if (opened != kSuccess) return Fail(Join(keyPath, name));
+    if (opened != kSuccess) return Fail(PathIn(keyPath, name));
     uint32_t type = 0, size = 0;
     Status status = QueryValue(key.Get(), name, &type, nullptr, &size);
     if (status == kFileNotFound) return Value(keyPath, name, false, 0, {}), true;
     std::vector<uint8_t> data(size);
     if (status == kSuccess && size > 0) status = QueryValue(key.Get(), name, &type, data.data(), &size);
-    if (status != kSuccess || size != data.size()) return Fail(Join(keyPath, name));
+    if (status != kSuccess || size != data.size()) return Fail(PathIn(keyPath, name));
     Value(keyPath, name, true, type, data);
     return true;
   }
@@ -162,7 +152,7 @@ class Recorder {
       return true;
     }
     const Text blob = DecimalText(++blobs_);
-    const Text kept = Join(point_, blob);
+    const Text kept = PathIn(point_, blob);
     if (!LinkOrCopyFile(path, kept)) {
       const Status error = LastError();
       // Held open by another program: the operation leaves it alone, so it needs no record.
@@ -223,7 +213,7 @@ class Recorder {
       const Status status = EnumerateKey(key.Get(), index, name.data(), &length);
       if (status == kNoMoreItems) return true;
       if (status != kSuccess) return false;
-      children.push_back(Join(path, Text(name.data(), length)));
+      children.push_back(PathIn(path, Text(name.data(), length)));
     }
   }
 
@@ -237,10 +227,10 @@ class Recorder {
 // The record goes first: a removal cut short leaves an incomplete point, never a damaged one.
 bool RemovePointFolder(const Text& path) {
   // Each failure shows in the folder's removal at the end.
-  static_cast<void>(RemoveFile(Join(path, kRecordName)));
+  static_cast<void>(RemoveFile(PathIn(path, kRecordName)));
   std::vector<Text> files;
   static_cast<void>(ListFileNames(path, files));
-  for (const Text& file : files) static_cast<void>(RemoveFile(Join(path, file)));
+  for (const Text& file : files) static_cast<void>(RemoveFile(PathIn(path, file)));
   return RemoveEmptyFolder(path);
 }
 
@@ -251,7 +241,7 @@ std::vector<std::pair<uint64_t, Text>> PointFolders(const Text& folder) {
   if (!ListFolderNames(folder, names)) return points;
   for (const Text& name : names) {
     uint64_t sequence = 0;
-    if (ParseUndoPointName(name, &sequence)) points.emplace_back(sequence, Join(folder, name));
+    if (ParseUndoPointName(name, &sequence)) points.emplace_back(sequence, PathIn(folder, name));
   }
   std::sort(points.begin(), points.end());
   return points;
@@ -263,7 +253,7 @@ bool IsBlobName(const Text& name) {
          std::all_of(name.begin(), name.end(), [](char16_t c) { return c >= u'0' && c <= u'9'; });
 }
 
-bool IsComplete(const Text& point) { return IsExistingFile(Join(point, kRecordName)); }
+bool IsComplete(const Text& point) { return IsExistingFile(PathIn(point, kRecordName)); }
 
 // A file is put back under a temporary name beside its place first, then moved over it: a kill
 // leaves either the old or the recorded bytes, never a part.
@@ -328,7 +318,7 @@ bool UndoPointWriter::Write(const Text& folder, UndoKind kind, const Text& subje
   uint64_t sequence = existing.empty() ? 0 : existing.back().first;
   for (int attempt = 0; attempt < kReserveAttempts && path_.empty(); ++attempt) {
     if (sequence == UINT64_MAX) return false;
-    const Text candidate = Join(folder, UndoPointName(++sequence));
+    const Text candidate = PathIn(folder, UndoPointName(++sequence));
     const Status made = MakeDirectory(candidate);
     if (made == kSuccess) path_ = candidate;
     if (made != kSuccess && made != kAlreadyExists) return false;
@@ -336,7 +326,7 @@ bool UndoPointWriter::Write(const Text& folder, UndoKind kind, const Text& subje
   if (path_.empty()) return false;
 
   RecordWriter out;
-  const Text pending = Join(path_, kPendingRecordName);
+  const Text pending = PathIn(path_, kPendingRecordName);
   if (!out.Open(pending)) return false;
   WriteHeader(out, {static_cast<uint32_t>(kind), sequence, UtcFileTimeNow(), subject});
   held_.clear();
@@ -358,8 +348,8 @@ bool UndoPointWriter::Write(const Text& folder, UndoKind kind, const Text& subje
     if (!record.File(file)) return false;
   }
   // The mark is held open while the operation runs; the rename then makes the point complete.
-  if (!out.Finish() || !underWay_.Open(Join(path_, kUnderWayName), FileMode::CreateNew) ||
-      !MoveReplacing(pending, Join(path_, kRecordName)))
+  if (!out.Finish() || !underWay_.Open(PathIn(path_, kUnderWayName), FileMode::CreateNew) ||
+      !MoveReplacing(pending, PathIn(path_, kRecordName)))
     return false;
   complete_ = true;
   return true;
@@ -368,7 +358,7 @@ bool UndoPointWriter::Write(const Text& folder, UndoKind kind, const Text& subje
 bool UndoPointWriter::Close() {
   if (path_.empty()) return true;
   underWay_.Close();
-  if (!RemoveFile(Join(path_, kUnderWayName))) return false;
+  if (!RemoveFile(PathIn(path_, kUnderWayName))) return false;
   const Text closed = std::exchange(path_, Text());
   complete_ = false;
   const std::vector<std::pair<uint64_t, Text>> points = PointFolders(FolderOf(closed));
@@ -398,7 +388,7 @@ void UndoPointWriter::Discard() {
 bool UndoPoint::Open(const Text& path) {
   path_ = path;
   changes_ = PlannedChanges();
-  const Text record = Join(path, kRecordName);
+  const Text record = PathIn(path, kRecordName);
   {
     RecordReader in;
     RecordHeader header;
@@ -423,7 +413,7 @@ bool UndoPoint::Open(const Text& path) {
         sound = sound && places.AcceptsFolder(FolderOf(item.path)) && !HasExecutableExtension(FileNamePart(item.path));
         if (item.existed) {
           uint64_t size = 0;
-          sound = sound && IsBlobName(item.blob) && GetFileSize(Join(path, item.blob), &size) && size == item.size;
+          sound = sound && IsBlobName(item.blob) && GetFileSize(PathIn(path, item.blob), &size) && size == item.size;
         }
         changes_.AddFile(item.path);
         break;
@@ -436,7 +426,7 @@ bool UndoPoint::Open(const Text& path) {
 }
 
 bool UndoPoint::Apply(ResultLog& log) const {
-  const Text record = Join(path_, kRecordName);
+  const Text record = PathIn(path_, kRecordName);
   bool result = true;
   auto failed = [&](const Text& what) {
     log.Add(IDS_UNDO_ITEM_FAILED, what);
@@ -473,16 +463,16 @@ bool UndoPoint::Apply(ResultLog& log) const {
             if (key.Create(RegRoot::CurrentUser, item.path, kKeyWrite) != kSuccess ||
                 SetValue(key.Get(), item.name, item.type, item.data.empty() ? &kEmpty : item.data.data(),
                          static_cast<uint32_t>(item.data.size())) != kSuccess)
-              failed(Join(item.path, item.name));
+              failed(PathIn(item.path, item.name));
           } else {
             const Status opened = key.Open(RegRoot::CurrentUser, item.path, kKeyReadWrite);
             if (opened == kSuccess ? !gone(DeleteValue(key.Get(), item.name)) : !gone(opened)) {
-              failed(Join(item.path, item.name));
+              failed(PathIn(item.path, item.name));
             }
           }
         } else if (item.tag == kFileTag) {
           if (item.existed) {
-            if (!PutBackFile(Join(path_, item.blob), item.path)) failed(item.path);
+            if (!PutBackFile(PathIn(path_, item.blob), item.path)) failed(item.path);
           } else if (IsExistingFile(item.path) && !RemoveFile(item.path)) {
             failed(item.path);
           }
@@ -512,7 +502,7 @@ void UndoPoint::Remove(const Text& path) { RemovePointFolder(path); }
 
 bool UndoPoint::WasInterrupted(const Text& path) {
   // A running operation holds its mark open, and so no other run takes its work for a killed one's.
-  const Text mark = Join(path, kUnderWayName);
+  const Text mark = PathIn(path, kUnderWayName);
   platform::File held;
   return IsExistingFile(mark) && held.Open(mark, FileMode::ReadExclusive);
 }

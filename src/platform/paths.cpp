@@ -3,6 +3,23 @@
 
 #include "platform/paths.h"
 
+namespace kbt::platform {
+
+Text PathIn(const Text& folder, const Text& name) {
+  if (folder.empty()) return Text();
+  Text path = folder;
+  AppendPath(path, name);
+  return path;
+}
+
+Text FolderOf(const Text& path) {
+  Text folder = path;
+  RemoveLastComponent(folder);
+  return folder;
+}
+
+}  // namespace kbt::platform
+
 namespace kbt::platform::detail {
 
 Text CollapseDots(const Text& path, size_t rootLength, char16_t separator, bool keepTrailingSeparator) {

@@ -12,6 +12,10 @@ extern const char16_t kPathSeparator;
 void AppendPath(Text& path, const Text& more);
 // PathRemoveFileSpecW: drops the last component. Paths of any length, as are all below.
 void RemoveLastComponent(Text& path);
+// The name in the folder; empty without a folder, so that nothing lands at a bare name.
+Text PathIn(const Text& folder, const Text& name);
+// The folder the path lies in: RemoveLastComponent on a copy.
+Text FolderOf(const Text& path);
 // PathFindFileNameW: the text after the last separator.
 Text FileNamePart(const Text& path);
 // PathAddBackslashW.
