@@ -115,7 +115,7 @@ bool BackupArchiveWriter::Open(const Text& path, int appendMode) {
 
 bool BackupArchiveWriter::AddFile(const Text& sourcePath, const Text& entryName, int level,
                                   const Text* entryComment) {
-  if (!zip_ || sourcePath.empty() || entryName.empty()) return false;
+  if (!zip_ || cancelled_ || sourcePath.empty() || entryName.empty()) return false;
 
   zip_fileinfo info{};
   uint32_t dosDateTime = 0;
@@ -143,7 +143,11 @@ bool BackupArchiveWriter::AddFile(const Text& sourcePath, const Text& entryName,
   uint64_t total = 0;
   bool copied = true;
   for (;;) {
-    if (Progress) Progress(sourcePath, total, size);
+    if (Progress && !Progress(sourcePath, total, size)) {
+      cancelled_ = true;
+      copied = false;
+      break;
+    }
     size_t got = 0;
     if (!source.Read(buffer.data(), buffer.size(), &got)) {
       copied = false;
@@ -294,11 +298,11 @@ bool BackupArchiveReader::ExtractCurrentEntry(const Text& destination, const Tex
   // Closed before the temporary file is removed: Windows deletes no file that is open.
   platform::File out = std::move(created);
   uint64_t done = 0;
-  if (Progress) Progress(destination, done, info.uncompressed_size);
+  if (Progress) (void)Progress(destination, done, info.uncompressed_size);  // a restore runs to its end
   auto write = [&](const unsigned char* data, size_t size) {
     if (!out.Write(data, size)) return false;
     done += size;
-    if (Progress) Progress(destination, done, info.uncompressed_size);
+    if (Progress) (void)Progress(destination, done, info.uncompressed_size);
     return true;
   };
   const bool copied = ReadCurrentEntry(password ? narrowPassword.c_str() : nullptr, write);
@@ -355,6 +359,7 @@ bool BackupArchiveReader::CurrentEntryInfo(EntryInfo& entry) {
   DecodeEntryName(shown.data(), shown.size(), info.flag, entry.name);
   entry.size = info.uncompressed_size;
   entry.compressedSize = info.compressed_size;
+  entry.dosTime = static_cast<uint32_t>(info.dosDate);
   return true;
 }
 

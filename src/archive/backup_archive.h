@@ -38,8 +38,11 @@ class BackupArchiveWriter {
   // not reach the archive complete.
   bool AddFile(const Text& sourcePath, const Text& entryName, int level, const Text* entryComment = nullptr);
 
-  // Told about every chunk a file gives to the archive.
+  // Told about every chunk a file gives to the archive; false stops the file there, and every
+  // later one is refused.
   ProgressCallback Progress;
+  // The progress callback asked to stop.
+  bool Cancelled() const { return cancelled_; }
 
   // The archive's global comment, written by Close when HasComment is set.
   Text CommentText;
@@ -52,6 +55,7 @@ class BackupArchiveWriter {
 
  private:
   UniqueHandle<detail::ZipHandleTraits> zip_;
+  bool cancelled_ = false;
 };
 
 class BackupArchiveReader {
@@ -85,6 +89,7 @@ class BackupArchiveReader {
     Text name;
     uint64_t size = 0;
     uint64_t compressedSize = 0;
+    uint32_t dosTime = 0;  // as the entry's header gives it
   };
   // Walks the entries in central-directory order; false when there is no (further) entry or the
   // directory cannot be read on.

@@ -30,7 +30,8 @@ bool OperationRequest::BackupApplicationData(BackupArchiveWriter& archive) {
   auto add = [&](const Text& path, const Text& entryName) {
     if (!IsExistingFile(path)) return;
     if (!archive.AddFile(path, entryName, -1)) {
-      Log.Add(IDS_BACKUP_FILE_FAILED, entryName);
+      // After a cancel no file failed: the backup says it was cancelled.
+      if (!archive.Cancelled()) Log.Add(IDS_BACKUP_FILE_FAILED, entryName);
       result = false;
     }
   };

@@ -57,15 +57,22 @@ bool OperationRequest::Backup(uint32_t selection) {
   }
   if (selection & DataSelection::Settings) {
     if (!BackupSettings(archive)) {
-      Log.Add(IDS_BACKUP_SETTINGS_FAILED);
+      if (!archive.Cancelled()) Log.Add(IDS_BACKUP_SETTINGS_FAILED);
       result = false;
     }
   }
-  if (selection & DataSelection::ApplicationData) {
+  if ((selection & DataSelection::ApplicationData) && !archive.Cancelled()) {
     if (!BackupApplicationData(archive)) {
-      Log.Add(IDS_BACKUP_DATA_FAILED);
+      if (!archive.Cancelled()) Log.Add(IDS_BACKUP_DATA_FAILED);
       result = false;
     }
+  }
+  // A cancelled backup leaves no trace: the earlier archive stays, nothing is reset or recorded.
+  if (archive.Cancelled()) {
+    archive.Close();
+    RemoveFile(pending);
+    Log.Add(IDS_BACKUP_CANCELLED, ArchivePath);
+    return false;
   }
   const LocalTime now = GetLocalTime();
   archive.CommentText = FormatBackupComment(Comment, now);

@@ -67,7 +67,7 @@ bool OperationRequest::BackupSettings(BackupArchiveWriter& archive) {
       continue;
     }
     if (!archive.AddFile(bitmap, name, -1)) {
-      Log.Add(IDS_BACKUP_FILE_FAILED, bitmap);
+      if (!archive.Cancelled()) Log.Add(IDS_BACKUP_FILE_FAILED, bitmap);
       result = false;
       continue;
     }

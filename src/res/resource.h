@@ -95,8 +95,24 @@
 // What a backup from the wizard wrote (212-229).
 #define IDS_BACKUP_SAVED 212
 #define IDS_SHOW_BACKUP_LINK 213
+// What a restore will change, the checked backup file, and a cancelled backup (214-229).
+#define IDS_PREVIEW_TITLE 214
+#define IDS_PREVIEW_SUBTITLE 215
+#define IDS_PREVIEW_SETTINGS 216
+#define IDS_PREVIEW_FILES 217
+#define IDS_PREVIEW_UNDO 218
+#define IDS_PREVIEW_NO_UNDO 219
+#define IDS_RESTORE_BUTTON 220
+#define IDS_PREVIEW_COLUMNS 221
+#define IDS_PREVIEW_KINDS 222
+#define IDS_PREVIEW_REFUSED 223
+#define IDS_NO_SUCH_FILE 224
+#define IDS_CHECKING_BACKUP 225
+#define IDS_BACKUP_CANCELLED 226
+#define IDS_BACKUP_CANCELLED_RESULT 227
+#define IDS_PROGRESS_PERCENT 228
 
-// Dialogs 158-164.
+// Dialogs 158-165.
 #define IDD_OPERATION 158
 #define IDD_WELCOME 159
 #define IDD_DATA_FOLDERS 160
@@ -104,6 +120,7 @@
 #define IDD_DETAILS 162
 #define IDD_COMPLETION 163
 #define IDD_BACKUP_LOCATION 164
+#define IDD_RESTORE_PREVIEW 165
 
 // Bitmaps, icons, cursor.
 #define IDB_WATERMARK 151
@@ -146,6 +163,14 @@
 #define IDC_CREATED_LABEL 1032
 #define IDC_BROWSE_RESTORE 3078
 #define IDC_CREATED_DATE 3082
+#define IDC_RESTORE_ERROR_ICON 3083
+#define IDC_RESTORE_ERROR 3084
+// Restore preview page.
+#define IDC_PREVIEW_SETTINGS 3200
+#define IDC_PREVIEW_FILES 3201
+#define IDC_PREVIEW_UNDO 3202
+#define IDC_PREVIEW_SHOW_LIST 3203
+#define IDC_PREVIEW_LIST 3204
 // Completion page.
 #define IDC_RESULT_TEXT 1025
 #define IDC_RESULT_ICON 3087

@@ -22,7 +22,7 @@ namespace {
 
 constexpr LANGID kLanguages[] = {1033, 1031};
 constexpr int kPages[] = {IDD_WELCOME,         IDD_OPERATION,        IDD_DATA_FOLDERS, IDD_DETAILS,
-                          IDD_BACKUP_LOCATION, IDD_RESTORE_LOCATION, IDD_COMPLETION};
+                          IDD_BACKUP_LOCATION, IDD_RESTORE_LOCATION, IDD_RESTORE_PREVIEW, IDD_COMPLETION};
 constexpr int kSunkenLineHeader = 0x3027;  // the line under the sheet's header
 
 std::wstring ModuleString(HMODULE module, unsigned id, LANGID language) {
