@@ -130,6 +130,7 @@ bool RestorePreviewPage::OnNotify(const NMHDR& header, LRESULT&) {
 void RestorePreviewPage::OnCommand(int id, int code) {
   if (id != IDC_PREVIEW_SHOW_LIST || code != BN_CLICKED) return;
   const bool shown = ::IsDlgButtonChecked(Window(), IDC_PREVIEW_SHOW_LIST) == BST_CHECKED;
+  ::ShowWindow(Item(IDC_PREVIEW_LIST_LABEL), shown ? SW_SHOW : SW_HIDE);
   ::ShowWindow(Item(IDC_PREVIEW_LIST), shown ? SW_SHOW : SW_HIDE);
 }
 
