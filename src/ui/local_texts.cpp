@@ -15,13 +15,14 @@ Text DateTimeText(const SYSTEMTIME& time) {
   return win32::FromW(date) + u' ' + win32::FromW(clock);
 }
 
-Text DosTimeText(uint32_t dosTime) {
+Text DosDateText(uint32_t dosTime) {
   FILETIME file{};
   SYSTEMTIME time{};
   if (dosTime == 0 || !::DosDateTimeToFileTime(HIWORD(dosTime), LOWORD(dosTime), &file) ||
       !::FileTimeToSystemTime(&file, &time))
     return Text();
-  return DateTimeText(time);
+  wchar_t date[80] = {};
+  return ::GetDateFormatW(LOCALE_USER_DEFAULT, DATE_SHORTDATE, &time, nullptr, date, 80) ? win32::FromW(date) : Text();
 }
 
 Text CreatedText(const Text& stored) {

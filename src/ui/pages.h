@@ -151,6 +151,7 @@ class RestorePreviewPage : public WizardPage {
 
  private:
   void AddRow(const std::vector<Text>& cells);
+  void FitColumns();
   Text nextText_;  // the sheet's own text of Next
 };
 

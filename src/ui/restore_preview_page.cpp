@@ -1,4 +1,5 @@
 // The page that says what a restore will change before it changes anything.
+#include <algorithm>
 #include <vector>
 
 #include "operations/restore_preview.h"
@@ -28,8 +29,16 @@ enum Kind { kChanged, kAdded, kReplaced, kNew, kMoved, kKinds };
 enum Column { kChangeColumn, kNameColumn, kNowColumn, kBackupColumn, kColumns };
 
 Text FileState(uint64_t size, uint32_t dosTime) {
-  const Text time = DosTimeText(dosTime);
-  return time.empty() ? SizeText(size) : SizeText(size) + u", " + time;
+  const Text date = DosDateText(dosTime);
+  return date.empty() ? SizeText(size) : SizeText(size) + u", " + date;
+}
+
+// A value by its key below the client's own, where all of the client's settings lie.
+Text ValueName(const Text& key, const Text& name) {
+  if (EqualsIgnoreAsciiCase(key, names::kClientKey)) return name;
+  const Text client = Text(names::kClientKey) + u'\\';
+  const bool below = key.size() > client.size() && EqualsIgnoreAsciiCase(key.substr(0, client.size()), client);
+  return (below ? key.substr(client.size()) : key) + u'\\' + name;
 }
 
 }  // namespace
@@ -39,16 +48,14 @@ BOOL RestorePreviewPage::OnInit() {
   ListView_SetExtendedListViewStyle(list, LVS_EX_FULLROWSELECT | LVS_EX_LABELTIP);
   RECT client{};
   ::GetClientRect(list, &client);
-  const int width = client.right - client.left;
-  // The name takes what the other columns leave.
-  const int widths[kColumns] = {width / 5, width * 2 / 5, width / 5, width - width / 5 * 2 - width * 2 / 5};
   std::vector<Text> headings = Parts(IDS_PREVIEW_COLUMNS);
   headings.resize(kColumns);
+  const int width = client.right - client.left;
   for (int i = 0; i < kColumns; ++i) {
     LVCOLUMNW column{};
     column.mask = LVCF_FMT | LVCF_WIDTH | LVCF_TEXT;
     column.fmt = LVCFMT_LEFT;
-    column.cx = widths[i];
+    column.cx = width / kColumns;
     column.pszText = const_cast<wchar_t*>(win32::W(headings[static_cast<size_t>(i)]));
     ListView_InsertColumn(list, i, &column);
   }
@@ -65,6 +72,25 @@ void RestorePreviewPage::AddRow(const std::vector<Text>& cells) {
   for (size_t i = 1; i < cells.size() && row >= 0; ++i) {
     ListView_SetItemText(list, row, static_cast<int>(i), const_cast<wchar_t*>(win32::W(cells[i])));
   }
+}
+
+// The kind and the file states as wide as their texts; the name takes what they leave.
+void RestorePreviewPage::FitColumns() {
+  HWND list = Item(IDC_PREVIEW_LIST);
+  RECT client{};
+  ::GetClientRect(list, &client);
+  int rest = client.right - client.left - ::GetSystemMetrics(SM_CXVSCROLL);
+  std::vector<Text> headings = Parts(IDS_PREVIEW_COLUMNS);
+  headings.resize(kColumns);
+  // Not LVSCW_AUTOSIZE_USEHEADER: on the last column it takes all that is left.
+  for (int column : {kChangeColumn, kNowColumn, kBackupColumn}) {
+    ListView_SetColumnWidth(list, column, LVSCW_AUTOSIZE);
+    const int heading = ListView_GetStringWidth(list, win32::W(headings[static_cast<size_t>(column)])) + 16;
+    const int width = std::max(ListView_GetColumnWidth(list, column), heading);
+    ListView_SetColumnWidth(list, column, width);
+    rest -= width;
+  }
+  ListView_SetColumnWidth(list, kNameColumn, std::max(rest, static_cast<int>(client.right - client.left) / 4));
 }
 
 void RestorePreviewPage::OnSetActive() {
@@ -94,16 +120,17 @@ void RestorePreviewPage::OnSetActive() {
                                                               DecimalText(preview.movedFiles)});
     for (const SettingChange& change : preview.settings) {
       AddRow({kinds[change.added ? kAdded : kChanged],
-              Text(names::kRootCurrentUser) + u'\\' + change.key + u'\\' + change.name});
+              ValueName(change.key, change.name)});
     }
     for (const FileChange& change : preview.files) {
       const Kind kind = change.moved ? kMoved : change.replaced ? kReplaced : kNew;
-      AddRow({kinds[kind], change.destination, change.replaced ? FileState(change.sizeNow, change.dosTimeNow) : Text(),
+      AddRow({kinds[kind], change.name, change.replaced ? FileState(change.sizeNow, change.dosTimeNow) : Text(),
               FileState(change.sizeInArchive, change.dosTimeInArchive)});
     }
     // What the restore cannot write is said before it starts, too.
     for (const Text& problem : preview.problems) AddRow({Text(), problem});
   }
+  FitColumns();
   SetItemText(IDC_PREVIEW_SETTINGS, settings);
   SetItemText(IDC_PREVIEW_FILES, files);
   SetItemText(IDC_PREVIEW_UNDO, platform::LoadText(request.UndoPointWanted ? IDS_PREVIEW_UNDO : IDS_PREVIEW_NO_UNDO));
