@@ -278,7 +278,8 @@ void RestoreLocationPage::CheckEnded() {
     case ArchiveState::Damaged: ShowError(platform::LoadText(IDS_RESTORE_ARCHIVE_DAMAGED), true); break;
     case ArchiveState::Unreadable: ShowError(FormatText(platform::LoadText(IDS_NOT_A_BACKUP), {path}), true); break;
   }
-  SetButtons(restorable_ ? PSWIZB_BACK | PSWIZB_NEXT : PSWIZB_BACK);
+  // A check that ends after the user went Back leaves the buttons to the page now shown.
+  if (::IsWindowVisible(Window())) SetButtons(restorable_ ? PSWIZB_BACK | PSWIZB_NEXT : PSWIZB_BACK);
 }
 
 void RestoreLocationPage::OnCommand(int id, int code) {
