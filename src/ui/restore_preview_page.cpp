@@ -124,7 +124,8 @@ void RestorePreviewPage::OnSetActive() {
     }
     for (const FileChange& change : preview.files) {
       const Kind kind = change.moved ? kMoved : change.replaced ? kReplaced : kNew;
-      AddRow({kinds[kind], change.name, change.replaced ? FileState(change.sizeNow, change.dosTimeNow) : Text(),
+      // A file that goes elsewhere is named by the place it goes to.
+      AddRow({kinds[kind], change.moved ? change.destination : change.name, change.replaced ? FileState(change.sizeNow, change.dosTimeNow) : Text(),
               FileState(change.sizeInArchive, change.dosTimeInArchive)});
     }
     // What the restore cannot write is said before it starts, too.
