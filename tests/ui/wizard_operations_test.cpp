@@ -612,7 +612,7 @@ TEST_F(OperationsTest, CancelStopsALongBackupAndKeepsTheEarlierArchive) {
   EXPECT_TRUE(wizard.MessageBoxes().empty()) << "cancelling a backup loses nothing: no question";
   EXPECT_EQ(wizard.Text(IDC_RESULT_TEXT), L"The backup was cancelled.");
   EXPECT_EQ(wizard.ListRows(IDC_RESULT_LIST),
-            std::vector<std::wstring>{L"The backup was cancelled; \"" + Wide(archive) + L"\" was not changed."});
+            std::vector<std::wstring>{L"The backup was cancelled; nothing was written to \"" + Wide(archive) + L"\"."});
   EXPECT_EQ(ReadBytes(archive), std::vector<uint8_t>({'t', 'h', 'e', ' ', 'e', 'a', 'r', 'l', 'i', 'e', 'r', ' ', 'b',
                                                       'a', 'c', 'k', 'u', 'p'}));
   EXPECT_TRUE(FileExists(data / u"history.dat")) << "no reset after a cancelled backup";
