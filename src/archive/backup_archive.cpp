@@ -143,7 +143,7 @@ bool BackupArchiveWriter::FailTarget() {
 
 bool BackupArchiveWriter::AddFile(const Text& sourcePath, const Text& entryName, int level,
                                   const Text* entryComment) {
-  if (targetFailed_) return false;
+  if (targetFailed_ || cancelled_) return false;
   failure_ = 0;
   if (!zip_ || sourcePath.empty() || entryName.empty()) return false;
 
@@ -180,7 +180,11 @@ bool BackupArchiveWriter::AddFile(const Text& sourcePath, const Text& entryName,
   bool copied = true;
   try {
     for (bool last = false; copied && !last;) {
-      if (Progress) Progress(sourcePath, total, size);
+      if (Progress && !Progress(sourcePath, total, size)) {
+        cancelled_ = true;
+        copied = false;
+        break;
+      }
       std::vector<unsigned char> piece(kDeflatePieceSize);
       size_t filled = 0;
       for (size_t got = 1; got != 0 && filled < piece.size(); filled += got) {
@@ -343,14 +347,14 @@ bool BackupArchiveReader::ExtractCurrentEntry(const Text& destination, const Tex
   // Closed before the temporary file is removed: Windows deletes no file that is open.
   platform::File out = std::move(created);
   uint64_t done = 0;
-  if (Progress) Progress(destination, done, info.uncompressed_size);
+  if (Progress) (void)Progress(destination, done, info.uncompressed_size);  // a restore runs to its end
   auto write = [&](const unsigned char* data, size_t size) {
     if (!out.Write(data, size)) {
       failure_ = platform::LastError();
       return false;
     }
     done += size;
-    if (Progress) Progress(destination, done, info.uncompressed_size);
+    if (Progress) (void)Progress(destination, done, info.uncompressed_size);
     return true;
   };
   const bool copied = ReadCurrentEntry(password ? narrowPassword.c_str() : nullptr, write);
@@ -438,6 +442,7 @@ bool BackupArchiveReader::CurrentEntryInfo(EntryInfo& entry) {
   DecodeEntryName(shown.data(), shown.size(), info.flag, entry.name);
   entry.size = info.uncompressed_size;
   entry.compressedSize = info.compressed_size;
+  entry.dosTime = static_cast<uint32_t>(info.dosDate);
   return true;
 }
 

@@ -39,8 +39,11 @@ class BackupArchiveWriter {
   // not reach the archive complete.
   [[nodiscard]] bool AddFile(const Text& sourcePath, const Text& entryName, int level, const Text* entryComment = nullptr);
 
-  // Told about every piece a file gives to the archive.
+  // Told about every piece a file gives to the archive; false stops the file there, and every
+  // later one is refused.
   ProgressCallback Progress;
+  // The progress callback asked to stop.
+  bool Cancelled() const { return cancelled_; }
   // Threads that compress one file's pieces side by side.
   unsigned CompressionThreads = ParallelDeflater::DefaultThreads();
 
@@ -65,6 +68,7 @@ class BackupArchiveWriter {
   UniqueHandle<detail::ZipHandleTraits> zip_;
   long failure_ = 0;
   bool targetFailed_ = false;
+  bool cancelled_ = false;
 };
 
 class BackupArchiveReader {
@@ -100,6 +104,7 @@ class BackupArchiveReader {
     Text name;
     uint64_t size = 0;
     uint64_t compressedSize = 0;
+    uint32_t dosTime = 0;  // as the entry's header gives it
   };
   // Walks the entries in central-directory order; false when there is no (further) entry or the
   // directory cannot be read on.

@@ -39,6 +39,27 @@ Text FormatBackupComment(const Text& comment, const platform::LocalTime& time) {
   return text;
 }
 
+bool ParseBackupTime(const Text& created, platform::LocalTime& time) {
+  static constexpr char16_t kShape[] = u"dddd-dd-ddTdd:dd:ddZ";
+  if (created.size() != sizeof kShape / sizeof kShape[0] - 1) return false;
+  for (size_t i = 0; i < created.size(); ++i) {
+    const bool digit = created[i] >= u'0' && created[i] <= u'9';
+    if (kShape[i] == u'd' ? !digit : created[i] != kShape[i]) return false;
+  }
+  auto number = [&](size_t at, size_t digits) {
+    uint16_t value = 0;
+    for (size_t i = at; i < at + digits; ++i) value = static_cast<uint16_t>(value * 10 + (created[i] - u'0'));
+    return value;
+  };
+  const platform::LocalTime parsed{number(0, 4), number(5, 2), number(8, 2), number(11, 2), number(14, 2), number(17, 2)};
+  static constexpr uint16_t kDays[] = {31, 29, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+  if (parsed.year < 1601 || parsed.month < 1 || parsed.month > 12 || parsed.day < 1 ||
+      parsed.day > kDays[parsed.month - 1] || parsed.hour > 23 || parsed.minute > 59 || parsed.second > 59)
+    return false;
+  time = parsed;
+  return true;
+}
+
 bool ReadBackupIdentity(const Text& path, BackupIdentity& identity) {
   BackupArchiveReader reader;
   if (!reader.Open(path)) return false;

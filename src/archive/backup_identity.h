@@ -13,6 +13,10 @@ struct BackupIdentity {
   Text created;  // as stored, never parsed
 };
 
+// The time as FormatBackupComment writes it ("2005-03-07T09:05:02Z", the backup's local time);
+// false for any other text or a date that cannot be.
+bool ParseBackupTime(const Text& created, platform::LocalTime& time);
+
 // True when the file is a zip archive whose comment starts with the identification line;
 // identity is filled only then.
 bool ReadBackupIdentity(const Text& path, BackupIdentity& identity);

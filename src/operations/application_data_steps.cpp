@@ -18,7 +18,7 @@ bool OperationRequest::BackupApplicationData(BackupArchiveWriter& archive) {
   auto add = [&](const Text& path, const Text& entryName) {
     if (!IsExistingFile(path) || archive.TargetFailed()) return;
     if (!archive.AddFile(path, entryName, -1)) {
-      if (!archive.TargetFailed()) Log.AddFailure(archive.LastFailure(), IDS_BACKUP_FILE_FAILED, entryName);
+      if (!archive.TargetFailed() && !archive.Cancelled()) Log.AddFailure(archive.LastFailure(), IDS_BACKUP_FILE_FAILED, entryName);
       result = false;
     }
   };

@@ -71,15 +71,23 @@ bool OperationRequest::Backup(uint32_t selection) {
   // An archive that cannot be written fails every step after it: it is named once, at the end.
   if (selection & DataSelection::Settings) {
     if (!BackupSettings(archive)) {
-      if (!archive.TargetFailed()) Log.Add(IDS_BACKUP_SETTINGS_FAILED);
+      if (!archive.TargetFailed() && !archive.Cancelled()) Log.Add(IDS_BACKUP_SETTINGS_FAILED);
       result = false;
     }
   }
-  if (selection & DataSelection::ApplicationData) {
+  if ((selection & DataSelection::ApplicationData) && !archive.Cancelled()) {
     if (!BackupApplicationData(archive)) {
-      if (!archive.TargetFailed()) Log.Add(IDS_BACKUP_DATA_FAILED);
+      if (!archive.TargetFailed() && !archive.Cancelled()) Log.Add(IDS_BACKUP_DATA_FAILED);
       result = false;
     }
+  }
+  // A cancelled backup leaves no trace: the earlier archive stays, nothing is reset or recorded.
+  if (archive.Cancelled()) {
+    // Closed only to be removed: what it holds is thrown away.
+    static_cast<void>(archive.Close());
+    static_cast<void>(RemoveFile(pending));  // the tool's temporary name: the next run removes what stays
+    Log.Add(IDS_BACKUP_CANCELLED, ArchivePath);
+    return false;
   }
   const LocalTime now = GetLocalTime();
   archive.CommentText = FormatBackupComment(Comment, now);

@@ -176,14 +176,17 @@ std::vector<PlannedFile> PlanFiles(BackupArchiveReader& archive, const Text& dat
 // the values that name files taken as the restore will find them once the file is imported.
 class SettingsTally : public SettingsFileObserver {
  public:
-  SettingsTally(RestorePlan& plan, RestoreValues& values) : plan_(plan), values_(values) {}
+  SettingsTally(RestorePlan& plan, RestoreValues& values, SettingsFileObserver* next)
+      : plan_(plan), values_(values), next_(next) {}
 
   void Key(const Text& keyPath) override {
+    if (next_) next_->Key(keyPath);
     plan_.changes.AddKeyWithParents(keyPath);
     Count(keyPath, 0);
   }
 
   void Value(const Text& keyPath, const Text& name, uint32_t type, const std::vector<uint8_t>& data) override {
+    if (next_) next_->Value(keyPath, name, type, data);
     ++plan_.values;
     Count(keyPath, 1);
     plan_.changes.AddKeyWithParents(keyPath);
@@ -197,7 +200,10 @@ class SettingsTally : public SettingsFileObserver {
     }
   }
 
-  void IgnoredSection(std::u16string_view section) override { plan_.ignoredSections.emplace_back(section); }
+  void IgnoredSection(std::u16string_view section) override {
+    if (next_) next_->IgnoredSection(section);
+    plan_.ignoredSections.emplace_back(section);
+  }
 
  private:
   void Count(const Text& keyPath, size_t values) {
@@ -220,6 +226,7 @@ class SettingsTally : public SettingsFileObserver {
 
   RestorePlan& plan_;
   RestoreValues& values_;
+  SettingsFileObserver* next_;
 };
 
 // The nearest folder that exists on the way up to the root.
@@ -346,11 +353,11 @@ bool ArchiveSettings::Import(ResultLog& log) const {
 }
 
 bool PlanRestore(BackupArchiveReader& archive, const Text& dataFolder, const Text& favoritesFolder,
-                 uint32_t selection, RestorePlan& plan) {
+                 uint32_t selection, RestorePlan& plan, SettingsFileObserver* settingsObserver) {
   const RestoreValues today = ReadRestoreValues();
   RestoreValues values = today;
   if (selection & DataSelection::Settings) {
-    SettingsTally tally(plan, values);
+    SettingsTally tally(plan, values, settingsObserver);
     Text problem;
     switch (plan.settings.Load(archive, tally, problem)) {
       case ArchiveSettings::Outcome::Unreadable: plan.settingsUnreadable = true; [[fallthrough]];

@@ -96,9 +96,10 @@ struct RestorePlan {
 };
 
 // Plans a restore of 'selection' (DataSelection bits) from an archive whose directory was checked.
-// False when it must not start (plan.refusals say why).
+// False when it must not start (plan.refusals say why). 'settingsObserver', when given, hears of
+// every key and value the settings would write.
 bool PlanRestore(BackupArchiveReader& archive, const Text& dataFolder, const Text& favoritesFolder,
-                 uint32_t selection, RestorePlan& plan);
+                 uint32_t selection, RestorePlan& plan, SettingsFileObserver* settingsObserver = nullptr);
 
 // Nothing is there, or a file the restore may replace (not read-only, no folder, no device).
 bool IsReplaceable(const Text& path);

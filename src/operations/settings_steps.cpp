@@ -68,7 +68,7 @@ bool OperationRequest::BackupSettings(BackupArchiveWriter& archive) {
     }
     if (archive.TargetFailed()) break;
     if (!archive.AddFile(bitmap, name, -1)) {
-      if (!archive.TargetFailed()) Log.AddFailure(archive.LastFailure(), IDS_BACKUP_FILE_FAILED, bitmap);
+      if (!archive.TargetFailed() && !archive.Cancelled()) Log.AddFailure(archive.LastFailure(), IDS_BACKUP_FILE_FAILED, bitmap);
       result = false;
       continue;
     }

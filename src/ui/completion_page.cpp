@@ -2,6 +2,7 @@
 #include <shellapi.h>
 #include <shlwapi.h>
 
+#include "operations/result_log.h"
 #include "platform/files.h"
 #include "platform/win32/wide.h"
 #include "res/resource.h"
@@ -88,9 +89,15 @@ bool CompletionPage::OnMessage(UINT message, WPARAM, LPARAM, INT_PTR& answer) {
 
 void CompletionPage::RunOperation() {
   HCURSOR previous = ::SetCursor(::LoadCursorW(nullptr, IDC_WAIT));
-  Request().Progress = [this](const Text& file, uint64_t done, uint64_t total) { ShowProgress(file, done, total); };
+  Request().Progress = [this](const Text& file, uint64_t done, uint64_t total) {
+    return ShowProgress(file, done, total);
+  };
+  running_ = true;
+  cancelled_ = false;
   const bool succeeded = RunWithUndoPoint();
+  running_ = false;
   Request().Progress = nullptr;
+  ::EnableWindow(::GetDlgItem(SheetWindow(), IDCANCEL), TRUE);
   ::SetCursor(previous);
   ::ShowWindow(Item(IDC_PROGRESS_BAR), SW_HIDE);
   ::ShowWindow(Item(IDC_PROGRESS_FILE), SW_HIDE);
@@ -101,6 +108,10 @@ void CompletionPage::RunOperation() {
     SetItemText(IDC_RESULT_TEXT, undo ? platform::LoadText(IDS_UNDO_DONE) : successText_);
     resultIcon_ = LoadSmallIcon(Sheet().Instance(), IDI_SUCCESS_MARK);
     if (Request().GetMode() == OperationMode::Backup) ShowBackupSaved();
+  } else if (cancelled_) {
+    SetItemText(IDC_RESULT_TEXT, platform::LoadText(IDS_BACKUP_CANCELLED_RESULT));
+    resultIcon_ = LoadSmallIcon(Sheet().Instance(), IDI_WARNING_TRIANGLE);
+    ShowFailures();
   } else {
     SetItemText(IDC_RESULT_TEXT, platform::LoadText(undo ? IDS_UNDO_FAILED : IDS_OPERATION_FAILED));
     resultIcon_ = LoadSmallIcon(Sheet().Instance(), IDI_FAILURE);
@@ -160,21 +171,39 @@ void CompletionPage::StartUndo() {
   ::PostMessageW(Window(), kRunMessage, 0, 0);
 }
 
-void CompletionPage::ShowProgress(const Text& file, uint64_t done, uint64_t total) {
+bool CompletionPage::ShowProgress(const Text& file, uint64_t done, uint64_t total) {
   const int position = total == 0 ? kProgressRange : static_cast<int>(done * kProgressRange / total);
   // Painting costs time: only a new file or a visible step is shown.
-  if (position == progressPosition_ && file == progressFile_) return;
-  progressPosition_ = position;
-  ::SendMessageW(Item(IDC_PROGRESS_BAR), PBM_SETPOS, static_cast<WPARAM>(position), 0);
-  if (file != progressFile_) {
+  if (position != progressPosition_ || file != progressFile_) {
+    const bool newPercent = position / 10 != progressPosition_ / 10 || file != progressFile_;
+    progressPosition_ = position;
     progressFile_ = file;
-    SetItemText(IDC_PROGRESS_FILE, file);
+    ::SendMessageW(Item(IDC_PROGRESS_BAR), PBM_SETPOS, static_cast<WPARAM>(position), 0);
+    if (newPercent) {
+      SetItemText(IDC_PROGRESS_FILE, FormatText(platform::LoadText(IDS_PROGRESS_PERCENT),
+                                                {DecimalText(static_cast<uint64_t>(position / 10)), file}));
+    }
   }
-  // Paints what changed and nothing else: no input reaches the wizard until the operation ends.
   MSG message;
-  for (int i = 0; i < kPaintRounds && ::PeekMessageW(&message, nullptr, WM_PAINT, WM_PAINT, PM_REMOVE); ++i) {
-    ::DispatchMessageW(&message);
+  if (Request().GetMode() != OperationMode::Backup) {
+    // Paints what changed and nothing else: no input reaches the wizard until the operation ends.
+    for (int i = 0; i < kPaintRounds && ::PeekMessageW(&message, nullptr, WM_PAINT, WM_PAINT, PM_REMOVE); ++i) {
+      ::DispatchMessageW(&message);
+    }
+    return true;
   }
+  // A backup can be cancelled: the sheet takes its input, and Cancel asks this page to stop.
+  for (int i = 0; i < kPaintRounds && !cancelled_ && ::PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE); ++i) {
+    if (message.message == WM_QUIT) {
+      ::PostQuitMessage(static_cast<int>(message.wParam));
+      break;
+    }
+    if (!::IsDialogMessageW(SheetWindow(), &message)) {
+      ::TranslateMessage(&message);
+      ::DispatchMessageW(&message);
+    }
+  }
+  return !cancelled_;
 }
 
 void CompletionPage::ShowFailures() {
@@ -216,6 +245,15 @@ void CompletionPage::ShowBackupInFolder() {
 }
 
 bool CompletionPage::OnNotify(const NMHDR& header, LRESULT& result) {
+  // While an operation runs the wizard stays; Cancel stops a backup, which loses nothing.
+  if (header.code == PSN_QUERYCANCEL && running_) {
+    if (Request().GetMode() == OperationMode::Backup) {
+      cancelled_ = true;
+      ::EnableWindow(::GetDlgItem(SheetWindow(), IDCANCEL), FALSE);
+    }
+    result = TRUE;
+    return true;
+  }
   if (header.hwndFrom == Item(IDC_BACKUP_FOLDER_LINK) && header.code == NM_CLICK) {
     ShowBackupInFolder();
     result = 1;

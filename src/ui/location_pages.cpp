@@ -15,12 +15,15 @@
 #include "regfile/registry_key.h"
 #include "res/non_localizable.h"
 #include "res/resource.h"
+#include "ui/local_texts.h"
 #include "ui/pages.h"
 
 namespace kbt::ui {
 namespace {
 
 constexpr COLORREF kInvalidPathColour = RGB(200, 0, 0);
+// The restore page's check has ended.
+constexpr UINT kCheckedMessage = WM_APP + 3;
 
 // The filter pairs of string 133, each part ended by a NUL and the list by a second one.
 std::vector<wchar_t> FileFilter() {
@@ -197,32 +200,91 @@ int RestoreLocationPage::OnWizBack() {
   return IDD_OPERATION;
 }
 
-// The check of "/verify": only a sound backup lets the restore go on; a damaged or foreign file
-// is named as such in the comment field.
-void RestoreLocationPage::CheckPath() {
+RestoreLocationPage::~RestoreLocationPage() {
+  if (checker_.joinable()) checker_.join();
+}
+
+void RestoreLocationPage::ShowError(const Text& text, bool icon) {
+  if (icon && !errorIcon_) {
+    errorIcon_ = LoadSmallIcon(Sheet().Instance(), IDI_FAILURE);
+    ::SendMessageW(Item(IDC_RESTORE_ERROR_ICON), STM_SETICON, reinterpret_cast<WPARAM>(errorIcon_.Get()), 0);
+  }
+  SetItemText(IDC_RESTORE_ERROR, text);
+  ::ShowWindow(Item(IDC_RESTORE_ERROR), text.empty() ? SW_HIDE : SW_SHOW);
+  ::ShowWindow(Item(IDC_RESTORE_ERROR_ICON), icon && !text.empty() ? SW_SHOW : SW_HIDE);
+}
+
+// Cheap, on every key press: the path is stored, and Next waits for the check of the file.
+void RestoreLocationPage::PathChanged() {
   const Text path = ItemText(IDC_RESTORE_PATH);
   Request().ArchivePath = path;
   ::InvalidateRect(Item(IDC_RESTORE_PATH), nullptr, TRUE);
   restorable_ = false;
-  Text comment, created;
-  if (IsExistingFile(path)) {
-    const VerifyReport report = VerifyArchive(path, Request().DataFolder, Request().FavoritesFolder);
-    restorable_ = report.state == ArchiveState::Sound;
-    created = report.created;
-    switch (report.state) {
-      case ArchiveState::Sound: comment = report.comment; break;
-      case ArchiveState::Damaged: comment = platform::LoadText(IDS_RESTORE_ARCHIVE_DAMAGED); break;
-      case ArchiveState::Unreadable: comment = FormatText(platform::LoadText(IDS_NOT_A_BACKUP), {path}); break;
-    }
+  SetButtons(PSWIZB_BACK);
+  SetItemText(IDC_RESTORE_COMMENT, Text());
+  SetItemText(IDC_CREATED_DATE, Text());
+  ::KillTimer(Window(), kCheckTimer);
+  if (!IsExistingFile(path)) {
+    ShowError(path.empty() ? Text() : platform::LoadText(IDS_NO_SUCH_FILE), true);
+    return;
   }
-  SetButtons(restorable_ ? PSWIZB_BACK | PSWIZB_NEXT : PSWIZB_BACK);
-  SetItemText(IDC_RESTORE_COMMENT, comment);
-  SetItemText(IDC_CREATED_DATE, created);
+  ShowError(platform::LoadText(IDS_CHECKING_BACKUP), false);
+  ::SetTimer(Window(), kCheckTimer, kCheckDelayMs, nullptr);
+}
+
+void RestoreLocationPage::StartCheck() {
+  if (checker_.joinable()) return;  // the path is checked again when the running check ends
+  check_ = std::make_unique<Check>();
+  check_->path = ItemText(IDC_RESTORE_PATH);
+  check_->dataFolder = Request().DataFolder;
+  check_->favoritesFolder = Request().FavoritesFolder;
+  Check* check = check_.get();
+  HWND window = Window();
+  checker_ = std::thread([check, window] {
+    try {
+      check->report = VerifyArchive(check->path, check->dataFolder, check->favoritesFolder);
+    } catch (...) {
+      check->report = VerifyReport();  // a text that cannot be converted: no backup to restore
+    }
+    ::PostMessageW(window, kCheckedMessage, 0, 0);
+  });
+}
+
+// The check of "/verify": only a sound backup lets the restore go on; a damaged or foreign file
+// is named as such, beside the error icon.
+void RestoreLocationPage::CheckEnded() {
+  if (!checker_.joinable()) return;
+  checker_.join();
+  const std::unique_ptr<Check> check = std::move(check_);
+  const Text path = ItemText(IDC_RESTORE_PATH);
+  if (check->path != path) {
+    // Typed on meanwhile. A pending timer starts that path's check; one that fired found this running.
+    if (!IsExistingFile(path)) return;
+    if (::KillTimer(Window(), kCheckTimer)) {
+      ::SetTimer(Window(), kCheckTimer, kCheckDelayMs, nullptr);
+    } else {
+      StartCheck();
+    }
+    return;
+  }
+  const VerifyReport& report = check->report;
+  restorable_ = report.state == ArchiveState::Sound;
+  SetItemText(IDC_CREATED_DATE, report.created.empty() ? Text() : CreatedText(report.created));
+  switch (report.state) {
+    case ArchiveState::Sound:
+      SetItemText(IDC_RESTORE_COMMENT, report.comment);
+      ShowError(Text(), false);
+      break;
+    case ArchiveState::Damaged: ShowError(platform::LoadText(IDS_RESTORE_ARCHIVE_DAMAGED), true); break;
+    case ArchiveState::Unreadable: ShowError(FormatText(platform::LoadText(IDS_NOT_A_BACKUP), {path}), true); break;
+  }
+  // A check that ends after the user went Back leaves the buttons to the page now shown.
+  if (::IsWindowVisible(Window())) SetButtons(restorable_ ? PSWIZB_BACK | PSWIZB_NEXT : PSWIZB_BACK);
 }
 
 void RestoreLocationPage::OnCommand(int id, int code) {
   if (id == IDC_RESTORE_PATH && code == EN_CHANGE) {
-    CheckPath();
+    PathChanged();
   } else if (id == IDC_BROWSE_RESTORE && code == BN_CLICKED) {
     Browse();
   }
@@ -234,6 +296,17 @@ void RestoreLocationPage::Browse() {
 }
 
 bool RestoreLocationPage::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, INT_PTR& answer) {
+  if (message == WM_TIMER && wParam == kCheckTimer) {
+    ::KillTimer(Window(), kCheckTimer);
+    StartCheck();
+    answer = TRUE;
+    return true;
+  }
+  if (message == kCheckedMessage) {
+    CheckEnded();
+    answer = TRUE;
+    return true;
+  }
   if (message != WM_CTLCOLOREDIT) return false;
   const bool isPath = reinterpret_cast<HWND>(lParam) == Item(IDC_RESTORE_PATH);
   answer = ColourEdit(reinterpret_cast<HDC>(wParam), !isPath || FileExists());

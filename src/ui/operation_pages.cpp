@@ -109,6 +109,8 @@ int DetailsPage::OnWizNext() {
       return IDD_BACKUP_LOCATION;
     case OperationMode::Reset:
       return ConfirmDeletion(Request().GetSelection() != 0) ? IDD_COMPLETION : kStay;
+    case OperationMode::Restore:
+      return IDD_RESTORE_PREVIEW;
     default:
       return IDD_COMPLETION;
   }

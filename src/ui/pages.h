@@ -1,6 +1,11 @@
 #pragma once
-// The seven pages of the wizard, in the order of the sheet.
+// The pages of the wizard, in the order of the sheet.
 #include <array>
+#include <memory>
+#include <thread>
+#include <vector>
+
+#include "operations/verify.h"
 
 #include "res/resource.h"
 #include "ui/gdi_owners.h"
@@ -98,6 +103,10 @@ class BackupLocationPage : public WizardPage {
 class RestoreLocationPage : public WizardPage {
  public:
   using WizardPage::WizardPage;
+  // The check waits for the typing to stop.
+  static constexpr UINT_PTR kCheckTimer = 2;
+  static constexpr UINT kCheckDelayMs = 400;
+  ~RestoreLocationPage() override;
 
  protected:
   BOOL OnInit() override;
@@ -110,11 +119,40 @@ class RestoreLocationPage : public WizardPage {
 
  private:
   bool FileExists() const;
-  void CheckPath();
+  void PathChanged();
+  // Reads the whole archive, so it runs beside the page: the page takes input meanwhile.
+  void StartCheck();
+  void CheckEnded();
+  void ShowError(const Text& text, bool icon);
   void Browse();
   UniqueIcon browseIcon_;
+  UniqueIcon errorIcon_;
 
+  struct Check {
+    Text path, dataFolder, favoritesFolder;
+    VerifyReport report;
+  };
+  std::thread checker_;
+  std::unique_ptr<Check> check_;  // the checker's, until it has ended
   bool restorable_ = false;  // the path names a sound backup
+};
+
+class RestorePreviewPage : public WizardPage {
+ public:
+  using WizardPage::WizardPage;
+
+ protected:
+  BOOL OnInit() override;
+  void OnSetActive() override;
+  int OnWizNext() override { return IDD_COMPLETION; }
+  int OnWizBack() override { return IDD_DETAILS; }
+  void OnCommand(int id, int code) override;
+  bool OnNotify(const NMHDR& header, LRESULT& result) override;
+
+ private:
+  void AddRow(const std::vector<Text>& cells);
+  void FitColumns();
+  Text nextText_;  // the sheet's own text of Next
 };
 
 class CompletionPage : public WizardPage {
@@ -134,7 +172,8 @@ class CompletionPage : public WizardPage {
   // Where the undo point is, and the link that undoes the operation.
   void ShowUndoPoint();
   void StartUndo();
-  void ShowProgress(const Text& file, uint64_t done, uint64_t total);
+  // False once the user has cancelled a backup.
+  bool ShowProgress(const Text& file, uint64_t done, uint64_t total);
   void ShowFailures();
   // Where the backup went and how large it is, with the link that shows it in its folder.
   void ShowBackupSaved();
@@ -147,6 +186,8 @@ class CompletionPage : public WizardPage {
   // The first of the log's messages that belongs to the operation shown.
   size_t firstMessage_ = 0;
   bool ran_ = false;
+  bool running_ = false;
+  bool cancelled_ = false;  // the user cancelled the backup that runs
 };
 
 }  // namespace kbt::ui

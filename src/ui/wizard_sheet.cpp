@@ -33,6 +33,7 @@ const PageRow kPages[] = {
     {{IDD_DETAILS, IDS_DETAILS_TITLE, IDS_DETAILS_SUBTITLE, kInterior}, Make<DetailsPage>},
     {{IDD_BACKUP_LOCATION, IDS_BACKUP_TITLE, IDS_BACKUP_SUBTITLE, kInterior}, Make<BackupLocationPage>},
     {{IDD_RESTORE_LOCATION, IDS_RESTORE_TITLE, IDS_RESTORE_SUBTITLE, kInterior}, Make<RestoreLocationPage>},
+    {{IDD_RESTORE_PREVIEW, IDS_PREVIEW_TITLE, IDS_PREVIEW_SUBTITLE, kInterior}, Make<RestorePreviewPage>},
     {{IDD_COMPLETION, 0, 0, kExterior}, Make<CompletionPage>},
 };
 

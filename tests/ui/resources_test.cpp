@@ -148,6 +148,8 @@ TEST_F(ProgramResources, EveryDialogExistsInBothLanguagesWithTheSameControls) {
        L"Kestrove Client Datensicherung - Speicherort"},
       {IDD_RESTORE_LOCATION, 317, 143, L"Kestrove Client Backup Tool - Location",
        L"Kestrove Client Datensicherung - Speicherort"},
+      {IDD_RESTORE_PREVIEW, 317, 143, L"Kestrove Client Backup Tool - Preview",
+       L"Kestrove Client Datensicherung - Vorschau"},
       {IDD_COMPLETION, 317, 193, L"Kestrove Client Backup Tool - Complete",
        L"Kestrove Client Datensicherung - Vorgang abgeschlossen"},
   };
@@ -215,7 +217,7 @@ TEST_F(ProgramResources, EveryChoiceAndLabelHasItsOwnMnemonic) {
   const std::pair<LANGID, std::wstring> languages[] = {{kEnglish, L"bn"}, {kGerman, L"zw"}};
   for (const auto& [language, sheetLetters] : languages) {
     for (int page : {IDD_WELCOME, IDD_OPERATION, IDD_DATA_FOLDERS, IDD_DETAILS, IDD_BACKUP_LOCATION,
-                     IDD_RESTORE_LOCATION, IDD_COMPLETION}) {
+                     IDD_RESTORE_LOCATION, IDD_RESTORE_PREVIEW, IDD_COMPLETION}) {
       const Dialog dialog = ReadDialog(module, page, language);
       std::wstring used = sheetLetters;
       for (size_t i = 0; i < dialog.order.size(); ++i) {

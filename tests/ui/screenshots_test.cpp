@@ -71,6 +71,8 @@ TEST_P(ScreenshotTest, PagesBeforeTheOperation) {
 
 TEST_P(ScreenshotTest, LocationsAndResults) {
   Text archive;
+  ASSERT_TRUE(WriteText(data_ + u"\\history.dat", "history"));
+  SeedString(u"Software\\Kestrove\\Connection Data", u"Host", u"ftp.example.com");
   {
     WizardSession wizard(GetParam().arguments);
     ASSERT_TRUE(wizard.Started());
@@ -95,6 +97,15 @@ TEST_P(ScreenshotTest, LocationsAndResults) {
     wizard.Press(WizardButton::Next);
     ASSERT_TRUE(wizard.WaitForPage(IDD_RESTORE_LOCATION));
     Save(wizard, L"6-restore-location");
+    // Today's profile differs from the backup's: the preview has something to tell.
+    ASSERT_TRUE(WriteText(data_ + u"\\history.dat", "today's history"));
+    SeedString(u"Software\\Kestrove\\Connection Data", u"Host", u"ftp.example.org");
+    for (int page : {IDD_DATA_FOLDERS, IDD_DETAILS, IDD_RESTORE_PREVIEW}) {
+      wizard.Press(WizardButton::Next);
+      ASSERT_TRUE(wizard.WaitForPage(page));
+    }
+    wizard.Click(IDC_PREVIEW_SHOW_LIST);
+    Save(wizard, L"6-restore-preview");
     EXPECT_EQ(wizard.CancelAndConfirm(), 0u);
   }
   static_cast<void>(platform::RemoveFile(archive));  // the journey may have written none

@@ -22,7 +22,7 @@ namespace {
 
 constexpr LANGID kLanguages[] = {1033, 1031};
 constexpr int kPages[] = {IDD_WELCOME,         IDD_OPERATION,        IDD_DATA_FOLDERS, IDD_DETAILS,
-                          IDD_BACKUP_LOCATION, IDD_RESTORE_LOCATION, IDD_COMPLETION};
+                          IDD_BACKUP_LOCATION, IDD_RESTORE_LOCATION, IDD_RESTORE_PREVIEW, IDD_COMPLETION};
 constexpr int kSunkenLineHeader = 0x3027;  // the line under the sheet's header
 
 std::wstring ModuleString(HMODULE module, unsigned id, LANGID language) {
@@ -85,6 +85,19 @@ class TextFit : public ::testing::Test {
       std::wstring text = ModuleString(module_, IDS_FULL_BACKUP_PATH, language);
       text.replace(text.find(L"%s"), 2, L"C:\\users\\wineuser\\Documents\\Kestrove Client Backup-20261231-235959.zip");
       texts = {text};
+    } else if (page == IDD_RESTORE_PREVIEW || page == IDD_RESTORE_LOCATION) {
+      // The counts at their widest, and the errors and states of the restore page.
+      const std::pair<int, int> shown[] = {
+          {IDC_PREVIEW_SETTINGS, IDS_PREVIEW_SETTINGS}, {IDC_PREVIEW_FILES, IDS_PREVIEW_FILES},
+          {IDC_PREVIEW_UNDO, IDS_PREVIEW_UNDO},         {IDC_PREVIEW_UNDO, IDS_PREVIEW_NO_UNDO},
+          {IDC_RESTORE_ERROR, IDS_RESTORE_ARCHIVE_DAMAGED}, {IDC_RESTORE_ERROR, IDS_CHECKING_BACKUP},
+          {IDC_RESTORE_ERROR, IDS_NO_SUCH_FILE}};
+      for (const auto& [id, text] : shown) {
+        if (id != control) continue;
+        std::wstring filled = ModuleString(module_, text, language);
+        for (size_t at = filled.find(L"%s"); at != std::wstring::npos; at = filled.find(L"%s")) filled.replace(at, 2, L"1000");
+        texts.push_back(filled);
+      }
     } else if (page == IDD_WELCOME && control == IDC_VERSION) {
       texts = {ModuleString(module_, IDS_VERSION_PREFIX, language) + L"2.0.0.0"};
     }

@@ -149,7 +149,7 @@ int WizardSession::PageId() const {
       {IDD_WELCOME, IDC_WELCOME_TITLE},       {IDD_OPERATION, IDC_MODE_BACKUP},
       {IDD_DATA_FOLDERS, IDC_DATA_FOLDER},    {IDD_DETAILS, IDC_INCLUDE_DATA},
       {IDD_BACKUP_LOCATION, IDC_BACKUP_PATH}, {IDD_RESTORE_LOCATION, IDC_RESTORE_PATH},
-      {IDD_COMPLETION, IDC_RESULT_TEXT},
+      {IDD_RESTORE_PREVIEW, IDC_PREVIEW_LIST}, {IDD_COMPLETION, IDC_RESULT_TEXT},
   };
   HWND page = Page();
   if (!page) return 0;
@@ -185,6 +185,17 @@ void WizardSession::Settle() const {
     ::WaitForInputIdle(process_.hProcess, 2000);
     ::Sleep(15);
   }
+  // The restore page checks a file once the typing stops, beside its input: "checking" is its
+  // message without the error icon.
+  HWND page = Page();
+  auto checking = [page] {
+    return page && ::IsWindowVisible(::GetDlgItem(page, IDC_RESTORE_ERROR)) &&
+           !::IsWindowVisible(::GetDlgItem(page, IDC_RESTORE_ERROR_ICON));
+  };
+  const DWORD start = ::GetTickCount();
+  if (!checking()) return;
+  while (checking() && ::GetTickCount() - start < 60000) ::Sleep(20);
+  Settle();
 }
 
 void WizardSession::Press(WizardButton button) {
@@ -313,7 +324,7 @@ class RemoteBlock {
 constexpr int kRemoteText = 1024;
 }  // namespace
 
-std::vector<std::wstring> WizardSession::ListRows(int id) const {
+std::vector<std::wstring> WizardSession::ListRows(int id, int column) const {
   std::vector<std::wstring> rows;
   HWND list = Control(id);
   const int count = static_cast<int>(::SendMessageW(list, LVM_GETITEMCOUNT, 0, 0));
@@ -322,6 +333,7 @@ std::vector<std::wstring> WizardSession::ListRows(int id) const {
     LVITEMW item{};
     item.mask = LVIF_TEXT;
     item.iItem = row;
+    item.iSubItem = column;
     item.pszText = reinterpret_cast<wchar_t*>(block.Address() + sizeof(LVITEMW));
     item.cchTextMax = kRemoteText;
     if (!block.Write(0, &item, sizeof item)) break;

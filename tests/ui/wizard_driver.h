@@ -63,8 +63,8 @@ class WizardSession {
   // The window with the keyboard focus in the tool, and its control id (0 for none).
   HWND Focus() const;
   int FocusId() const;
-  // The rows of a list view, and the heading of its first column.
-  std::vector<std::wstring> ListRows(int id) const;
+  // The rows of a list view (the texts of one column), and the heading of its first column.
+  std::vector<std::wstring> ListRows(int id, int column = 0) const;
   std::wstring ListHeading(int id) const;
   bool Checked(int id) const;
   bool Enabled(int id) const;

@@ -97,6 +97,7 @@ TEST_F(KeyboardTest, RestoreByKeys) {
   wizard.SetText(IDC_RESTORE_PATH, Wide(archive));
   EnterLeadsTo(wizard, IDD_DATA_FOLDERS, kNext);
   EnterLeadsTo(wizard, IDD_DETAILS, IDC_INCLUDE_DATA);
+  EnterLeadsTo(wizard, IDD_RESTORE_PREVIEW, kNext);
   EnterLeadsTo(wizard, IDD_COMPLETION, kFinish);
   EXPECT_EQ(wizard.Text(IDC_RESULT_TEXT), L"Operation completed successfully.");
   wizard.Keys({VK_RETURN});

@@ -19,9 +19,33 @@ namespace kbt::testing {
 namespace {
 
 constexpr uint32_t kInvalidRed = 0xC80000;  // RGB(200, 0, 0)
+constexpr int kNextButtonId = 0x3024;
 
 bool IsRedPixel(uint32_t p) { return ((p >> 16) & 255) > 170 && ((p >> 8) & 255) < 90 && (p & 255) < 90; }
 bool IsBluePixel(uint32_t p) { return (p & 255) > 150 && ((p >> 16) & 255) < 110; }
+
+// The stored creation time in the user's own date and time format.
+std::wstring UsersDateTime(const Text& created) {
+  platform::LocalTime time;
+  if (!ParseBackupTime(created, time)) return L"unparsed";
+  const SYSTEMTIME system{time.year, time.month, 0, time.day, time.hour, time.minute, time.second, 0};
+  wchar_t date[80] = {}, clock[80] = {};
+  ::GetDateFormatW(LOCALE_USER_DEFAULT, DATE_SHORTDATE, &system, nullptr, date, 80);
+  ::GetTimeFormatW(LOCALE_USER_DEFAULT, 0, &system, nullptr, clock, 80);
+  return std::wstring(date) + L" " + clock;
+}
+
+std::wstring SizeText(uint64_t bytes) {
+  wchar_t size[64] = {};
+  ::StrFormatByteSizeW(static_cast<LONGLONG>(bytes), size, 64);
+  return size;
+}
+
+std::wstring ButtonText(HWND sheet, int id) {
+  wchar_t text[64] = {};
+  ::GetWindowTextW(::GetDlgItem(sheet, id), text, 64);
+  return text;
+}
 
 // The screen as the wizard left it matches a full repaint: nothing hidden stays drawn.
 ::testing::AssertionResult ShowsNoStaleParts(WizardSession& wizard) {
@@ -153,8 +177,7 @@ TEST_F(OperationsTest, BackupWithACommentThenTheRestorePageProposesIt) {
   NextUntil(wizard, {IDD_RESTORE_LOCATION});
   EXPECT_EQ(wizard.Text(IDC_RESTORE_PATH), Wide(archive));
   EXPECT_EQ(wizard.Text(IDC_RESTORE_COMMENT), L"Before the move");
-  EXPECT_EQ(wizard.Text(IDC_CREATED_DATE), Wide(identity.created));
-  EXPECT_EQ(identity.created.size(), 20u);
+  EXPECT_EQ(wizard.Text(IDC_CREATED_DATE), UsersDateTime(identity.created));
   EXPECT_EQ(wizard.EnabledButtons(), L"Back Next");
 }
 
@@ -169,7 +192,7 @@ TEST_F(OperationsTest, RestoreBringsTheProfileBack) {
   NextUntil(wizard, {IDD_RESTORE_LOCATION});
   wizard.SetText(IDC_RESTORE_PATH, Wide(archive));
   EXPECT_EQ(wizard.EnabledButtons(), L"Back Next");
-  NextUntil(wizard, {IDD_DATA_FOLDERS, IDD_DETAILS, IDD_COMPLETION});
+  NextUntil(wizard, {IDD_DATA_FOLDERS, IDD_DETAILS, IDD_RESTORE_PREVIEW, IDD_COMPLETION});
   ASSERT_TRUE(CompletedSuccessfully(wizard));
   EXPECT_EQ(ReadBytes(data / u"history.dat"), std::vector<uint8_t>({'h', 'i', 's', 't', 'o', 'r', 'y', ' ', 'b', 'y',
                                                                      't', 'e', 's'}));
@@ -191,7 +214,7 @@ TEST_F(OperationsTest, TheUndoLinkTakesTheRestoreBackRightThere) {
   ChooseMode(wizard, IDC_MODE_RESTORE);
   NextUntil(wizard, {IDD_RESTORE_LOCATION});
   wizard.SetText(IDC_RESTORE_PATH, Wide(archive));
-  NextUntil(wizard, {IDD_DATA_FOLDERS, IDD_DETAILS, IDD_COMPLETION});
+  NextUntil(wizard, {IDD_DATA_FOLDERS, IDD_DETAILS, IDD_RESTORE_PREVIEW, IDD_COMPLETION});
   ASSERT_TRUE(CompletedSuccessfully(wizard));
   ASSERT_TRUE(ReadValue(u"Software\\Kestrove\\Connection Data", u"Host").exists) << "restored";
   EXPECT_TRUE(wizard.Visible(IDC_UNDO_TEXT));
@@ -338,18 +361,24 @@ TEST_F(OperationsTest, RestoreLocationAcceptsOnlyBackupsOfThisTool) {
   NextUntil(wizard, {IDD_RESTORE_LOCATION});
   EXPECT_EQ(wizard.Text(IDC_RESTORE_PATH), Wide(backup)) << "the last backup is proposed";
   const std::wstring created = wizard.Text(IDC_CREATED_DATE);
-  EXPECT_EQ(created.size(), 20u);
+  EXPECT_FALSE(created.empty());
   auto redPixels = [&wizard] {
     const Capture shot = wizard.Screenshot();
     return shot.Count(kInvalidRed, RectWithin(wizard.Control(IDC_RESTORE_PATH), wizard.Sheet()));
   };
+  // Errors show as errors, beside their icon; the comment field holds only comments.
+  auto error = [&wizard] {
+    EXPECT_EQ(wizard.Text(IDC_RESTORE_COMMENT), L"");
+    return wizard.Visible(IDC_RESTORE_ERROR_ICON) ? wizard.Text(IDC_RESTORE_ERROR) : L"(no icon)";
+  };
+  EXPECT_FALSE(wizard.Visible(IDC_RESTORE_ERROR));
   wizard.SetText(IDC_RESTORE_PATH, Wide(foreign));
   EXPECT_EQ(wizard.EnabledButtons(), L"Back");
-  EXPECT_EQ(wizard.Text(IDC_RESTORE_COMMENT), L"\"" + Wide(foreign) + L"\" is not a valid Kestrove backup file!");
+  EXPECT_EQ(error(), L"\"" + Wide(foreign) + L"\" is not a valid Kestrove backup file!");
   EXPECT_EQ(wizard.Text(IDC_CREATED_DATE), L"");
   wizard.SetText(IDC_RESTORE_PATH, Wide(damaged));
   EXPECT_EQ(wizard.EnabledButtons(), L"Back");
-  EXPECT_EQ(wizard.Text(IDC_RESTORE_COMMENT), L"The backup file is damaged and cannot be restored.");
+  EXPECT_EQ(error(), L"The backup file is damaged and cannot be restored.");
   EXPECT_EQ(wizard.Text(IDC_CREATED_DATE), created) << "a damaged backup still tells when it was made";
   wizard.Press(WizardButton::Back);
   ASSERT_TRUE(wizard.WaitForPage(IDD_OPERATION));
@@ -360,6 +389,7 @@ TEST_F(OperationsTest, RestoreLocationAcceptsOnlyBackupsOfThisTool) {
   wizard.SetText(IDC_RESTORE_PATH, Wide(data.Path()));
   EXPECT_EQ(wizard.EnabledButtons(), L"Back");
   EXPECT_GT(redPixels(), 10) << "a folder is no file";
+  EXPECT_EQ(error(), L"There is no file at this path.");
   wizard.SetText(IDC_RESTORE_PATH, Wide(backup));
   EXPECT_EQ(wizard.EnabledButtons(), L"Back Next");
   EXPECT_EQ(wizard.Text(IDC_CREATED_DATE), created) << "a valid archive fills the fields again";
@@ -417,8 +447,8 @@ TEST_F(OperationsTest, FailedBackupShowsTheMessagesUnderTheErrorIcon) {
   EXPECT_EQ(wizard.WaitForExit(), 0u);
 }
 
-TEST_F(OperationsTest, LongBackupMovesTheBarAndKeepsPainting) {
-  // Data that does not compress, so that the backup takes a while.
+// Data that does not compress, so that the backup takes a while.
+std::vector<uint8_t> IncompressibleBytes() {
   std::vector<uint8_t> bytes(48u << 20);
   uint64_t state = 0x9E3779B97F4A7C15u;
   for (size_t i = 0; i + 8 <= bytes.size(); i += 8) {
@@ -427,7 +457,11 @@ TEST_F(OperationsTest, LongBackupMovesTheBarAndKeepsPainting) {
     state ^= state << 17;
     memcpy(&bytes[i], &state, 8);
   }
-  ASSERT_TRUE(WriteBytes(data / u"history.dat", bytes));
+  return bytes;
+}
+
+TEST_F(OperationsTest, LongBackupMovesTheBarAndKeepsPainting) {
+  ASSERT_TRUE(WriteBytes(data / u"history.dat", IncompressibleBytes()));
   WizardSession wizard;
   ASSERT_TRUE(wizard.Started());
   NextUntil(wizard, {IDD_OPERATION, IDD_DATA_FOLDERS, IDD_DETAILS, IDD_BACKUP_LOCATION});
@@ -454,7 +488,9 @@ TEST_F(OperationsTest, LongBackupMovesTheBarAndKeepsPainting) {
   }
   EXPECT_GE(positions.size(), 2u);
   EXPECT_GE(pictures, 2) << "the bar is painted anew while the backup runs";
-  EXPECT_EQ(files.count(Wide(data / u"history.dat")), 1u) << "the file being worked on is shown";
+  size_t percents = 0;
+  for (const std::wstring& file : files) percents += file.find(L" % - " + Wide(data / u"history.dat")) != std::wstring::npos;
+  EXPECT_GE(percents, 2u) << "the file being worked on, and how far";
   ASSERT_TRUE(CompletedSuccessfully(wizard));
   EXPECT_FALSE(wizard.Visible(IDC_PROGRESS_BAR));
 }
@@ -477,7 +513,7 @@ TEST_F(OperationsTest, RestoreRunsOnTheRestorePagesPathAfterTheBackupPageWasVisi
     ASSERT_TRUE(wizard.WaitForPage(page));
   }
   wizard.Click(IDC_MODE_RESTORE);
-  NextUntil(wizard, {IDD_RESTORE_LOCATION, IDD_DATA_FOLDERS, IDD_DETAILS, IDD_COMPLETION});
+  NextUntil(wizard, {IDD_RESTORE_LOCATION, IDD_DATA_FOLDERS, IDD_DETAILS, IDD_RESTORE_PREVIEW, IDD_COMPLETION});
   ASSERT_TRUE(CompletedSuccessfully(wizard)) << "the restore read the archive the restore page showed";
   EXPECT_TRUE(FileExists(data / u"history.dat"));
 }
@@ -504,6 +540,93 @@ TEST_F(OperationsTest, BackupRunsOnTheBackupPagesPathAfterTheRestorePageWasVisit
   ASSERT_TRUE(CompletedSuccessfully(wizard));
   EXPECT_TRUE(FileExists(archive));
   EXPECT_EQ(ReadBytes(earlier), earlierBytes) << "the restore page's archive is never written over";
+}
+
+TEST_F(OperationsTest, RestorePreviewTellsWhatWillChangeAndItsButtonRestores) {
+  const Text archive = MakeBackup(data / u"preview.zip");
+  ASSERT_TRUE(WriteText(data / u"history.dat", "today's longer history"));
+  ASSERT_TRUE(platform::RemoveFile(favorites / u"favorites.dat"));
+  SeedString(u"Software\\Kestrove\\Connection Data", u"Host", u"ftp.example.org");
+  DeleteKey(u"Software\\Kestrove\\Transfer");
+  WizardSession wizard;
+  ASSERT_TRUE(wizard.Started());
+  ChooseMode(wizard, IDC_MODE_RESTORE);
+  NextUntil(wizard, {IDD_RESTORE_LOCATION});
+  wizard.SetText(IDC_RESTORE_PATH, Wide(archive));
+  NextUntil(wizard, {IDD_DATA_FOLDERS, IDD_DETAILS});
+  const std::wstring next = ButtonText(wizard.Sheet(), kNextButtonId);
+  NextUntil(wizard, {IDD_RESTORE_PREVIEW});
+  const std::wstring settings = wizard.Text(IDC_PREVIEW_SETTINGS);
+  // Changed: the host, and "Data Path", which the tool keeps as "%TEMP%\\..." and a restore writes whole.
+  EXPECT_EQ(settings.substr(0, 30), L"Settings: 2 changed, 1 added, ") << settings.c_str();
+  EXPECT_EQ(wizard.Text(IDC_PREVIEW_FILES),
+            L"Files: 1 replaced, 1 added (of these, 0 go to the data folder instead of their own place).");
+  EXPECT_EQ(wizard.Text(IDC_PREVIEW_UNDO),
+            L"An undo point is written before the first change, so that the restore can be undone.");
+  EXPECT_EQ(ButtonText(wizard.Sheet(), kNextButtonId), L"&Restore");
+  EXPECT_FALSE(wizard.Visible(IDC_PREVIEW_LIST)) << "the list waits behind its box";
+  wizard.Click(IDC_PREVIEW_SHOW_LIST);
+  EXPECT_TRUE(wizard.Visible(IDC_PREVIEW_LIST));
+  const std::vector<std::wstring> kinds = wizard.ListRows(IDC_PREVIEW_LIST);
+  EXPECT_EQ(kinds, (std::vector<std::wstring>{L"Changed", L"Changed", L"Added", L"Replaced", L"New"}));
+  const size_t replaced = 3;
+  EXPECT_EQ(wizard.ListRows(IDC_PREVIEW_LIST, 1).at(1), L"Connection Data\\Host");
+  EXPECT_EQ(wizard.ListRows(IDC_PREVIEW_LIST, 1).at(replaced), L"history.dat");
+  EXPECT_EQ(wizard.ListRows(IDC_PREVIEW_LIST, 2).at(replaced).substr(0, SizeText(22).size() + 2), SizeText(22) + L", ");
+  EXPECT_EQ(wizard.ListRows(IDC_PREVIEW_LIST, 3).at(replaced).substr(0, SizeText(13).size() + 2), SizeText(13) + L", ");
+  // Back gives Next its own text again; the restore button restores.
+  wizard.Press(WizardButton::Back);
+  ASSERT_TRUE(wizard.WaitForPage(IDD_DETAILS));
+  EXPECT_EQ(ButtonText(wizard.Sheet(), kNextButtonId), next);
+  NextUntil(wizard, {IDD_RESTORE_PREVIEW, IDD_COMPLETION});
+  ASSERT_TRUE(CompletedSuccessfully(wizard));
+  EXPECT_EQ(ReadBytes(data / u"history.dat").size(), 13u);
+  EXPECT_TRUE(FileExists(favorites / u"favorites.dat"));
+}
+
+TEST_F(OperationsTest, CancelStopsALongBackupAndKeepsTheEarlierArchive) {
+  ASSERT_TRUE(WriteBytes(data / u"history.dat", IncompressibleBytes()));
+  const Text archive = Archive(data / u"earlier.zip");
+  ASSERT_TRUE(WriteText(archive, "the earlier backup"));
+  WizardSession wizard;
+  ASSERT_TRUE(wizard.Started());
+  ChooseMode(wizard, IDC_MODE_BACKUP);
+  wizard.Click(IDC_RESET_AFTER_BACKUP);
+  NextUntil(wizard, {IDD_DATA_FOLDERS, IDD_DETAILS, IDD_BACKUP_LOCATION});
+  wizard.SetText(IDC_BACKUP_PATH, Wide(archive));
+  wizard.Press(WizardButton::Next);
+  MessageBoxSeen box;
+  ASSERT_TRUE(wizard.WaitForMessageBox(box));
+  wizard.Answer(box, IDYES);
+  // Cancel once the large file is on its way.
+  std::wstring shown;
+  const DWORD start = ::GetTickCount();
+  while (shown.find(L" % - " + Wide(data / u"history.dat")) == std::wstring::npos && ::GetTickCount() - start < 60000) {
+    HWND page = wizard.Page();
+    shown = page ? ControlText(page, IDC_PROGRESS_FILE) : L"";
+    ::Sleep(5);
+  }
+  ASSERT_NE(shown.find(L" % - "), std::wstring::npos) << "the page shows how far the backup is";
+  ::PostMessageW(wizard.Sheet(), PSM_PRESSBUTTON, PSBTN_CANCEL, 0);
+  ASSERT_TRUE(wizard.WaitForPage(IDD_COMPLETION, 60000));
+  EXPECT_TRUE(wizard.MessageBoxes().empty()) << "cancelling a backup loses nothing: no question";
+  EXPECT_EQ(wizard.Text(IDC_RESULT_TEXT), L"The backup was cancelled.");
+  EXPECT_EQ(wizard.ListRows(IDC_RESULT_LIST),
+            std::vector<std::wstring>{L"The backup was cancelled; nothing was written to \"" + Wide(archive) + L"\"."});
+  EXPECT_EQ(ReadBytes(archive), std::vector<uint8_t>({'t', 'h', 'e', ' ', 'e', 'a', 'r', 'l', 'i', 'e', 'r', ' ', 'b',
+                                                      'a', 'c', 'k', 'u', 'p'}));
+  EXPECT_TRUE(FileExists(data / u"history.dat")) << "no reset after a cancelled backup";
+  EXPECT_FALSE(ReadValue(names::kToolKey, names::kLastFileValue).exists) << "nor is it remembered";
+  WIN32_FIND_DATAW found{};
+  size_t files = 0;
+  HANDLE find = ::FindFirstFileW((Wide(data.Path()) + L"\\*").c_str(), &found);
+  for (bool more = find != INVALID_HANDLE_VALUE; more; more = ::FindNextFileW(find, &found)) {
+    files += (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) ? 0 : 1;
+  }
+  if (find != INVALID_HANDLE_VALUE) ::FindClose(find);
+  EXPECT_EQ(files, 4u) << "the data files and the earlier archive, no pending archive";
+  wizard.Press(WizardButton::Finish);
+  EXPECT_EQ(wizard.WaitForExit(), 0u);
 }
 
 TEST_F(OperationsTest, GermanWizardReportsInGerman) {

@@ -21,6 +21,21 @@ TEST(FormatBackupCommentTest, ThreeLinesEndedByLineFeeds) {
       << "the year has at least four digits";
 }
 
+TEST(ParseBackupTimeTest, TakesOnlyTheTimeTheCommentCarries) {
+  platform::LocalTime time;
+  ASSERT_TRUE(ParseBackupTime(u"2005-03-07T09:05:02Z", time));
+  EXPECT_EQ(FormatBackupComment(u"", time), u"Kestrove Client Backup File\n\n2005-03-07T09:05:02Z\n");
+  const struct {
+    const char16_t* text;
+    const char* fault;
+  } refused[] = {{u"2005-03-07 09:05:02Z", "another separator"}, {u"2005-03-07T09:05:02", "no zone"},
+                 {u"2005-13-07T09:05:02Z", "month 13"},          {u"2005-02-30T09:05:02Z", "30 February"},
+                 {u"2005-03-07T24:00:00Z", "hour 24"},           {u"2005-03-07T09:60:02Z", "minute 60"},
+                 {u"1600-03-07T09:05:02Z", "before file times"}, {u"2005-03-0xT09:05:02Z", "a letter"},
+                 {u"", "nothing"}};
+  for (const auto& text : refused) EXPECT_FALSE(ParseBackupTime(text.text, time)) << text.fault;
+}
+
 struct IdentityCase {
   const char16_t* comment;  // nullptr: the archive has none
   bool isBackup;

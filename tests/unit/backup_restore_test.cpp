@@ -6,6 +6,7 @@
 #include "archive/backup_archive.h"
 #include "archive/backup_identity.h"
 #include "operations/operation_request.h"
+#include "operations/restore_preview.h"
 #include "platform/files.h"
 #include "platform/paths.h"
 #include "regfile/registry_key.h"
@@ -321,6 +322,48 @@ TEST_F(BackupRestoreTest, ADamagedDirectoryFailsTheRestoreBeforeAnythingChanges)
   EXPECT_FALSE(IsExistingFolder(request.DataFolder));
   EXPECT_FALSE(FileExists(data / u"custom.dat"));
   EXPECT_EQ(testing::ClientSettingsSnapshot(), before);
+}
+
+}  // namespace
+}  // namespace kbt
+
+namespace kbt {
+namespace {
+
+// What the preview says is what the restore then changes: values by type and bytes, files by bytes.
+TEST_F(BackupRestoreTest, PreviewTellsWhatTheRestoreWillChange) {
+  ASSERT_TRUE(request.Run());
+  testing::SeedDword(u"Software\\Kestrove\\Transfer", u"Retries", 4);                       // changed: bytes
+  SeedValue(u"Software\\Kestrove\\Transfer", u"Blob", kRegNone, {0, 1, 2, 0xFF});          // changed: type
+  testing::DeleteKey(u"Software\\Kestrove\\Connection Data");                               // added
+  testing::WriteText(data / u"custom.dat", "custom, changed today");                         // replaced
+  ASSERT_TRUE(RemoveFile(favorites / u"favorites.dat"));                                    // new
+  RestorePreview preview;
+  ASSERT_TRUE(PreviewRestore(request.ArchivePath, data.Path(), favorites.Path(),
+                             DataSelection::Settings | DataSelection::ApplicationData, preview));
+  EXPECT_TRUE(preview.problems.empty());
+  EXPECT_EQ(preview.changedValues, 2u);
+  EXPECT_EQ(preview.addedValues, 1u);
+  std::vector<std::pair<Text, bool>> settings;
+  for (const SettingChange& change : preview.settings) settings.emplace_back(change.name, change.added);
+  std::sort(settings.begin(), settings.end());
+  EXPECT_EQ(settings, (std::vector<std::pair<Text, bool>>{{u"Blob", false}, {u"Host", true}, {u"Retries", false}}));
+  ASSERT_EQ(preview.files.size(), 2u) << "the files holding the backup's bytes stay";
+  EXPECT_EQ(preview.replacedFiles, 1u);
+  EXPECT_EQ(preview.addedFiles, 1u);
+  const FileChange& custom = preview.files[0].replaced ? preview.files[0] : preview.files[1];
+  EXPECT_EQ(custom.destination, data / u"custom.dat");
+  EXPECT_EQ(custom.sizeNow, 21u);
+  EXPECT_EQ(custom.sizeInArchive, 6u);
+  EXPECT_NE(custom.dosTimeInArchive, 0u);
+  EXPECT_FALSE(custom.moved);
+  // A favorites folder that takes no files: the file goes to the data folder instead.
+  ASSERT_TRUE(testing::WriteText(data / u"blocked", "a file"));
+  SeedString(u"Software\\Kestrove", u"Favorites Folder", data / u"blocked", kRegExpandSz);
+  RestorePreview moved;
+  ASSERT_TRUE(PreviewRestore(request.ArchivePath, data.Path(), data / u"blocked", DataSelection::ApplicationData, moved));
+  EXPECT_EQ(moved.movedFiles, 1u);
+  EXPECT_EQ(moved.settings.size(), 0u) << "no settings selected";
 }
 
 }  // namespace

@@ -1,0 +1,165 @@
+// The page that says what a restore will change before it changes anything.
+#include <algorithm>
+#include <vector>
+
+#include "operations/restore_preview.h"
+#include "platform/win32/wide.h"
+#include "res/non_localizable.h"
+#include "res/resource.h"
+#include "ui/local_texts.h"
+#include "ui/pages.h"
+
+namespace kbt::ui {
+namespace {
+
+// A string of '|'-separated parts, as the column headings and the kinds of change are kept.
+std::vector<Text> Parts(unsigned id) {
+  std::vector<Text> parts(1);
+  for (char16_t c : platform::LoadText(id)) {
+    if (c == u'|') {
+      parts.emplace_back();
+    } else {
+      parts.back() += c;
+    }
+  }
+  return parts;
+}
+
+enum Kind { kChanged, kAdded, kReplaced, kNew, kMoved, kKinds };
+enum Column { kChangeColumn, kNameColumn, kNowColumn, kBackupColumn, kColumns };
+
+Text FileState(uint64_t size, uint32_t dosTime) {
+  const Text date = DosDateText(dosTime);
+  return date.empty() ? SizeText(size) : SizeText(size) + u", " + date;
+}
+
+// A value by its key below the client's own, where all of the client's settings lie.
+Text ValueName(const Text& key, const Text& name) {
+  if (EqualsIgnoreAsciiCase(key, names::kClientKey)) return name;
+  const Text client = Text(names::kClientKey) + u'\\';
+  const bool below = key.size() > client.size() && EqualsIgnoreAsciiCase(key.substr(0, client.size()), client);
+  return (below ? key.substr(client.size()) : key) + u'\\' + name;
+}
+
+}  // namespace
+
+BOOL RestorePreviewPage::OnInit() {
+  HWND list = Item(IDC_PREVIEW_LIST);
+  ListView_SetExtendedListViewStyle(list, LVS_EX_FULLROWSELECT | LVS_EX_LABELTIP);
+  RECT client{};
+  ::GetClientRect(list, &client);
+  std::vector<Text> headings = Parts(IDS_PREVIEW_COLUMNS);
+  headings.resize(kColumns);
+  const int width = client.right - client.left;
+  for (int i = 0; i < kColumns; ++i) {
+    LVCOLUMNW column{};
+    column.mask = LVCF_FMT | LVCF_WIDTH | LVCF_TEXT;
+    column.fmt = LVCFMT_LEFT;
+    column.cx = width / kColumns;
+    column.pszText = const_cast<wchar_t*>(win32::W(headings[static_cast<size_t>(i)]));
+    ListView_InsertColumn(list, i, &column);
+  }
+  return TRUE;
+}
+
+void RestorePreviewPage::AddRow(const std::vector<Text>& cells) {
+  HWND list = Item(IDC_PREVIEW_LIST);
+  LVITEMW item{};
+  item.mask = LVIF_TEXT;
+  item.iItem = ListView_GetItemCount(list);
+  item.pszText = const_cast<wchar_t*>(win32::W(cells[0]));
+  const int row = ListView_InsertItem(list, &item);
+  for (size_t i = 1; i < cells.size() && row >= 0; ++i) {
+    ListView_SetItemText(list, row, static_cast<int>(i), const_cast<wchar_t*>(win32::W(cells[i])));
+  }
+}
+
+// The kind and the file states as wide as their texts; the name takes what they leave.
+void RestorePreviewPage::FitColumns() {
+  HWND list = Item(IDC_PREVIEW_LIST);
+  RECT client{};
+  ::GetClientRect(list, &client);
+  int rest = client.right - client.left - ::GetSystemMetrics(SM_CXVSCROLL);
+  std::vector<Text> headings = Parts(IDS_PREVIEW_COLUMNS);
+  headings.resize(kColumns);
+  // Not LVSCW_AUTOSIZE_USEHEADER: on the last column it takes all that is left.
+  for (int column : {kChangeColumn, kNowColumn, kBackupColumn}) {
+    ListView_SetColumnWidth(list, column, LVSCW_AUTOSIZE);
+    const int heading = ListView_GetStringWidth(list, win32::W(headings[static_cast<size_t>(column)])) + 16;
+    const int width = std::max(ListView_GetColumnWidth(list, column), heading);
+    ListView_SetColumnWidth(list, column, width);
+    rest -= width;
+  }
+  ListView_SetColumnWidth(list, kNameColumn, std::max(rest, static_cast<int>(client.right - client.left) / 4));
+}
+
+void RestorePreviewPage::OnSetActive() {
+  // The details page may have changed what the restore covers: the preview is made anew each time.
+  HCURSOR previous = ::SetCursor(::LoadCursorW(nullptr, IDC_WAIT));
+  const OperationRequest& request = Request();
+  const uint32_t selection = request.GetSelection();
+  RestorePreview preview;
+  const bool startable =
+      PreviewRestore(request.ArchivePath, request.DataFolder, request.FavoritesFolder, selection, preview);
+  ::SetCursor(previous);
+
+  std::vector<Text> kinds = Parts(IDS_PREVIEW_KINDS);
+  kinds.resize(kKinds);
+  ListView_DeleteAllItems(Item(IDC_PREVIEW_LIST));
+  Text settings, files;
+  if (!startable) {
+    settings = FormatText(platform::LoadText(IDS_PREVIEW_REFUSED), {preview.problems.empty() ? Text() : preview.problems[0]});
+  } else {
+    if (selection & DataSelection::Settings) {
+      settings = FormatText(platform::LoadText(IDS_PREVIEW_SETTINGS),
+                            {DecimalText(preview.changedValues), DecimalText(preview.addedValues),
+                             DecimalText(preview.unchangedValues)});
+    }
+    files = FormatText(platform::LoadText(IDS_PREVIEW_FILES), {DecimalText(preview.replacedFiles),
+                                                              DecimalText(preview.addedFiles),
+                                                              DecimalText(preview.movedFiles)});
+    for (const SettingChange& change : preview.settings) {
+      AddRow({kinds[change.added ? kAdded : kChanged],
+              ValueName(change.key, change.name)});
+    }
+    for (const FileChange& change : preview.files) {
+      const Kind kind = change.moved ? kMoved : change.replaced ? kReplaced : kNew;
+      // A file that goes elsewhere is named by the place it goes to.
+      AddRow({kinds[kind], change.moved ? change.destination : change.name, change.replaced ? FileState(change.sizeNow, change.dosTimeNow) : Text(),
+              FileState(change.sizeInArchive, change.dosTimeInArchive)});
+    }
+    // What the restore cannot write is said before it starts, too.
+    for (const Text& problem : preview.problems) AddRow({Text(), problem});
+  }
+  FitColumns();
+  SetItemText(IDC_PREVIEW_SETTINGS, settings);
+  SetItemText(IDC_PREVIEW_FILES, files);
+  SetItemText(IDC_PREVIEW_UNDO, platform::LoadText(request.UndoPointWanted ? IDS_PREVIEW_UNDO : IDS_PREVIEW_NO_UNDO));
+
+  // The button that starts the restore says so.
+  HWND next = ::GetDlgItem(SheetWindow(), kNextButton);
+  if (nextText_.empty()) {
+    wchar_t text[64] = {};
+    ::GetWindowTextW(next, text, 64);
+    nextText_ = win32::FromW(text);
+  }
+  ::SetWindowTextW(next, win32::W(platform::LoadText(IDS_RESTORE_BUTTON)));
+  SetButtons(startable ? PSWIZB_BACK | PSWIZB_NEXT : PSWIZB_BACK);
+}
+
+bool RestorePreviewPage::OnNotify(const NMHDR& header, LRESULT&) {
+  // Leaving the page, whichever way: Next is Next again.
+  if (header.code == PSN_KILLACTIVE && !nextText_.empty()) {
+    ::SetWindowTextW(::GetDlgItem(SheetWindow(), kNextButton), win32::W(nextText_));
+  }
+  return false;
+}
+
+void RestorePreviewPage::OnCommand(int id, int code) {
+  if (id != IDC_PREVIEW_SHOW_LIST || code != BN_CLICKED) return;
+  const bool shown = ::IsDlgButtonChecked(Window(), IDC_PREVIEW_SHOW_LIST) == BST_CHECKED;
+  ::ShowWindow(Item(IDC_PREVIEW_LIST_LABEL), shown ? SW_SHOW : SW_HIDE);
+  ::ShowWindow(Item(IDC_PREVIEW_LIST), shown ? SW_SHOW : SW_HIDE);
+}
+
+}  // namespace kbt::ui
