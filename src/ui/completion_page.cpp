@@ -7,6 +7,7 @@
 #include "platform/win32/wide.h"
 #include "res/resource.h"
 #include "ui/pages.h"
+#include "ui/window_messages.h"
 
 namespace kbt::ui {
 namespace {
@@ -26,7 +27,6 @@ UINT ImageListColourFlag() {
   }
 }
 
-constexpr UINT kRunMessage = WM_APP + 2;
 constexpr int kProgressRange = 1000;
 // Enough for every window of the page, and bounded should one of them never validate.
 constexpr int kPaintRounds = 32;

@@ -6,24 +6,24 @@
 #include <vector>
 
 #include "operations/file_checks.h"
+#include "operations/last_backup.h"
 #include "operations/result_log.h"
 #include "operations/verify.h"
 #include "platform/clock.h"
 #include "platform/paths.h"
 #include "platform/shell_folders.h"
 #include "platform/win32/wide.h"
-#include "regfile/registry_key.h"
 #include "res/non_localizable.h"
 #include "res/resource.h"
 #include "ui/local_texts.h"
 #include "ui/pages.h"
+#include "ui/window_messages.h"
 
 namespace kbt::ui {
 namespace {
 
 constexpr COLORREF kInvalidPathColour = RGB(200, 0, 0);
 // The restore page's check has ended.
-constexpr UINT kCheckedMessage = WM_APP + 3;
 
 // The filter pairs of string 133, each part ended by a NUL and the list by a second one.
 std::vector<wchar_t> FileFilter() {
@@ -66,10 +66,8 @@ INT_PTR ColourEdit(HDC dc, bool valid) {
 // Where backups go unless the user names another folder: the folder of the last backup while it
 // is there, else the documents folder.
 Text DefaultBackupFolder() {
-  RegistryKey key;
-  Text last;
-  if (key.Open(platform::RegRoot::CurrentUser, names::kToolKey, platform::kKeyRead) == platform::kSuccess &&
-      key.QueryString(names::kLastFileValue, last, false) == platform::kSuccess && !platform::IsRelativePath(last)) {
+  Text last = LastBackupPath();
+  if (!last.empty() && !platform::IsRelativePath(last)) {
     platform::RemoveLastComponent(last);
     if (!last.empty() && platform::IsExistingFolder(last)) return last;
   }
@@ -171,13 +169,9 @@ bool BackupLocationPage::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, I
 
 BOOL RestoreLocationPage::OnInit() {
   browseIcon_ = SetBrowseIcon(Sheet().Instance(), Item(IDC_BROWSE_RESTORE));
-  RegistryKey key;
-  if (key.Create(platform::RegRoot::CurrentUser, names::kToolKey, platform::kKeyReadWrite) == platform::kSuccess) {
-    Text last;
-    if (key.QueryString(names::kLastFileValue, last, false) == platform::kSuccess) {
-      SetItemText(IDC_RESTORE_PATH, last);
-    }
-  }
+  // Proposing the last backup only reads: the check of an archive changes nothing.
+  const Text last = LastBackupPath();
+  if (!last.empty()) SetItemText(IDC_RESTORE_PATH, last);
   return TRUE;
 }
 

@@ -5,12 +5,12 @@
 #include "platform/win32/message_box_win32.h"
 #include "platform/win32/wide.h"
 #include "res/resource.h"
+#include "ui/window_messages.h"
 #include "ui/wizard_sheet.h"
 
 namespace kbt::ui {
 namespace {
 // Posted on activation, so that it comes after the sheet has switched pages and set its buttons.
-constexpr UINT kPlaceFocusMessage = WM_APP + 1;
 
 HWND UsableButton(HWND sheet, int id) {
   HWND button = ::GetDlgItem(sheet, id);

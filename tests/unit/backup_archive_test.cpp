@@ -533,7 +533,10 @@ TEST_F(BrokenArchiveTest, AnEntryThatInflatesBeyondItsDeclaredSizeIsStoppedThere
   ExpectRefusedWithoutTrace();
   BackupArchiveReader reader;
   uint64_t handedOver = 0;
-  reader.Progress = [&](const Text&, uint64_t done, uint64_t) { handedOver = std::max(handedOver, done); };
+  reader.Progress = [&](const Text&, uint64_t done, uint64_t) {
+    handedOver = std::max(handedOver, done);
+    return true;
+  };
   ASSERT_TRUE(reader.Open(archive_));
   EXPECT_FALSE(reader.CheckCurrentEntry());
   EXPECT_FALSE(reader.ExtractCurrentEntry(scratch_ / u"bomb.dat"));

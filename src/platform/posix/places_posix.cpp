@@ -34,7 +34,8 @@ bool ResolvePath(const Text& path, Text& resolved) {
     const size_t last = existing.rfind('/');
     if (last == std::string::npos) return false;
     const std::string component = existing.substr(last + 1);
-    rest = rest.empty() ? component : component + "/" + rest;
+    if (!rest.empty()) rest.insert(0, 1, '/');
+    rest.insert(0, component);
     existing.resize(last == 0 ? 1 : last);
   }
   char* real = ::realpath(existing.c_str(), nullptr);

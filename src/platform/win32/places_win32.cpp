@@ -105,7 +105,8 @@ bool ResolvePath(const Text& path, Text& resolved) {
     // A drive root that does not exist has nothing above it to go on with.
     if (last == Text::npos || last < 2 || existing.size() <= 3) return false;
     const Text component = existing.substr(last + 1);
-    rest = rest.empty() ? component : component + u'\\' + rest;
+    if (!rest.empty()) rest.insert(0, 1, u'\\');
+    rest.insert(0, component);
     existing.resize(last == 2 ? 3 : last);
   }
   Text final;
