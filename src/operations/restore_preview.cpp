@@ -42,7 +42,7 @@ class SettingsCollector : public SettingsFileObserver {
     entry->second = Written{key, name, type, data};
   }
   // Replaces what the settings write with what the restore writes last.
-  void Set(const Text& key, const Text& name, uint32_t type, std::vector<uint8_t> data) {
+  void Set(const Text& key, const Text& name, uint32_t type, const std::vector<uint8_t>& data) {
     Value(key, name, type, data);
   }
   std::vector<const Written*> InOrder() const {
