@@ -84,7 +84,7 @@ TEST_F(WizardTest, RestoreWithoutRememberedArchiveAllowsOnlyBack) {
   wizard.Click(IDC_MODE_RESTORE);
   Walk(wizard, {{kNext, IDD_RESTORE_LOCATION, L"Back"}});
   EXPECT_EQ(wizard.Text(IDC_RESTORE_PATH), L"");
-  EXPECT_TRUE(KeyExists(names::kToolKey)) << "the page creates the tool's key when it is missing";
+  EXPECT_FALSE(KeyExists(names::kToolKey)) << "the page only reads the last backup: it creates no key";
 }
 
 TEST_F(WizardTest, ChoosingBackupAfterRestoreSendsBackFromDataFoldersToTheOperationPage) {
