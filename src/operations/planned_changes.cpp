@@ -6,13 +6,6 @@
 namespace kbt {
 using namespace platform;
 
-namespace {
-Text Folded(Text text) {
-  for (char16_t& c : text) c = LowerAscii(c);
-  return text;
-}
-}  // namespace
-
 Text NormalKeyPath(const Text& path) {
   Text normal;
   for (size_t start = 0; start <= path.size();) {
@@ -27,7 +20,7 @@ Text NormalKeyPath(const Text& path) {
   return normal;
 }
 
-bool PlannedChanges::Once(std::set<Text>& seen, const Text& name) { return seen.insert(Folded(name)).second; }
+bool PlannedChanges::Once(std::set<Text>& seen, const Text& name) { return seen.insert(LowerAsciiText(name)).second; }
 
 void PlannedChanges::AddKeyTree(const Text& path) {
   const Text key = NormalKeyPath(path);

@@ -23,13 +23,6 @@ using namespace platform;
 
 namespace {
 
-
-
-Text LowerCase(Text text) {
-  for (char16_t& c : text) c = LowerAscii(c);
-  return text;
-}
-
 // Two names of one file, as the file system resolves them.
 bool SameFile(const Text& a, const Text& b) {
   Text resolvedA, resolvedB;
@@ -207,7 +200,7 @@ class SettingsTally : public SettingsFileObserver {
 
  private:
   void Count(const Text& keyPath, size_t values) {
-    auto& key = plan_.keys[LowerCase(keyPath)];
+    auto& key = plan_.keys[LowerAsciiText(keyPath)];
     if (key.first.empty()) key.first = keyPath;
     key.second += values;
   }

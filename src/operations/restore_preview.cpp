@@ -19,11 +19,6 @@ using namespace platform;
 
 namespace {
 
-Text LowerCase(Text text) {
-  for (char16_t& c : text) c = LowerAscii(c);
-  return text;
-}
-
 struct Written {
   Text key, name;
   uint32_t type = 0;
@@ -37,7 +32,7 @@ class SettingsCollector : public SettingsFileObserver {
   void IgnoredSection(std::u16string_view) override {}
   void Value(const Text& keyPath, const Text& name, uint32_t type, const std::vector<uint8_t>& data) override {
     const Text key = NormalKeyPath(keyPath);
-    auto [entry, added] = values_.try_emplace(LowerCase(key) + u'\n' + LowerCase(name));
+    auto [entry, added] = values_.try_emplace(LowerAsciiText(key) + u'\n' + LowerAsciiText(name));
     if (added) order_.push_back(entry->first);
     entry->second = Written{key, name, type, data};
   }

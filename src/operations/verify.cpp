@@ -23,11 +23,6 @@ namespace {
 // A message box shows the first problems; the report has them all.
 constexpr size_t kProblemsInSummary = 10;
 
-Text LowerCase(Text text) {
-  for (char16_t& c : text) c = LowerAscii(c);
-  return text;
-}
-
 // A field never breaks the line format: control characters (tab, CR, LF) become blanks.
 Text Field(Text text) {
   for (char16_t& c : text) {
@@ -79,7 +74,7 @@ bool CheckEntries(BackupArchiveReader& archive, Report& report, VerifyReport& re
       report.Problem(IDS_VERIFY_ENTRY_DAMAGED, info.name);
       whole = false;
     }
-    const Text folded = LowerCase(info.name);
+    const Text folded = LowerAsciiText(info.name);
     if (!seen.insert(folded).second && collided.insert(folded).second) {
       report.Problem(IDS_VERIFY_ENTRIES_COLLIDE, info.name);
     }

@@ -84,6 +84,11 @@ Text DecimalText(uint64_t value) {
 
 char16_t LowerAscii(char16_t c) { return (c >= u'A' && c <= u'Z') ? static_cast<char16_t>(c + 32) : c; }
 
+Text LowerAsciiText(Text text) {
+  for (char16_t& c : text) c = LowerAscii(c);
+  return text;
+}
+
 bool EqualsIgnoreAsciiCase(const Text& a, const Text& b) {
   if (a.size() != b.size()) return false;
   for (size_t i = 0; i < a.size(); ++i) {

@@ -14,6 +14,8 @@ Text FromUtf8(const std::string& utf8);
 
 // Folds only A-Z onto a-z, as the command line and the settings file expect.
 char16_t LowerAscii(char16_t c);
+// The text with A-Z folded: one spelling for names the registry and the file system compare alike.
+Text LowerAsciiText(Text text);
 bool EqualsIgnoreAsciiCase(const Text& a, const Text& b);
 bool StartsWithIgnoreAsciiCase(const Text& text, const Text& prefix);
 
