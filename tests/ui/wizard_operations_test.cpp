@@ -157,10 +157,10 @@ TEST_F(OperationsTest, BackupWithACommentThenTheRestorePageProposesIt) {
     for (int i = 0; i < 8 && wizard.FocusId() != IDC_BACKUP_FOLDER_LINK; ++i) wizard.Keys({VK_TAB});
     ASSERT_EQ(wizard.FocusId(), IDC_BACKUP_FOLDER_LINK);
     wizard.Keys({VK_RETURN});
-    // The file browser's window is named by the folder.
+    // The file browser's window is named by the folder. Its first start in a new prefix takes long.
     const std::wstring folderName = Wide(documents).substr(Wide(documents).find_last_of(L'\\') + 1);
     HWND folder = nullptr;
-    for (int i = 0; i < 100 && !folder; ++i, ::Sleep(100)) folder = ::FindWindowW(nullptr, folderName.c_str());
+    for (int i = 0; i < 600 && !folder; ++i, ::Sleep(100)) folder = ::FindWindowW(nullptr, folderName.c_str());
     ASSERT_NE(folder, nullptr) << "Enter on the link opens the backup's folder";
     ::PostMessageW(folder, WM_CLOSE, 0, 0);
     EXPECT_EQ(wizard.PageId(), IDD_COMPLETION) << "and leaves the wizard open";
