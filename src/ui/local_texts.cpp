@@ -3,6 +3,7 @@
 #include <shlwapi.h>
 
 #include "archive/backup_identity.h"
+#include "platform/win32/system_time_win32.h"
 #include "platform/win32/wide.h"
 
 namespace kbt::ui {
@@ -28,14 +29,7 @@ Text DosDateText(uint32_t dosTime) {
 Text CreatedText(const Text& stored) {
   platform::LocalTime parsed;
   if (!ParseBackupTime(stored, parsed)) return stored;
-  SYSTEMTIME time{};
-  time.wYear = parsed.year;
-  time.wMonth = parsed.month;
-  time.wDay = parsed.day;
-  time.wHour = parsed.hour;
-  time.wMinute = parsed.minute;
-  time.wSecond = parsed.second;
-  const Text shown = DateTimeText(time);
+  const Text shown = DateTimeText(win32::ToSystemTime(parsed));
   return shown.empty() ? stored : shown;
 }
 

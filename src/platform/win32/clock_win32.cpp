@@ -1,5 +1,5 @@
 #include "platform/clock.h"
-#include "platform/win32/wide.h"
+#include "platform/win32/system_time_win32.h"
 
 namespace kbt::platform {
 
@@ -10,22 +10,12 @@ LocalTime GetLocalTime() {
 }
 
 bool LocalTimeToFileTime(const LocalTime& time, uint64_t* fileTime) {
-  SYSTEMTIME st{};
-  st.wYear = time.year;
-  st.wMonth = time.month;
-  st.wDay = time.day;
-  st.wHour = time.hour;
-  st.wMinute = time.minute;
-  st.wSecond = time.second;
+  const SYSTEMTIME st = win32::ToSystemTime(time);
   FILETIME ft{};
   if (!::SystemTimeToFileTime(&st, &ft)) return false;
   *fileTime = (static_cast<uint64_t>(ft.dwHighDateTime) << 32) | ft.dwLowDateTime;
   return true;
 }
-
-}  // namespace kbt::platform
-
-namespace kbt::platform {
 
 uint64_t UtcFileTimeNow() {
   FILETIME now{};
