@@ -223,14 +223,18 @@ class SettingsTally : public SettingsFileObserver {
 };
 
 // The nearest folder that exists on the way up to the root.
-Text ExistingFolderOf(const Text& path) {
-  Text folder = FolderOf(path);
-  while (!folder.empty() && !IsExistingFolder(folder)) {
-    const size_t before = folder.size();
-    RemoveLastComponent(folder);
-    if (folder.size() >= before) return Text();
+// The folder itself or its nearest existing parent, where files would go; empty when nothing of
+// it exists or a file stands where a folder would have to be made.
+Text NearestExistingFolder(const Text& folder) {
+  Text existing = folder;
+  uint32_t attributes = 0;
+  while (!existing.empty() && !IsExistingFolder(existing)) {
+    if (GetAttributes(existing, &attributes)) return Text();
+    const size_t before = existing.size();
+    RemoveLastComponent(existing);
+    if (existing.size() >= before) return Text();
   }
-  return folder;
+  return existing;
 }
 
 Text Megabytes(uint64_t bytes) { return DecimalText((bytes + (uint64_t{1} << 20) - 1) >> 20); }
@@ -252,7 +256,7 @@ void CheckFreeSpace(const RestorePlan& plan, uint64_t settingsBytes, std::vector
   };
   for (const std::vector<PlannedFile>* files : {&plan.bitmaps, &plan.data}) {
     for (const PlannedFile& file : *files) {
-      if (!file.destination.empty() && !file.unchanged) need(ExistingFolderOf(file.destination), file.size);
+      if (!file.destination.empty() && !file.unchanged) need(NearestExistingFolder(FolderOf(file.destination)), file.size);
     }
   }
   Text temp;
@@ -277,15 +281,7 @@ void AddFileChanges(const std::vector<PlannedFile>& files, PlannedChanges& chang
 }  // namespace
 
 bool FolderWouldTakeFiles(const Text& folder) {
-  Text existing = folder;
-  uint32_t attributes = 0;
-  while (!existing.empty() && !IsExistingFolder(existing)) {
-    // A file where a folder would have to be made: no folder can be made there.
-    if (GetAttributes(existing, &attributes)) return false;
-    const size_t before = existing.size();
-    RemoveLastComponent(existing);
-    if (existing.size() >= before) return false;
-  }
+  const Text existing = NearestExistingFolder(folder);
   return !existing.empty() && IsWritableFolder(existing);
 }
 
