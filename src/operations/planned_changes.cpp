@@ -1,24 +1,11 @@
 #include "operations/planned_changes.h"
 
 #include "platform/paths.h"
+#include "regfile/key_path.h"
 #include "res/non_localizable.h"
 
 namespace kbt {
 using namespace platform;
-
-Text NormalKeyPath(const Text& path) {
-  Text normal;
-  for (size_t start = 0; start <= path.size();) {
-    size_t end = path.find(u'\\', start);
-    if (end == Text::npos) end = path.size();
-    if (end > start) {
-      if (!normal.empty()) normal += u'\\';
-      normal.append(path, start, end - start);
-    }
-    start = end + 1;
-  }
-  return normal;
-}
 
 bool PlannedChanges::Once(std::set<Text>& seen, const Text& name) { return seen.insert(LowerAsciiText(name)).second; }
 
@@ -39,11 +26,11 @@ void PlannedChanges::AddKey(const Text& path) {
 
 void PlannedChanges::AddKeyWithParents(const Text& path) {
   const Text key = NormalKeyPath(path);
-  const Text client(names::kClientKey);
-  if (!StartsWithIgnoreAsciiCase(key, client)) return;
+  if (!IsClientKey(key)) return;
   // Parents first, so that an undo creates them in that order.
-  for (size_t end = client.size(); end != Text::npos; end = key.find(u'\\', end + 1)) AddKey(key.substr(0, end));
-  AddKey(key);
+  std::vector<Text> chain;
+  for (Text up = key; IsKeySameOrBelow(up, names::kClientKey); up = ParentKeyPath(up)) chain.push_back(up);
+  for (auto it = chain.rbegin(); it != chain.rend(); ++it) AddKey(*it);
 }
 
 void PlannedChanges::AddValue(const Text& key, const Text& name) {

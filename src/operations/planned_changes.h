@@ -42,7 +42,4 @@ class PlannedChanges {
   std::set<Text> seenTrees_, seenAllValues_, seenKeys_, seenValues_, seenFiles_, seenFolders_;
 };
 
-// A key path as the registry resolves it: empty names between doubled separators are no level.
-Text NormalKeyPath(const Text& path);
-
 }  // namespace kbt

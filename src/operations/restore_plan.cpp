@@ -13,6 +13,7 @@
 #include "platform/files.h"
 #include "platform/paths.h"
 #include "platform/places.h"
+#include "regfile/key_path.h"
 #include "regfile/registry_key.h"
 #include "regfile/settings_file_reader.h"
 #include "res/non_localizable.h"

@@ -9,6 +9,7 @@
 #include "operations/planned_changes.h"
 #include "operations/restore_plan.h"
 #include "platform/files.h"
+#include "regfile/key_path.h"
 #include "regfile/registry_key.h"
 #include "regfile/settings_file_reader.h"
 #include "res/non_localizable.h"

@@ -14,6 +14,7 @@
 #include "platform/paths.h"
 #include "platform/registry.h"
 #include "platform/shell_folders.h"
+#include "regfile/key_path.h"
 #include "regfile/registry_key.h"
 #include "res/non_localizable.h"
 #include "res/resource.h"
@@ -34,24 +35,12 @@ constexpr int kReserveAttempts = 100;
 
 
 
-bool IsBelowOrSame(const Text& path, const Text& base) {
-  return StartsWithIgnoreAsciiCase(path, base) && (path.size() == base.size() || path[base.size()] == u'\\');
-}
-
-// The tool's own branch is never recorded and never changed by an undo.
-const Text& ToolBranch() {
-  static const Text branch = FolderOf(names::kToolKey);  // "Software\Kestrove\Backup"
-  return branch;
-}
-
-bool IsClientKey(const Text& path) {
-  return IsBelowOrSame(path, names::kClientKey) && !IsBelowOrSame(path, ToolBranch());
-}
-
 // A key tree deleted for an undo keeps the tool's own branch when it lies inside it (the client's
 // key itself, when the operation created it).
 Status DeleteClientTree(const Text& path) {
-  if (!IsBelowOrSame(ToolBranch(), path)) return DeleteKeyTree(RegRoot::CurrentUser, path);
+  if (!IsClientKey(path)) return kAccessDenied;
+  static const Text toolBranch = ParentKeyPath(names::kToolKey);
+  if (!IsKeySameOrBelow(toolBranch, path)) return DeleteKeyTree(RegRoot::CurrentUser, path);
   RegistryKey key;
   const Status opened = key.Open(RegRoot::CurrentUser, path, kKeyRead);
   if (opened != kSuccess) return opened;
@@ -62,12 +51,12 @@ Status DeleteClientTree(const Text& path) {
     const Status status = EnumerateKey(key.Get(), index, name.data(), &length);
     if (status == kNoMoreItems) break;
     if (status != kSuccess) return status;
-    children.push_back(PathIn(path, Text(name.data(), length)));
+    children.push_back(KeyPathIn(path, Text(name.data(), length)));
   }
   key.Close();
   Status result = kSuccess;
   for (const Text& child : children) {
-    if (IsBelowOrSame(ToolBranch(), child)) continue;
+    if (IsToolKey(child)) continue;
     const Status deleted = DeleteKeyTree(RegRoot::CurrentUser, child);
     if (deleted != kSuccess && deleted != kFileNotFound) result = deleted;
   }
@@ -91,6 +80,7 @@ class Recorder {
     while (!pending.empty()) {
       const Text path = std::move(pending.back());
       pending.pop_back();
+      if (IsToolKey(path)) continue;  // never recorded, never put back
       RegistryKey key;
       const Status opened = key.Open(RegRoot::CurrentUser, path, kKeyRead);
       if (opened == kFileNotFound) continue;  // absent: the tree record alone says so
@@ -125,13 +115,13 @@ class Recorder {
     RegistryKey key;
     const Status opened = key.Open(RegRoot::CurrentUser, keyPath, kKeyRead);
     if (opened == kFileNotFound) return Value(keyPath, name, false, 0, {}), true;
-    if (opened != kSuccess) return Fail(PathIn(keyPath, name));
+    if (opened != kSuccess) return Fail(KeyPathIn(keyPath, name));
     uint32_t type = 0, size = 0;
     Status status = QueryValue(key.Get(), name, &type, nullptr, &size);
     if (status == kFileNotFound) return Value(keyPath, name, false, 0, {}), true;
     std::vector<uint8_t> data(size);
     if (status == kSuccess && size > 0) status = QueryValue(key.Get(), name, &type, data.data(), &size);
-    if (status != kSuccess || size != data.size()) return Fail(PathIn(keyPath, name));
+    if (status != kSuccess || size != data.size()) return Fail(KeyPathIn(keyPath, name));
     Value(keyPath, name, true, type, data);
     return true;
   }
@@ -213,7 +203,7 @@ class Recorder {
       const Status status = EnumerateKey(key.Get(), index, name.data(), &length);
       if (status == kNoMoreItems) return true;
       if (status != kSuccess) return false;
-      children.push_back(PathIn(path, Text(name.data(), length)));
+      children.push_back(KeyPathIn(path, Text(name.data(), length)));
     }
   }
 
@@ -463,11 +453,11 @@ bool UndoPoint::Apply(ResultLog& log) const {
             if (key.Create(RegRoot::CurrentUser, item.path, kKeyWrite) != kSuccess ||
                 SetValue(key.Get(), item.name, item.type, item.data.empty() ? &kEmpty : item.data.data(),
                          static_cast<uint32_t>(item.data.size())) != kSuccess)
-              failed(PathIn(item.path, item.name));
+              failed(KeyPathIn(item.path, item.name));
           } else {
             const Status opened = key.Open(RegRoot::CurrentUser, item.path, kKeyReadWrite);
             if (opened == kSuccess ? !gone(DeleteValue(key.Get(), item.name)) : !gone(opened)) {
-              failed(PathIn(item.path, item.name));
+              failed(KeyPathIn(item.path, item.name));
             }
           }
         } else if (item.tag == kFileTag) {

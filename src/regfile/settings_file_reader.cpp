@@ -7,7 +7,9 @@
 #include "platform/files.h"
 #include "platform/paths.h"
 #include "platform/registry.h"
+#include "regfile/key_path.h"
 #include "regfile/registry_key.h"
+#include "regfile/settings_key_list.h"
 #include "res/non_localizable.h"
 
 namespace kbt {
@@ -33,46 +35,30 @@ View Trim(View line) {
 }
 
 // Only the client's own key and the keys below it, on whole key names: a settings file can never
-// plant values anywhere else (a Run key, another program's settings).
+// plant values anywhere else (a Run key, another program's settings) nor in the tool's own branch
+// (an archive must not choose the wizard's proposals). The root's name is matched without regard
+// to letter case, as the registry editor matches it.
 bool ClientKeyPath(View section, Text& keyPath) {
   const View root(names::kRootCurrentUser);
-  if (section.size() <= root.size() || section.substr(0, root.size()) != root || section[root.size()] != u'\\') {
+  if (section.size() <= root.size() || section[root.size()] != u'\\' ||
+      !EqualsIgnoreAsciiCase(Text(section.substr(0, root.size())), Text(root))) {
     return false;
   }
   const Text path(section.substr(root.size() + 1));
-  const Text client(names::kClientKey);
-  if (!StartsWithIgnoreAsciiCase(path, client)) return false;
-  if (path.size() != client.size() && path[client.size()] != u'\\') return false;
+  // A name that begins with a separator is no key the registry editor opens.
+  if (path.empty() || path[0] == u'\\' || !IsClientKey(path)) return false;
   keyPath = path;
   return true;
 }
 
-// The tool's own branch, "Software\Kestrove\Backup" and everything below it, is never taken from a
-// file: an archive must not choose the wizard's proposals. Compared on whole key names as the
-// registry resolves them: empty names between doubled separators are no level, and blanks around
-// a name do not make it another.
-bool ToolKeyPath(View path) {
-  static const std::vector<Text> kToolBranch = [] {
-    std::vector<Text> parts;
-    const View tool(names::kToolKey);
-    for (size_t start = 0; start <= tool.size();) {
-      const size_t end = std::min(tool.find(u'\\', start), tool.size());
-      parts.emplace_back(tool.substr(start, end - start));
-      start = end + 1;
-    }
-    parts.pop_back();  // the version: every version of the tool's key is the tool's
-    return parts;
-  }();
-  size_t level = 0;
-  for (size_t start = 0; start <= path.size() && level < kToolBranch.size();) {
-    const size_t end = std::min(path.find(u'\\', start), path.size());
-    const View name = Trim(path.substr(start, end - start));
-    start = end + 1;
-    if (name.empty()) continue;
-    if (!EqualsIgnoreAsciiCase(Text(name), kToolBranch[level])) return false;
-    ++level;
-  }
-  return level == kToolBranch.size();
+// The writer writes a section for the top key and for each listed key whether or not the key
+// exists, but one for a key below a listed key only when that key exists: only such a section
+// says, without values, that its key was there.
+bool SectionShowsKey(const Text& keyPath) {
+  static const SettingsKeyList listed;
+  return std::any_of(listed.begin(), listed.end(), [&](const Text& key) {
+    return IsKeySameOrBelow(keyPath, key) && NormalKeyPath(keyPath).size() > NormalKeyPath(key).size();
+  });
 }
 
 bool IsBlank(char16_t c) { return c == u' ' || c == u'\t'; }
@@ -317,12 +303,20 @@ class SettingsApplier {
     if (!OnlyComment(line.substr(line.rfind(u']') + 1))) return Refuse(SettingsProblemKind::UnknownLine);
     // A restore only merges: a file that asks for a key to go is not applied at all.
     if (!name.empty() && name[0] == u'-') return Refuse(SettingsProblemKind::Deletion);
-    active_ = ClientKeyPath(name, keyPath_) && !ToolKeyPath(keyPath_);
+    active_ = ClientKeyPath(name, keyPath_);
+    keyTold_ = false;
     if (!active_) {
       if (observer_) observer_->IgnoredSection(name);
       return;
     }
-    // Created even without values: the client's empty keys come back too.
+    // The client's empty sub-keys come back too; other keys only with a value.
+    if (SectionShowsKey(keyPath_)) OpenKey();
+  }
+
+  // The section's key is told and created once, before its first value.
+  void OpenKey() {
+    if (keyTold_) return;
+    keyTold_ = true;
     if (observer_) observer_->Key(keyPath_);
     if (write_ && key_.Create(RegRoot::CurrentUser, keyPath_, kKeyWrite) != kSuccess) ok_ = false;
   }
@@ -355,12 +349,9 @@ class SettingsApplier {
     if (++values_ > limits_.values) return Exceed(SettingsLimit::ValueCount);
     dataBytes_ += bytes.size();
     if (dataBytes_ > limits_.dataBytes) return Exceed(SettingsLimit::DataSize);
+    OpenKey();
     if (observer_) observer_->Value(keyPath_, value_.name, value_.type, bytes);
-    if (!write_) return;
-    if (!key_.IsOpen() && key_.Create(RegRoot::CurrentUser, keyPath_, kKeyWrite) != kSuccess) {
-      ok_ = false;
-      return;
-    }
+    if (!write_ || !key_.IsOpen()) return;
     static const uint8_t kEmpty = 0;
     if (SetValue(key_.Get(), value_.name, value_.type, bytes.empty() ? &kEmpty : bytes.data(),
                  static_cast<uint32_t>(bytes.size())) != kSuccess) {
@@ -381,6 +372,7 @@ class SettingsApplier {
   bool ok_ = true;
   bool header_ = false;
   bool active_ = false;
+  bool keyTold_ = false;  // the section's key was told and created
   Text keyPath_;
   RegistryKey key_;
   ValueLine value_;

@@ -9,6 +9,7 @@
 
 #include "platform/files.h"
 #include "platform/paths.h"
+#include "regfile/key_path.h"
 #include "regfile/registry_key.h"
 #include "res/non_localizable.h"
 
@@ -181,8 +182,8 @@ StoredValue ReadValue(const Text& keyPath, const Text& name) {
 }
 
 namespace {
-// wholeTree: every sub-key, each also recorded as "path|" so empty keys count; otherwise the
-// tool's own key is left out and only values are recorded.
+// Every sub-key, each also recorded as "path|" so that empty keys count; without 'wholeTree' the
+// tool's own branch is left out.
 void TakeSnapshot(const Text& path, bool wholeTree, RegistrySnapshot& into) {
   RegistryKey key;
   if (key.Open(RegRoot::CurrentUser, path, kKeyRead) != kSuccess) return;
@@ -201,12 +202,8 @@ void TakeSnapshot(const Text& path, bool wholeTree, RegistrySnapshot& into) {
     uint32_t length = static_cast<uint32_t>(name.size());
     if (EnumerateKey(key.Get(), i, name.data(), &length) != kSuccess) break;
     const Text child = path + u"\\" + Text(name.data(), length);
-    if (wholeTree) {
-      into[child + u"|"] = {};
-    } else if (EqualsIgnoreAsciiCase(child, names::kToolKey) ||
-               EqualsIgnoreAsciiCase(child, u"Software\\Kestrove\\Backup")) {
-      continue;
-    }
+    if (!wholeTree && IsToolKey(child)) continue;
+    into[child + u"|"] = {};
     TakeSnapshot(child, wholeTree, into);
   }
 }

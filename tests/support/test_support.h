@@ -54,6 +54,7 @@ std::vector<uint8_t> StringBytes(const Text& text);  // with terminator
 
 // Every value below a key, by "key path|value name", with type and bytes; the tool's own key left out.
 using RegistrySnapshot = std::map<Text, std::pair<uint32_t, std::vector<uint8_t>>>;
+// The client's keys (empty ones too), values and types, without the tool's own branch.
 RegistrySnapshot ClientSettingsSnapshot();
 // Every key and value below a key, each key also as "path|" so that empty keys count.
 RegistrySnapshot SnapshotKey(const Text& path);

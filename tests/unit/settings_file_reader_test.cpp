@@ -147,15 +147,39 @@ TEST_F(SettingsFileReaderTest, MergesIntoWhatIsThere) {
   SeedDword(kScratch, u"replaced", 7);
   SeedDword(kScratch + u"\\Existing", u"kept", 7);
   ASSERT_TRUE(Import(u"\r\n" + kSection + u"\"replaced\"=hex(1):41,00,00,00\r\n\"new\"=hex(3):\r\n" +
-                     u"\r\n[HKEY_CURRENT_USER\\Software\\Kestrove\\ReaderTest\\Existing]\r\n" +
-                     u"\r\n[HKEY_CURRENT_USER\\Software\\Kestrove\\ReaderTest\\WasEmpty]\r\n"));
+                     u"\r\n[HKEY_CURRENT_USER\\Software\\Kestrove\\ReaderTest\\Existing]\r\n"));
   EXPECT_EQ(Scratch(u"kept").data, (std::vector<uint8_t>{7, 0, 0, 0})) << "values not in the file survive";
   EXPECT_EQ(Scratch(u"replaced").type, kRegSz);
   EXPECT_EQ(Scratch(u"replaced").data, StringBytes(u"A"));
   EXPECT_TRUE(Scratch(u"new").exists);
   EXPECT_TRUE(Scratch(u"new").data.empty());
   EXPECT_TRUE(ReadValue(kScratch + u"\\Existing", u"kept").exists) << "an empty section leaves its key's values alone";
-  EXPECT_TRUE(KeyExists(kScratch + u"\\WasEmpty")) << "an empty section creates its key";
+}
+
+// The writer writes the sections of the top key and of the listed keys whether or not the keys
+// exist, those below a listed key only when they do: only the latter bring back an empty key.
+TEST_F(SettingsFileReaderTest, AnEmptySectionCreatesItsKeyOnlyBelowAListedKey) {
+  const struct {
+    Text key;
+    bool created;
+  } cases[] = {
+      {u"Software\\Kestrove", false},
+      {u"Software\\Kestrove\\Colors", false},
+      {u"Software\\Kestrove\\Client", false},
+      {u"Software\\Kestrove\\Client\\1.0", false},
+      {u"Software\\Kestrove\\ReaderTest\\Unlisted", false},
+      {u"Software\\Kestrove\\Colors\\Empty", true},
+      {u"software\\kestrove\\CLIENT\\1.0\\Options\\Deeper", true},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(ToUtf8(c.key));
+    DeleteKey(kClient);
+    ASSERT_TRUE(Import(u"\r\n[HKEY_CURRENT_USER\\" + c.key + u"]\r\n"));
+    EXPECT_EQ(KeyExists(c.key), c.created);
+  }
+  DeleteKey(kClient);
+  ASSERT_TRUE(Import(u"\r\n[HKEY_CURRENT_USER\\Software\\Kestrove\\Colors]\r\n\"v\"=hex(4):01,00,00,00\r\n"));
+  EXPECT_TRUE(ReadValue(u"Software\\Kestrove\\Colors", u"v").exists) << "a listed key with a value is created";
 }
 
 struct LineCase {
@@ -263,7 +287,6 @@ TEST_F(SettingsFileReaderTest, SectionsOutsideTheClientsKeyAreSkipped) {
       u"HKEY_CURRENT_USERX\\Software\\Kestrove",
       u"HKEY_CURRENT_USERXSoftware\\Kestrove",
       u"HKEY_CURRENT_USER\\\\Software\\Kestrove",
-      u"hkey_current_user\\Software\\Kestrove\\Lower",
       u"HKEY_LOCAL_MACHINE\\Software\\Kestrove\\KbtTest",
       u"HKEY_USERS\\Software\\Kestrove\\KbtTest",
       u"HKCU\\Software\\Kestrove\\Short",
@@ -271,10 +294,10 @@ TEST_F(SettingsFileReaderTest, SectionsOutsideTheClientsKeyAreSkipped) {
   };
   Text body;
   for (const Text& section : outside) body += u"\r\n[" + section + u"]\r\n\"planted\"=hex(4):01,00,00,00\r\n";
-  body += u"\r\n[HKEY_CURRENT_USER\\software\\KESTROVE\\ReaderTest]\r\n\"inside\"=hex(4):01,00,00,00\r\n";
+  body += u"\r\n[hkey_CURRENT_user\\software\\KESTROVE\\ReaderTest]\r\n\"inside\"=hex(4):01,00,00,00\r\n";
   EXPECT_TRUE(Import(body));
 
-  EXPECT_TRUE(Scratch(u"inside").exists) << "the client's key is matched without regard to letter case";
+  EXPECT_TRUE(Scratch(u"inside").exists) << "the root and the client's key are matched without regard to letter case";
   const RegistryDump client = DumpTree(kClient);
   EXPECT_EQ(client.values.size(), 1u) << "nothing else below the client's key";
   EXPECT_FALSE(KeyExists(u"Software\\KestroveX"));
@@ -423,14 +446,15 @@ TEST_F(SettingsFileReaderTest, CheckTellsWhatAnImportWouldDoAndWritesNothing) {
                                               u"\"A\"=hex(4):01,00,00,00\r\n\"B\"=hex(3):\\\r\n  01,02\r\n"
                                               u"[HKEY_LOCAL_MACHINE\\Software\\Run]\r\n\"x\"=hex(1):41,00\r\n"
                                               u"[HKEY_CURRENT_USER\\Software\\KestroveOther]\r\n"
-                                              u"[HKEY_CURRENT_USER\\Software\\Kestrove\\Empty]\r\n")));
+                                              u"[HKEY_CURRENT_USER\\Software\\Kestrove\\Transfer]\r\n"
+                                              u"[HKEY_CURRENT_USER\\Software\\Kestrove\\Transfer\\Empty]\r\n")));
   ASSERT_TRUE(CheckSettingsFile(path, heard));
   EXPECT_EQ(heard.events, (std::vector<Text>{u"key " + kScratch, kScratch + u"|A|4|4", kScratch + u"|B|3|2",
                                              u"ignored HKEY_LOCAL_MACHINE\\Software\\Run",
                                              u"ignored HKEY_CURRENT_USER\\Software\\KestroveOther",
-                                             u"key Software\\Kestrove\\Empty"}));
+                                             u"key Software\\Kestrove\\Transfer\\Empty"}));
   EXPECT_FALSE(KeyExists(kScratch));
-  EXPECT_FALSE(KeyExists(u"Software\\Kestrove\\Empty"));
+  EXPECT_FALSE(KeyExists(u"Software\\Kestrove\\Transfer"));
 }
 
 }  // namespace
