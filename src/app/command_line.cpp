@@ -89,6 +89,8 @@ bool ParseCommandLine(const Text& tail, OperationRequest& request, const std::fu
       request.SetUnattended(true);
     } else if (EqualsIgnoreAsciiCase(argument, u"/noundo")) {
       request.UndoPointWanted = false;
+    } else if (EqualsIgnoreAsciiCase(argument, u"/ignoreinterrupted")) {
+      request.IgnoreInterrupted = true;
     } else if (StartsWithIgnoreAsciiCase(argument, u"/language=")) {
       const int32_t number = ParseLanguageNumber(argument.substr(10));
       platform::SetThreadLanguage(static_cast<uint16_t>(static_cast<uint32_t>(number) & 0xFFFF));

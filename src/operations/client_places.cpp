@@ -2,9 +2,11 @@
 
 #include <utility>
 
+#include "operations/client_items.h"
 #include "operations/file_checks.h"
 #include "platform/paths.h"
 #include "platform/places.h"
+#include "platform/shell_folders.h"
 #include "operations/result_log.h"
 #include "res/non_localizable.h"
 #include "res/resource.h"
@@ -18,7 +20,15 @@ bool EndsWithIgnoreAsciiCase(const Text& text, const Text& ending) {
 }
 }  // namespace
 
+bool GetToolFolder(Text& folder) {
+  if (!GetLocalAppDataFolder(folder) || folder.empty()) return false;
+  for (const char16_t* part : names::kToolFolderParts) AppendPath(folder, part);
+  return true;
+}
+
 ClientPlaces::ClientPlaces(Text dataFolder) : dataFolder_(std::move(dataFolder)), protectedFolders_(ProtectedFolders()) {
+  Text tool, resolvedTool;
+  if (GetToolFolder(tool)) protectedFolders_.push_back(ResolvePath(tool, resolvedTool) ? resolvedTool : tool);
   if (!AcceptsPlace(dataFolder_, resolvedDataFolder_)) resolvedDataFolder_.clear();
 }
 
@@ -53,6 +63,18 @@ bool ClientPlaces::IsQueueName(const Text& name) {
 bool ClientPlaces::AcceptsBitmap(const Text& path) const {
   Text resolved;
   return IsBitmapName(FileNamePart(path)) && AcceptsPlace(path, resolved) && IsBitmapName(FileNamePart(resolved));
+}
+
+bool ClientPlaces::AcceptsRecordedFile(const Text& path) const {
+  const Text name = FileNamePart(path);
+  if (IsBitmapName(name)) return AcceptsBitmap(path);
+  // The folders of the run that wrote the point may be named nowhere today (a reset deletes the
+  // values that name them): a data file is judged by its own name in an accepted place.
+  bool dataFile = EqualsIgnoreAsciiCase(name, names::kQueueFallbackFile);
+  for (const ClientItem& item : kClientItems) dataFile = dataFile || (item.fileName && EqualsIgnoreAsciiCase(name, item.fileName));
+  if (!dataFile) return IsQueueName(name) && AcceptsQueue(path);
+  Text resolved;
+  return AcceptsPlace(path, resolved) && EqualsIgnoreAsciiCase(FileNamePart(resolved), name);
 }
 
 bool ClientPlaces::AcceptsQueue(const Text& path) const {

@@ -50,6 +50,12 @@ class OperationRequest {
   // Asked, with the reasons, when the undo point cannot be written: true goes on without one.
   // Empty (the command line): the operation does not start.
   std::function<bool(const Text& reasons)> ConfirmWithoutUndoPoint;
+  // "/ignoreinterrupted" sets it: an operation goes on although an earlier one was interrupted and
+  // its undo point is damaged, so that the client may be between two states.
+  bool IgnoreInterrupted = false;
+  // Asked, with the reasons, in that case; true goes on. Empty (the command line): the operation
+  // does not start unless IgnoreInterrupted is set.
+  std::function<bool(const Text& question)> ConfirmDamagedInterrupted;
   // The undo point of the last restore, reset or undo; empty when none was written.
   Text UndoPointPath;
 
@@ -85,14 +91,15 @@ class OperationRequest {
   [[nodiscard]] bool RestoreApplicationData(BackupArchiveReader& archive, const RestorePlan& plan);
 
  private:
-  // The one rule of every operation that changes the client: an operation that a kill ended is
-  // undone first; then the undo point of what this one will change is written, or the user is
-  // asked, or nothing starts. False: the operation must not start.
+  // The one rule of every operation that changes the client: the undo point of what it will change
+  // is written, or the user is asked, or nothing starts. False: the operation must not start.
   [[nodiscard]] bool BeginChanges(UndoKind kind, const Text& subject, const PlannedChanges& changes);
-  // The operation is over; a failed undo leaves no undo point of its own.
-  [[nodiscard]] bool EndChanges(bool result, bool keepOnFailure = true);
-  // Undoes the newest undo point when the operation it precedes never ended. False when that failed.
-  [[nodiscard]] bool UndoInterrupted();
+  // The operation is over, complete or not; its undo point stays.
+  [[nodiscard]] bool EndChanges(bool result);
+  // Puts right what an earlier run left unfinished before anything else: an interrupted restore or
+  // reset is rolled back, an interrupted undo completed, and the log says so. False, with the
+  // reason logged, when that could not be done and the operation must not start.
+  [[nodiscard]] bool RecoverInterrupted();
   // A file another program held open while the undo point was written: it stays as it is.
   bool IsHeldElsewhere(const Text& path) const;
 

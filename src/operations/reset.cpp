@@ -16,7 +16,7 @@ using namespace platform;
 
 bool OperationRequest::Reset(uint32_t selection) {
   if (selection == 0) return true;
-  if (!UndoInterrupted()) return false;
+  if (!RecoverInterrupted()) return false;
   PlannedChanges changes;
   // The files are judged once: the undo point records exactly those the reset then deletes.
   std::vector<Text> refusals;

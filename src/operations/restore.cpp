@@ -22,7 +22,7 @@ bool OperationRequest::Restore(uint32_t selection) {
     return false;
   }
   if (selection == 0) return true;
-  if (!UndoInterrupted()) return false;
+  if (!RecoverInterrupted()) return false;
   // Everything is decided before the first change, from the plan "/verify" shows.
   RestorePlan plan;
   if (!PlanRestore(archive, DataFolder, FavoritesFolder, selection, plan)) {

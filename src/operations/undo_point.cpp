@@ -66,11 +66,40 @@ Status DeleteClientTree(const Text& path) {
   return result;
 }
 
+// Reads a file whole through a buffer of fixed size, for its size and content hash; with 'copy'
+// given, writes every piece there too.
+bool HashFile(const Text& path, uint64_t* size, uint64_t* hash, platform::File* copy = nullptr) {
+  platform::File in;
+  if (!in.Open(path, FileMode::ReadShared)) return false;
+  std::vector<uint8_t> buffer(kBufferSize);
+  ContentHash content;
+  uint64_t total = 0;
+  for (size_t got = 0;; total += got) {
+    if (!in.Read(buffer.data(), buffer.size(), &got)) return false;
+    if (got == 0) break;
+    content.Add(buffer.data(), got);
+    if (copy && !copy->Write(buffer.data(), got)) return false;
+  }
+  *size = total;
+  *hash = content.Value();
+  return true;
+}
+
+// A copy of its own, written through to the disk; a part of one is removed.
+bool CopyFlushed(const Text& source, const Text& destination, uint64_t* size, uint64_t* hash) {
+  platform::File out;
+  if (!out.Open(destination, FileMode::CreateNew)) return false;
+  const bool copied = HashFile(source, size, hash, &out) && out.Flush();
+  if (out.Close() && copied) return true;
+  static_cast<void>(RemoveFile(destination));  // the failure is the copy's, reported by the caller
+  return false;
+}
+
 // The prior state of every planned change, written into one record.
 class Recorder {
  public:
-  Recorder(RecordWriter& out, const Text& point, Text& failedPath, std::vector<Text>& held)
-      : out_(out), point_(point), failed_(failedPath), held_(held) {}
+  Recorder(RecordWriter& out, const Text& point, Text& failedPath, std::vector<Text>& held, std::vector<Text>& kept)
+      : out_(out), point_(point), failed_(failedPath), held_(held), kept_(kept) {}
 
   bool KeyTree(const Text& root) {
     out_.Record(kTreeTag);
@@ -133,7 +162,8 @@ class Recorder {
   }
 
   // The file's bytes are kept under a second name in the point: a hard link costs nothing and
-  // survives the operation replacing or deleting the file.
+  // survives the operation replacing or deleting the file. A file with another name elsewhere could
+  // change through that name, and a link leads elsewhere: those are copied.
   bool File(const Text& path) {
     if (!IsExistingFile(path)) {
       out_.Record(kFileTag);
@@ -143,19 +173,21 @@ class Recorder {
     }
     const Text blob = DecimalText(++blobs_);
     const Text kept = PathIn(point_, blob);
-    if (!LinkOrCopyFile(path, kept)) {
+    FileIdentity identity;
+    const bool alone = GetFileIdentity(path, &identity) && identity.links == 1 && !identity.isLink;
+    uint64_t size = 0, hash = 0;
+    if (!(alone ? LinkOrCopyFile(path, kept) && HashFile(kept, &size, &hash) : CopyFlushed(path, kept, &size, &hash))) {
       const Status error = LastError();
       // Held open by another program: the operation leaves it alone, so it needs no record.
       if (error == kSharingViolation || error == kLockViolation) return held_.push_back(path), true;
       return Fail(path);
     }
-    uint64_t size = 0;
-    if (!GetFileSize(kept, &size)) return Fail(path);
-    out_.Record(kFileTag);
+    kept_.push_back(kept);
+    out_.Record(kKeptFileTag);
     out_.Field(path);
-    out_.Byte(1);
     out_.Field(blob);
     out_.Number64(size);
+    out_.Number64(hash);
     return true;
   }
 
@@ -211,6 +243,7 @@ class Recorder {
   const Text& point_;
   Text& failed_;
   std::vector<Text>& held_;
+  std::vector<Text>& kept_;
   uint64_t blobs_ = 0;
 };
 
@@ -245,25 +278,39 @@ bool IsBlobName(const Text& name) {
 
 bool IsComplete(const Text& point) { return IsExistingFile(PathIn(point, kRecordName)); }
 
-// A file is put back under a temporary name beside its place first, then moved over it: a kill
-// leaves either the old or the recorded bytes, never a part.
-bool PutBackFile(const Text& blob, const Text& path) {
-  const Text folder = FolderOf(path);
-  CreateDirectoryPath(folder);
+// Why a kept file could not be put back, if it could not.
+enum class PutBack { Done, Failed, KeptChanged, Link };
+
+// A file is put back as a copy under a temporary name beside its place, and moved over it once the
+// copy was found to hold the kept bytes: a kill leaves either the old or the recorded bytes, never a
+// part, and the file shares nothing with the point afterwards. No link is followed, neither the
+// kept name nor the place.
+PutBack PutBackFile(const Text& blob, const Item& item) {
+  FileIdentity kept, there;
+  if (!GetFileIdentity(blob, &kept)) return PutBack::KeptChanged;
+  if (kept.isLink) return PutBack::Link;
+  const bool exists = GetFileIdentity(item.path, &there);
+  if (exists && there.isLink) return PutBack::Link;
+  // The operation never replaced it (it failed or was killed first): it holds what it held.
+  if (exists && there.SameFileAs(kept)) return PutBack::Done;
+  CreateDirectoryPath(FolderOf(item.path));
   Text temp;
-  platform::File placeholder;
-  if (!CreateTempFile(folder, temp, placeholder) || !placeholder.Close() || !RemoveFile(temp)) return false;
-  const bool moved = LinkOrCopyFile(blob, temp) && MoveReplacing(temp, path);
-  // Moving a name over another name of the same file leaves both: the temporary one goes.
-  static_cast<void>(RemoveFile(temp));  // gone already after a move to another file
-  return moved;
+  platform::File copy;
+  if (!CreateTempFile(FolderOf(item.path), temp, copy)) return PutBack::Failed;
+  uint64_t size = 0, hash = 0;
+  const bool copied = HashFile(blob, &size, &hash, &copy) && copy.Flush();
+  PutBack result = copy.Close() && copied ? PutBack::Done : PutBack::Failed;
+  if (result == PutBack::Done && (size != item.size || (item.hashed && hash != item.hash))) result = PutBack::KeptChanged;
+  if (result == PutBack::Done && MoveReplacing(temp, item.path)) return result;
+  static_cast<void>(RemoveFile(temp));  // the copy that did not take the file's place
+  return result == PutBack::Done ? PutBack::Failed : result;
 }
 
 }  // namespace
 
 bool GetUndoFolder(Text& folder) {
-  if (!GetLocalAppDataFolder(folder) || folder.empty()) return false;
-  for (const char16_t* part : names::kUndoFolderParts) AppendPath(folder, part);
+  if (!GetToolFolder(folder)) return false;
+  AppendPath(folder, names::kUndoFolder);
   return true;
 }
 
@@ -320,7 +367,8 @@ bool UndoPointWriter::Write(const Text& folder, UndoKind kind, const Text& subje
   if (!out.Open(pending)) return false;
   WriteHeader(out, {static_cast<uint32_t>(kind), sequence, UtcFileTimeNow(), subject});
   held_.clear();
-  Recorder record(out, path_, failedItem, held_);
+  kept_.clear();
+  Recorder record(out, path_, failedItem, held_, kept_);
   for (const Text& tree : changes.KeyTrees()) {
     if (!record.KeyTree(tree)) return false;
   }
@@ -347,6 +395,18 @@ bool UndoPointWriter::Write(const Text& folder, UndoKind kind, const Text& subje
 
 bool UndoPointWriter::Close() {
   if (path_.empty()) return true;
+  // Kept bytes must not change with a file the operation left in place (it failed, or left the file
+  // alone): a kept name that still shares them with a live file becomes a copy of its own, before
+  // the mark goes. Should the copy fail, the kept name still is the file the operation never
+  // replaced, and an undo leaves that file as it is.
+  for (const Text& kept : kept_) {
+    FileIdentity identity;
+    if (!GetFileIdentity(kept, &identity) || identity.links <= 1) continue;
+    const Text copy = kept + u".copy";
+    uint64_t size = 0, hash = 0;
+    if (CopyFlushed(kept, copy, &size, &hash) && MoveReplacing(copy, kept)) continue;
+    static_cast<void>(RemoveFile(copy));  // see above: the undo still keeps its word
+  }
   underWay_.Close();
   if (!RemoveFile(PathIn(path_, kUnderWayName))) return false;
   const Text closed = std::exchange(path_, Text());
@@ -375,7 +435,7 @@ void UndoPointWriter::Discard() {
   complete_ = false;
 }
 
-bool UndoPoint::Open(const Text& path) {
+bool UndoPoint::Open(const Text& path, const ClientPlaces& places) {
   path_ = path;
   changes_ = PlannedChanges();
   const Text record = PathIn(path, kRecordName);
@@ -389,25 +449,30 @@ bool UndoPoint::Open(const Text& path) {
     kind_ = static_cast<UndoKind>(header.kind);
     subject_ = header.subject;
   }
-  // Whatever the record names must lie among the client's keys and places, and every kept file be there whole.
-  const ClientPlaces places{Text()};
+  // Whatever the record names must be the client's, each thing as the rule accepts its kind: an
+  // edited record never leads an undo anywhere else. A kept file is checked when it is put back,
+  // so that one changed file costs only itself.
   bool sound = true;
   const bool read = ForEachItem(record, [&](const Item& item) {
     switch (item.tag) {
       case kTreeTag: sound = sound && IsClientKey(item.path); changes_.AddKeyTree(item.path); break;
       case kAllValuesTag: sound = sound && IsClientKey(item.path); changes_.AddAllValues(item.path); break;
-      case kKeyTag: sound = sound && IsClientKey(item.path); changes_.AddKey(item.path); break;
+      case kKeyTag:
+        sound = sound && IsClientKey(item.path);
+        // A key the undo deletes is recorded whole by the undo's own point: what the client wrote
+        // below it comes back with an undo of the undo.
+        if (item.existed) {
+          changes_.AddKey(item.path);
+        } else {
+          changes_.AddKeyTree(item.path);
+        }
+        break;
       case kValueTag: sound = sound && IsClientKey(item.path); changes_.AddValue(item.path, item.name); break;
       case kFolderTag: sound = sound && places.AcceptsFolder(item.path); changes_.AddFolder(item.path); break;
-      case kFileTag: {
-        sound = sound && places.AcceptsFolder(FolderOf(item.path)) && !HasExecutableExtension(FileNamePart(item.path));
-        if (item.existed) {
-          uint64_t size = 0;
-          sound = sound && IsBlobName(item.blob) && GetFileSize(PathIn(path, item.blob), &size) && size == item.size;
-        }
+      case kFileTag:
+        sound = sound && places.AcceptsRecordedFile(item.path) && (!item.existed || IsBlobName(item.blob));
         changes_.AddFile(item.path);
         break;
-      }
       default: sound = false; break;
     }
   });
@@ -462,9 +527,14 @@ bool UndoPoint::Apply(ResultLog& log) const {
           }
         } else if (item.tag == kFileTag) {
           if (item.existed) {
-            if (!PutBackFile(PathIn(path_, item.blob), item.path)) failed(item.path);
+            switch (PutBackFile(PathIn(path_, item.blob), item)) {
+              case PutBack::Done: break;
+              case PutBack::Failed: failed(item.path); break;
+              case PutBack::KeptChanged: log.Add(IDS_UNDO_KEPT_CHANGED, item.path); result = false; break;
+              case PutBack::Link: log.Add(IDS_UNDO_LINK_REFUSED, item.path); result = false; break;
+            }
           } else if (IsExistingFile(item.path) && !RemoveFile(item.path)) {
-            failed(item.path);
+            failed(item.path);  // removing a link removes the link, never where it leads
           }
         }
       },
@@ -489,6 +559,8 @@ bool UndoPoint::Apply(ResultLog& log) const {
 }
 
 void UndoPoint::Remove(const Text& path) { RemovePointFolder(path); }
+
+bool UndoPoint::MarkEnded(const Text& path) { return RemoveFile(PathIn(path, kUnderWayName)); }
 
 bool UndoPoint::WasInterrupted(const Text& path) {
   // A running operation holds its mark open, and so no other run takes its work for a killed one's.

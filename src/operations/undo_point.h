@@ -13,6 +13,7 @@
 
 namespace kbt {
 
+class ClientPlaces;
 class ResultLog;
 
 constexpr size_t kUndoPointsKept = 10;
@@ -56,6 +57,7 @@ class UndoPointWriter {
  private:
   Text path_;
   std::vector<Text> held_;
+  std::vector<Text> kept_;  // the kept files' paths
   platform::File underWay_;
   bool complete_ = false;
 };
@@ -63,8 +65,9 @@ class UndoPointWriter {
 // An undo point read back and checked whole before anything is changed.
 class UndoPoint {
  public:
-  // False when it is incomplete, damaged, or names anything outside the client's places.
-  [[nodiscard]] bool Open(const Text& path);
+  // False when it is incomplete, damaged, or names anything the rule for the client's places does
+  // not accept for its kind.
+  [[nodiscard]] bool Open(const Text& path, const ClientPlaces& places);
   const Text& Path() const { return path_; }
   UndoKind Kind() const { return kind_; }
   const Text& Subject() const { return subject_; }
@@ -72,13 +75,16 @@ class UndoPoint {
   bool Interrupted() const { return interrupted_; }
   // Everything it records, as the plan of the undo that puts it back.
   const PlannedChanges& Changes() const { return changes_; }
-  // Puts back every recorded key, value, file and folder; each failure is logged. Running it again
-  // after a kill gives the same result.
+  // Puts back every recorded key, value, file and folder it can; each failure is logged, and a kept
+  // file changed since it was kept is named and left out. Running it again after a kill gives the
+  // same result.
   [[nodiscard]] bool Apply(ResultLog& log) const;
   // Removes the point from the disk.
   static void Remove(const Text& path);
   // The cheap look before Open: the operation of the point at 'path' began and never ended.
   static bool WasInterrupted(const Text& path);
+  // The operation of the point at 'path' counts as ended from now on.
+  [[nodiscard]] static bool MarkEnded(const Text& path);
 
  private:
   Text path_, subject_;

@@ -25,6 +25,10 @@ bool ReadItem(RecordReader& in, Item& item) {
       if (!in.Field(item.path) || !in.Byte(existed)) return false;
       item.existed = existed != 0;
       return !item.existed || (in.Field(item.blob) && in.Number64(item.size));
+    case kKeptFileTag:
+      item.tag = kFileTag;
+      item.existed = item.hashed = true;
+      return in.Field(item.path) && in.Field(item.blob) && in.Number64(item.size) && in.Number64(item.hash);
     default: return false;  // the header comes only first, the end is read by its caller
   }
 }

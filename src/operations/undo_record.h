@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <functional>
 #include <vector>
 
@@ -23,7 +24,8 @@ enum Tag : uint8_t {
   kKeyTag = 'K',
   kValueTag = 'V',
   kFolderTag = 'D',
-  kFileTag = 'F',
+  kFileTag = 'F',      // a file that did not exist, or one kept by size alone (older points)
+  kKeptFileTag = 'C',  // a file kept with its size and content hash; read back as kFileTag
   kEndTag = 'E'
 };
 
@@ -37,6 +39,43 @@ class Checksum {
 
  private:
   uint64_t value_ = 0xcbf29ce484222325u;
+};
+
+// A kept file's bytes in 64 bits: finds a file changed or swapped since it was kept, whatever its
+// size. Fed in any pieces, it gives the same value; words are taken in the machine's order, and
+// points never leave the machine that wrote them.
+class ContentHash {
+ public:
+  void Add(const uint8_t* data, size_t size) {
+    size_t i = 0;
+    while (i < size && filled_ != 0) Take(data[i++]);
+    for (; i + 8 <= size; i += 8) {
+      uint64_t word;
+      std::memcpy(&word, data + i, 8);
+      Mix(word);
+    }
+    while (i < size) Take(data[i++]);
+  }
+  uint64_t Value() const {
+    ContentHash last = *this;
+    last.Mix(last.word_ ^ (uint64_t{last.filled_} << 59));
+    return last.value_;
+  }
+
+ private:
+  void Take(uint8_t byte) {
+    word_ |= uint64_t{byte} << (8 * filled_);
+    if (++filled_ == 8) Mix(word_);
+  }
+  void Mix(uint64_t word) {
+    value_ = (value_ ^ word) * 0x9E3779B97F4A7C15u;
+    value_ ^= value_ >> 29;
+    word_ = 0;
+    filled_ = 0;
+  }
+  uint64_t value_ = 0xcbf29ce484222325u;
+  uint64_t word_ = 0;
+  uint32_t filled_ = 0;
 };
 
 class RecordWriter {
@@ -180,6 +219,8 @@ struct Item {
   uint32_t type = 0;
   std::vector<uint8_t> data;
   uint64_t size = 0;
+  bool hashed = false;  // a kept file whose content hash the record holds
+  uint64_t hash = 0;
 };
 
 struct RecordHeader {

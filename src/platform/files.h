@@ -78,6 +78,14 @@ void NoteShortWrite();
 // one (no byte is copied, and replacing or deleting the source later leaves them here), otherwise
 // a copy written through to the disk. The source is never changed.
 [[nodiscard]] bool LinkOrCopyFile(const Text& source, const Text& destination);
+// Who a name stands for, read without following a link that the name itself is.
+struct FileIdentity {
+  uint64_t volume = 0, index = 0;
+  uint32_t links = 0;   // the names the file has
+  bool isLink = false;  // a symbolic link, junction or other reparse point
+  bool SameFileAs(const FileIdentity& other) const { return volume == other.volume && index == other.index; }
+};
+[[nodiscard]] bool GetFileIdentity(const Text& path, FileIdentity* identity);
 // Removes a folder that holds nothing; false when it holds anything or cannot be removed.
 [[nodiscard]] bool RemoveEmptyFolder(const Text& path);
 

@@ -25,8 +25,10 @@ inline constexpr char16_t kCustomFile[] = u"custom.dat";
 inline constexpr char16_t kFoldersFile[] = u"folders.dat";
 inline constexpr char16_t kFavoritesFile[] = u"favorites.dat";
 inline constexpr char16_t kQueueFallbackFile[] = u"queue.dat";
-// Undo points: "<local application data>\Kestrove\Backup Tool\Undo\<sequence>".
-inline constexpr char16_t kUndoFolderParts[][12] = {u"Kestrove", u"Backup Tool", u"Undo"};
+// The tool's own folder, "<local application data>\Kestrove\Backup Tool", and its undo points in
+// "Undo\<sequence>" below it.
+inline constexpr char16_t kToolFolderParts[][12] = {u"Kestrove", u"Backup Tool"};
+inline constexpr char16_t kUndoFolder[] = u"Undo";
 // The only kinds of file a display bitmap value or the queue's "Last File" may name.
 inline constexpr char16_t kBitmapExtension[] = u".bmp";
 inline constexpr char16_t kQueueExtension[] = u".que";

@@ -34,6 +34,7 @@ TEST_F(LanguageTest, UsageTextIsExact) {
             u"/backup <Path>\tStores settings and data.\r\n"
             u"/undo\t\tGoes back to the state before the last restore, reset or undo.\r\n"
             u"/noundo\t\tWrites no undo point before a restore, reset or undo.\r\n"
+            u"/ignoreinterrupted\tGoes on although an earlier operation was interrupted and its undo point is damaged.\r\n"
             u"/verify <Path>\tChecks a backup and changes nothing.\r\n"
             u"Example:\r\n"
             u"BackupTool /backup \"C:\\Document and Settings\\Administrator\\Desktop\\Backup.zip\"");
@@ -47,6 +48,8 @@ TEST_F(LanguageTest, UsageTextIsExact) {
             u"R\u00fcckg\u00e4ngigmachen zur\u00fcck.\r\n"
             u"/noundo\t\tSchreibt keinen R\u00fccksetzpunkt vor einer Wiederherstellung, einem Zur\u00fccksetzen oder "
             u"R\u00fcckg\u00e4ngigmachen.\r\n"
+            u"/ignoreinterrupted\tF\u00e4hrt fort, obwohl ein fr\u00fcherer Vorgang unterbrochen wurde und sein "
+            u"R\u00fccksetzpunkt besch\u00e4digt ist.\r\n"
             u"/verify <Pfad>\tPr\u00fcft eine Sicherung, ohne etwas zu \u00e4ndern.\r\n"
             u"Beispiel:\r\n"
             u"BackupTool /backup \"C:\\Dokumente und Einstellungen\\Administrator\\Desktop\\Backup.zip\"");

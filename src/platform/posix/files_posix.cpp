@@ -162,6 +162,14 @@ bool LinkOrCopyFile(const Text& source, const Text& destination) {
   return ok;
 }
 
+bool GetFileIdentity(const Text& path, FileIdentity* identity) {
+  struct stat info {};
+  if (::lstat(N(path).c_str(), &info) != 0) return Fail();
+  *identity = FileIdentity{static_cast<uint64_t>(info.st_dev), static_cast<uint64_t>(info.st_ino),
+                           static_cast<uint32_t>(info.st_nlink), S_ISLNK(info.st_mode)};
+  return true;
+}
+
 bool RemoveEmptyFolder(const Text& path) { return ::rmdir(N(path).c_str()) == 0 || Fail(); }
 
 bool GetLastWriteDosTime(const Text& path, uint32_t* dosDateTime) {

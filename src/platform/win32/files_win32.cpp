@@ -111,6 +111,19 @@ bool LinkOrCopyFile(const Text& source, const Text& destination) {
   return false;
 }
 
+bool GetFileIdentity(const Text& path, FileIdentity* identity) {
+  // The name itself is opened, never where a link on it leads.
+  const win32::UniqueFileHandle handle(::CreateFileW(W(path), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                                     nullptr, OPEN_EXISTING,
+                                                     FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+  BY_HANDLE_FILE_INFORMATION info{};
+  if (!handle || !::GetFileInformationByHandle(handle.Get(), &info)) return false;
+  *identity = FileIdentity{info.dwVolumeSerialNumber,
+                           (static_cast<uint64_t>(info.nFileIndexHigh) << 32) | info.nFileIndexLow,
+                           info.nNumberOfLinks, (info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0};
+  return true;
+}
+
 bool RemoveEmptyFolder(const Text& path) { return ::RemoveDirectoryW(W(path)) != FALSE; }
 
 bool GetLastWriteDosTime(const Text& path, uint32_t* dosDateTime) {
