@@ -108,6 +108,8 @@ void CompletionPage::RunOperation() {
     SetItemText(IDC_RESULT_TEXT, undo ? platform::LoadText(IDS_UNDO_DONE) : successText_);
     resultIcon_ = LoadSmallIcon(Sheet().Instance(), IDI_SUCCESS_MARK);
     if (Request().GetMode() == OperationMode::Backup) ShowBackupSaved();
+    // What a run found and put right on its way (an earlier operation cut short) is told too.
+    if (Request().Log.Size() > firstMessage_) ShowFailures();
   } else if (cancelled_) {
     SetItemText(IDC_RESULT_TEXT, platform::LoadText(IDS_BACKUP_CANCELLED_RESULT));
     resultIcon_ = LoadSmallIcon(Sheet().Instance(), IDI_WARNING_TRIANGLE);
@@ -131,8 +133,10 @@ bool CompletionPage::RunWithUndoPoint() {
   request.ConfirmWithoutUndoPoint = [this](const Text& reasons) {
     return Confirm(FormatText(platform::LoadText(IDS_UNDO_POINT_QUESTION), {reasons}), SheetCaption());
   };
+  request.ConfirmDamagedInterrupted = [this](const Text& question) { return Confirm(question, SheetCaption()); };
   const bool succeeded = request.Run();
   request.ConfirmWithoutUndoPoint = nullptr;
+  request.ConfirmDamagedInterrupted = nullptr;
   return succeeded;
 }
 

@@ -11,6 +11,7 @@
 #include "archive/backup_archive.h"
 #include "archive/directory_path.h"
 #include "operations/undo_point.h"
+#include "operations/undo_record.h"
 #include "platform/folders.h"
 #include "platform/paths.h"
 #include "res/non_localizable.h"
@@ -294,6 +295,154 @@ TEST_F(UndoPointTest, ARestoreLeavesFilesTheClientDoesNotNameAlone) {
   EXPECT_EQ(testing::ReadValue(names::kDisplayKey, names::kListviewBitmapValue).data,
             testing::StringBytes(data / u"wedding.bmp"));
   EXPECT_EQ(testing::ReadValue(names::kQueueKey, names::kLastFileValue).data, testing::StringBytes(data / u"queue.dat"));
+}
+
+
+// A record edited by hand or by another program never leads an undo outside the client's places:
+// the point is refused whole and nothing changes. Kept files are checked one by one when they are
+// put back: a changed one is named and left out, and the registry still comes back.
+TEST_F(UndoPointTest, ATamperedRecordLeadsNowhereAndAChangedKeptFileCostsOnlyItself) {
+  const Text outside = archives / u"thesis.docx";
+  WriteText(outside, "the user's thesis");
+  Text toolFolder = UndoFolder();
+  RemoveLastComponent(toolFolder);
+  ASSERT_EQ(CreateDirectoryPath(toolFolder), kSuccess);
+  const Text toolData = toolFolder + u"/history.dat";
+  WriteText(toolData, "the tool's");
+  SeedString(u"Software\\Kestrove\\Backup\\1.0", u"Last File", u"kept");
+  const struct {
+    const char* what;
+    undo_record::Tag tag;
+    Text path;
+  } refused[] = {
+      {"a file that is no client's", undo_record::kFileTag, outside},
+      {"a data file in the tool's own folder", undo_record::kFileTag, toolData},
+      {"the tool's branch spelled with a doubled separator", undo_record::kValueTag, u"Software\\Kestrove\\\\Backup\\1.0"},
+      {"a key beside the client's", undo_record::kKeyTag, u"Software\\KestroveX"},
+  };
+  for (const auto& c : refused) {
+    const State before = Settled();
+    const auto tool = testing::SnapshotKey(u"Software\\Kestrove\\Backup");
+    const Text point = UndoFolder() + u"/" + UndoPointName(900);
+    ASSERT_EQ(CreateDirectoryPath(point), kSuccess);
+    undo_record::RecordWriter out;
+    ASSERT_TRUE(out.Open(point + u"/record"));
+    undo_record::WriteHeader(out, {static_cast<uint32_t>(UndoKind::Restore), 900, 0, Text()});
+    out.Record(c.tag);
+    out.Field(c.path);
+    if (c.tag == undo_record::kValueTag) out.Field(Text(u"Last File"));
+    out.Byte(0);  // did not exist: the undo would delete it
+    if (c.tag == undo_record::kValueTag) {
+      out.Number32(0);
+      out.Field(std::vector<uint8_t>());
+    }
+    ASSERT_TRUE(out.Finish());
+    EXPECT_EQ(Run(u"/undo"), kExitOperationFailed) << c.what;
+    EXPECT_NE(Reported().find(ToUtf8(point)), std::string::npos) << c.what << ": " << Reported();
+    EXPECT_TRUE(Now() == before) << c.what;
+    EXPECT_EQ(testing::SnapshotKey(u"Software\\Kestrove\\Backup"), tool) << c.what;
+    EXPECT_TRUE(FileExists(outside) && FileExists(toolData)) << c.what;
+    UndoPoint::Remove(point);
+  }
+
+  // A restore's point whose kept files were all changed after they were kept, keeping their size.
+  const State before = Settled();
+  ASSERT_EQ(Run(u"/restore \"" + HostileArchive() + u"\""), kExitSuccess) << Reported();
+  const State restored = Settled();
+  const Text point = ListUndoPoints(UndoFolder()).back();
+  std::vector<Text> kept;
+  ASSERT_TRUE(ListFileNames(point, kept));
+  size_t changed = 0;
+  for (const Text& name : kept) {
+    if (name == u"record" || name == u"underway") continue;
+    const std::vector<uint8_t> bytes = ReadBytes(point + u"/" + name);
+    testing::RemoveTree(point + u"/" + name);  // a new file: the kept one may share its bytes
+    ASSERT_TRUE(testing::WriteBytes(point + u"/" + name, std::vector<uint8_t>(bytes.size(), 'X')));
+    ++changed;
+  }
+  ASSERT_GT(changed, 0u);
+  const size_t points = ListUndoPoints(UndoFolder()).size();
+  EXPECT_EQ(Run(u"/undo"), kExitOperationFailed);
+  EXPECT_EQ(Now().settings, before.settings) << "every key and value came back";
+  for (const auto& [file, bytes] : Now().files) {
+    const auto was = restored.files.find(file);
+    if (was != restored.files.end() && before.files.count(file)) {
+      EXPECT_EQ(bytes, was->second) << ToUtf8(file) << ": a changed kept file is not put back";
+    }
+  }
+  EXPECT_NE(Reported().find("was changed after it was kept"), std::string::npos) << Reported();
+  EXPECT_EQ(ListUndoPoints(UndoFolder()).size(), points + 1) << "the undo that failed part way keeps its point";
+}
+
+// What the client wrote below a key that a restore created comes back with the undo of the undo;
+// the tool's own branch below a key the restore created survives the undo.
+TEST_F(UndoPointTest, AnUndoRecordsTheTreesItDeletesAndSparesTheToolsBranch) {
+  testing::RemoveTree(UndoFolder());
+  testing::DeleteKey(names::kClientKey);
+  ASSERT_EQ(Run(u"/restore \"" + HostileArchive() + u"\""), kExitSuccess) << Reported();
+  SeedString(u"Software\\Kestrove\\Extra\\Planted\\Site", u"Password", u"secret");
+  const State written = Settled();  // the backup writes the tool's branch below the new client key
+  const auto tool = testing::SnapshotKey(u"Software\\Kestrove\\Backup");
+  ASSERT_FALSE(tool.empty());
+  ASSERT_EQ(Run(u"/undo"), kExitSuccess) << Reported();
+  EXPECT_FALSE(testing::KeyExists(u"Software\\Kestrove\\Extra"));
+  EXPECT_EQ(testing::SnapshotKey(u"Software\\Kestrove\\Backup"), tool) << "the tool's branch is never the undo's";
+  ASSERT_EQ(Run(u"/undo"), kExitSuccess) << Reported();
+  EXPECT_EQ(Now().settings, written.settings);
+}
+
+// An operation cut short is put right before the next one, which says so; one whose undo point
+// is damaged stops the next operation until the user says to go on.
+TEST_F(UndoPointTest, TheNextOperationPutsRightAnInterruptedOneOrStopsAtADamagedPoint) {
+  const Text restore = u"/restore \"" + HostileArchive() + u"\"";
+  ASSERT_EQ(Run(restore), kExitSuccess) << Reported();
+  const Text point = ListUndoPoints(UndoFolder()).back();
+  ASSERT_TRUE(WriteText(point + u"/underway", ""));
+  SeedDword(u"Software\\Kestrove\\Transfer", u"Retries", 3);  // half way: not yet restored
+  ASSERT_EQ(Run(restore), kExitSuccess) << Reported();
+  ASSERT_FALSE(shell.reported.empty()) << "the restore says what it found";
+  EXPECT_EQ(shell.reported.front().rfind(u"An earlier restore from", 0), 0u) << Reported();
+  EXPECT_EQ(ListUndoPoints(UndoFolder()).size(), 1u) << "the interrupted restore's point went with its rollback";
+
+  const Text damaged = ListUndoPoints(UndoFolder()).back();
+  ASSERT_TRUE(WriteText(damaged + u"/underway", ""));
+  ASSERT_TRUE(WriteText(damaged + u"/record", "KBTUNDO1 damaged"));
+  const State before = Now();
+  for (const Text& commandLine : {restore, Text(u"/reset"), Text(u"/undo")}) {
+    EXPECT_EQ(Run(commandLine), kExitOperationFailed) << ToUtf8(commandLine);
+    EXPECT_NE(Reported().find("/ignoreinterrupted"), std::string::npos) << Reported();
+    EXPECT_TRUE(Now() == before) << ToUtf8(commandLine);
+  }
+  EXPECT_EQ(Run(u"/ignoreinterrupted /reset"), kExitSuccess) << Reported();
+  EXPECT_FALSE(testing::KeyExists(u"Software\\Kestrove\\Transfer"));
+}
+
+// A data file with another name elsewhere is kept as a copy: what another program writes through
+// that name after the restore never reaches the undo.
+TEST_F(UndoPointTest, AFileWithAnotherNameIsKeptAsACopy) {
+  const Text elsewhere = archives / u"history-elsewhere.dat";
+  ASSERT_TRUE(LinkOrCopyFile(data / names::kHistoryFile, elsewhere));
+  const std::vector<uint8_t> history = ReadBytes(data / names::kHistoryFile);
+  ASSERT_EQ(Run(u"/restore \"" + HostileArchive() + u"\""), kExitSuccess) << Reported();
+  ASSERT_NE(ReadBytes(data / names::kHistoryFile), history);
+  ASSERT_TRUE(WriteText(elsewhere, "another program's later edit"));
+  ASSERT_EQ(Run(u"/undo"), kExitSuccess) << Reported();
+  EXPECT_EQ(ReadBytes(data / names::kHistoryFile), history);
+}
+
+// Folders an operation created go with its undo, deepest first, as long as they are empty.
+TEST_F(UndoPointTest, FoldersARestoreCreatedGoWithItsUndo) {
+  const Text deep = pictures / u"new";
+  ASSERT_EQ(CreateDirectoryPath(deep + u"/deeper"), kSuccess);
+  WriteText(deep + u"/deeper/list.bmp", "BM");
+  SeedString(names::kDisplayKey, names::kListviewBitmapValue, deep + u"/deeper/list.bmp");
+  const Text archive = archives / u"deep.zip";
+  ASSERT_EQ(Run(u"/backup \"" + archive + u"\""), kExitSuccess) << Reported();
+  testing::RemoveTree(deep);
+  ASSERT_EQ(Run(u"/restore \"" + archive + u"\""), kExitSuccess) << Reported();
+  ASSERT_TRUE(FileExists(deep + u"/deeper/list.bmp"));
+  ASSERT_EQ(Run(u"/undo"), kExitSuccess) << Reported();
+  EXPECT_FALSE(IsExistingFolder(deep));
 }
 
 }  // namespace
