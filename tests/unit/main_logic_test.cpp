@@ -74,7 +74,9 @@ TEST_F(MainLogicTest, AStartChangesNoValue) {
       EXPECT_TRUE(dataPath.exists) << ToUtf8(run.commandLine);
       EXPECT_EQ(dataPath.type, platform::kRegSz) << ToUtf8(run.commandLine);
       EXPECT_EQ(dataPath.data, testing::StringBytes(stored)) << ToUtf8(run.commandLine);
-      if (!run.changesTheToolsKey) EXPECT_EQ(testing::SnapshotKey(u"Software\\Kestrove"), before) << ToUtf8(run.commandLine);
+      if (!run.changesTheToolsKey) {
+        EXPECT_EQ(testing::SnapshotKey(u"Software\\Kestrove"), before) << ToUtf8(run.commandLine);
+      }
     }
   }
 }
