@@ -5,41 +5,26 @@
 #include "platform/shell_folders.h"
 #include "regfile/registry_key.h"
 #include "res/non_localizable.h"
-#include "res/resource.h"
 
 namespace kbt {
 using namespace platform;
 
-bool FindDataFolder(Text& folder, bool record, bool* recorded) {
-  if (recorded) *recorded = true;
-  bool found = false;
+bool FindDataFolder(Text& folder) {
   {
     RegistryKey key;
-    if (key.Open(RegRoot::CurrentUser, names::kClientKey, kKeyRead) == kSuccess &&
-        key.QueryString(names::kDataPathValue, folder, true) == kSuccess && IsExistingFolder(folder)) {
-      found = true;
-    }
-  }
-  if (!found) {
-    Text appData;
-    if (GetAppDataFolder(appData)) {
-      AppendPath(appData, names::kDataFolderName);
-      folder = appData;
-      found = true;
-    }
-  }
-  // Nothing to record when no folder could be formed at all.
-  if (!found && folder.empty()) return false;
-  if (record) {
-    RegistryKey key;
     Text stored;
-    // Without a variable to put back the folder is written as it is, never as an empty text.
-    if (!UnExpandEnvironment(folder, stored)) stored = folder;
-    const bool written = key.Create(RegRoot::CurrentUser, names::kClientKey, kKeyReadWrite) == kSuccess &&
-                         key.SetExpandString(names::kDataPathValue, stored) == kSuccess;
-    if (recorded) *recorded = written;
+    if (key.Open(RegRoot::CurrentUser, names::kClientKey, kKeyRead) == kSuccess &&
+        key.QueryString(names::kDataPathValue, stored, true) == kSuccess && !stored.empty()) {
+      folder = stored;
+      if (IsExistingFolder(stored)) return true;
+      if (IsOnAbsentDrive(stored)) return false;
+    }
   }
-  return found && IsExistingFolder(folder);
+  Text appData;
+  if (!GetAppDataFolder(appData)) return false;
+  AppendPath(appData, names::kDataFolderName);
+  folder = appData;
+  return IsExistingFolder(folder);
 }
 
 bool FindFavoritesFolder(Text& folder) {
@@ -50,11 +35,7 @@ bool FindFavoritesFolder(Text& folder) {
 }
 
 void DiscoverClientLocations(OperationRequest& request) {
-  // A check changes nothing, on any machine: it only reads where the folders are.
-  const bool record = request.GetMode() != OperationMode::Verify;
-  bool recorded = true;
-  FindDataFolder(request.DataFolder, record, &recorded);
-  if (!recorded) request.Log.Add(IDS_REGISTRY_WRITE_FAILED, Text(names::kClientKey) + u'\\' + names::kDataPathValue);
+  FindDataFolder(request.DataFolder);
   FindFavoritesFolder(request.FavoritesFolder);
   if (request.FavoritesFolder.empty()) request.FavoritesFolder = request.DataFolder;
 }

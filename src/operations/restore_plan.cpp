@@ -347,7 +347,8 @@ bool PlanRestore(BackupArchiveReader& archive, const Text& dataFolder, const Tex
   const RestoreValues today = ReadRestoreValues();
   RestoreValues values = today;
   if (selection & DataSelection::Settings) {
-    SettingsTally tally(plan, values, settingsObserver);
+    ArchiveFolderValues folderValues(settingsObserver);
+    SettingsTally tally(plan, values, &folderValues);
     Text problem;
     switch (plan.settings.Load(archive, tally, problem)) {
       case ArchiveSettings::Outcome::Unreadable: plan.settingsUnreadable = true; [[fallthrough]];
@@ -359,9 +360,11 @@ bool PlanRestore(BackupArchiveReader& archive, const Text& dataFolder, const Tex
       case ArchiveSettings::Outcome::Absent: break;  // a data-only backup
     }
     // The restore then points the client at this machine's folders.
-    plan.changes.AddKey(names::kClientKey);
-    plan.changes.AddValue(names::kClientKey, names::kDataPathValue);
-    plan.changes.AddValue(names::kClientKey, names::kFavoritesFolderValue);
+    plan.folderValues = PlanFolderValues(dataFolder, favoritesFolder, folderValues);
+    for (const FolderValueWrite& write : plan.folderValues) {
+      plan.changes.AddKey(names::kClientKey);
+      plan.changes.AddValue(names::kClientKey, write.name);
+    }
     for (size_t row = 0; row < kClientItemCount; ++row) {
       if (kClientItems[row].kind == ItemKind::Favorites) values.named[row] = favoritesFolder;
     }

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "operations/client_items.h"
+#include "operations/folder_values.h"
 #include "operations/planned_changes.h"
 #include "platform/text.h"
 
@@ -89,6 +90,8 @@ struct RestorePlan {
   std::map<Text, std::pair<Text, size_t>> keys;  // by lower-case path
   std::vector<Text> ignoredSections;
   std::vector<PlannedFile> bitmaps, data;
+  // Written after the import, so that the client finds this machine's folders.
+  std::vector<FolderValueWrite> folderValues;
   // Everything the restore will create, write or delete.
   PlannedChanges changes;
   // Why the restore cannot start; it changes nothing then.

@@ -5,6 +5,7 @@
 
 #include "archive/backup_archive.h"
 #include "operations/file_checks.h"
+#include "operations/folder_values.h"
 #include "operations/operation_request.h"
 #include "operations/planned_changes.h"
 #include "operations/restore_plan.h"
@@ -52,28 +53,23 @@ class SettingsCollector : public SettingsFileObserver {
   std::vector<Text> order_;
 };
 
-std::vector<uint8_t> ExpandStringBytes(const Text& text) {
-  std::vector<uint8_t> bytes;
-  for (char16_t c : text) {
-    bytes.push_back(static_cast<uint8_t>(c & 0xFF));
-    bytes.push_back(static_cast<uint8_t>(c >> 8));
+// Whether the registry holds the value now with exactly this type and these bytes, or for a folder
+// value, names the same folder.
+enum class Now { Missing, Same, Different };
+Now Compare(const Written& value, const std::optional<ValueData>& now) {
+  if (!now) return Now::Missing;
+  if (!now->tooLarge && now->type == value.type && now->data == value.data) return Now::Same;
+  if (IsFolderValue(value.key, value.name)) {
+    const std::optional<Text> before = NamedFolder(*now), after = NamedFolder(ValueData{value.type, value.data});
+    if (before && after && SameFolder(*before, *after)) return Now::Same;
   }
-  bytes.insert(bytes.end(), {0, 0});
-  return bytes;
+  return Now::Different;
 }
 
-// Whether the registry holds the value now with exactly this type and these bytes. Only a value of
-// the archive's size is read, so the registry never picks the buffer.
-enum class Now { Missing, Same, Different };
-Now Compare(const Written& value) {
-  RegistryKey key;
-  if (key.Open(RegRoot::CurrentUser, value.key, kKeyRead) != kSuccess) return Now::Missing;
-  uint32_t type = 0, size = 0;
-  if (QueryValue(key.Get(), value.name, &type, nullptr, &size) != kSuccess) return Now::Missing;
-  if (type != value.type || size != value.data.size()) return Now::Different;
-  std::vector<uint8_t> data(size);
-  if (size > 0 && QueryValue(key.Get(), value.name, &type, data.data(), &size) != kSuccess) return Now::Different;
-  return type == value.type && data == value.data ? Now::Same : Now::Different;
+Text Cut(Text text, size_t limit) {
+  if (text.size() <= limit) return text;
+  text.resize(limit > 0 ? limit - 1 : 0);
+  return text + u'\u2026';
 }
 
 void PreviewFiles(BackupArchiveReader& archive, const std::vector<PlannedFile>& planned, RestorePreview& preview) {
@@ -107,6 +103,42 @@ void PreviewFiles(BackupArchiveReader& archive, const std::vector<PlannedFile>& 
 
 }  // namespace
 
+Text ValueText(uint32_t type, const std::vector<uint8_t>& data, size_t limit) {
+  constexpr uint32_t kMultiString = 7, kQword = 11;  // REG_MULTI_SZ, REG_QWORD
+  auto unit = [&](size_t i) { return static_cast<char16_t>(data[i] | (data[i + 1] << 8)); };
+  auto number = [&](size_t bytes) {
+    uint64_t value = 0;
+    for (size_t i = bytes; i-- > 0;) value = (value << 8) | data[i];
+    return DecimalText(value);
+  };
+  Text text;
+  const bool strings = type == kRegSz || type == kRegExpandSz || type == kMultiString;
+  if (strings && data.size() % 2 == 0) {
+    // A list's strings are shown one after the other, split by a bar.
+    for (size_t i = 0; i + 1 < data.size() && text.size() <= limit; i += 2) {
+      const char16_t c = unit(i);
+      if (c == 0 && type != kMultiString) break;
+      if (c == 0) {
+        if (i + 3 < data.size() && unit(i + 2) != 0) text += u" | ";
+        continue;
+      }
+      text += c;
+    }
+  } else if (type == kRegDword && data.size() == 4) {
+    text = number(4);
+  } else if (type == kQword && data.size() == 8) {
+    text = number(8);
+  } else {
+    static const char16_t kHex[] = u"0123456789abcdef";
+    for (size_t i = 0; i < data.size() && text.size() <= limit; ++i) {
+      if (i > 0) text += u' ';
+      text += kHex[data[i] >> 4];
+      text += kHex[data[i] & 15];
+    }
+  }
+  return Cut(std::move(text), limit);
+}
+
 bool PreviewRestore(const Text& archivePath, const Text& dataFolder, const Text& favoritesFolder,
                     uint32_t selection, RestorePreview& preview) {
   BackupArchiveReader archive;
@@ -125,18 +157,21 @@ bool PreviewRestore(const Text& archivePath, const Text& dataFolder, const Text&
     return false;
   }
   // After the import the restore points the client at this machine's folders.
-  if (selection & DataSelection::Settings) {
-    settings.Set(names::kClientKey, names::kDataPathValue, kRegExpandSz, ExpandStringBytes(dataFolder));
-    settings.Set(names::kClientKey, names::kFavoritesFolderValue, kRegExpandSz, ExpandStringBytes(favoritesFolder));
+  for (const FolderValueWrite& write : plan.folderValues) {
+    settings.Set(names::kClientKey, write.name, write.value.type, write.value.data);
   }
   for (const Written* value : settings.InOrder()) {
-    const Now now = Compare(*value);
+    const std::optional<ValueData> stored = ReadStoredValue(value->key, value->name, kSettingsLimits.valueBytes);
+    const Now now = Compare(*value, stored);
     if (now == Now::Same) {
       ++preview.unchangedValues;
       continue;
     }
     ++(now == Now::Missing ? preview.addedValues : preview.changedValues);
-    preview.settings.push_back({value->key, value->name, now == Now::Missing});
+    SettingChange change{value->key, value->name, now == Now::Missing, Text(),
+                         ValueText(value->type, value->data, kValueTextLimit)};
+    if (stored) change.now = stored->tooLarge ? Text(u"\u2026") : ValueText(stored->type, stored->data, kValueTextLimit);
+    preview.settings.push_back(std::move(change));
   }
   PreviewFiles(archive, plan.bitmaps, preview);
   PreviewFiles(archive, plan.data, preview);

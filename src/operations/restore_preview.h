@@ -12,7 +12,16 @@ struct SettingChange {
   Text key;  // below HKEY_CURRENT_USER, as the settings file spells it
   Text name;
   bool added = false;  // else the value is there now with another type or other bytes
+  // The value now (empty when added) and as the restore leaves it, as text of at most
+  // kValueTextLimit characters; a folder value changes only when it names another folder.
+  Text now, restored;
 };
+
+// Longer value texts end with an ellipsis.
+constexpr size_t kValueTextLimit = 1000;
+// A registry value as a person reads it: strings as they are, numbers in decimal, other data as
+// hex bytes; at most 'limit' characters, a longer text cut and ended with an ellipsis.
+Text ValueText(uint32_t type, const std::vector<uint8_t>& data, size_t limit);
 
 struct FileChange {
   Text name;         // as the archive holds it

@@ -81,11 +81,13 @@ bool OperationRequest::RestoreSettings(BackupArchiveReader& archive, const Resto
   bool result = !plan.hasSettings || plan.settings.Import(Log);
   // The folders of this machine, not those of the machine that made the backup.
   RegistryKey client;
-  const bool opened = client.Create(RegRoot::CurrentUser, names::kClientKey, kKeyReadWrite) == kSuccess;
-  for (const auto& [name, folder] : {std::pair{names::kDataPathValue, &DataFolder},
-                                     std::pair{names::kFavoritesFolderValue, &FavoritesFolder}}) {
-    if (!opened || client.SetExpandString(name, *folder) != kSuccess) {
-      Log.Add(IDS_REGISTRY_WRITE_FAILED, Text(names::kClientKey) + u"\\" + name);
+  const bool opened = plan.folderValues.empty() ||
+                      client.Create(RegRoot::CurrentUser, names::kClientKey, kKeyReadWrite) == kSuccess;
+  for (const FolderValueWrite& write : plan.folderValues) {
+    const ValueData& value = write.value;
+    if (!opened || SetValue(client.Get(), write.name, value.type, value.data.data(),
+                            static_cast<uint32_t>(value.data.size())) != kSuccess) {
+      Log.Add(IDS_REGISTRY_WRITE_FAILED, Text(names::kClientKey) + u"\\" + write.name);
       result = false;
     }
   }

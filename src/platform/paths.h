@@ -24,6 +24,9 @@ bool IsRelativePath(const Text& path);
 // Removes "." and ".." components.
 Text CanonicalPath(const Text& path);
 bool IsExistingFolder(const Text& path);
+// The path is on a drive that is not there now: a drive letter with no drive or no medium behind
+// it, or a network share that cannot be reached. Its folders may well exist once it is back.
+bool IsOnAbsentDrive(const Text& path);
 // PathUnExpandEnvStringsW: puts a matching environment-variable reference back; false when none matches.
 bool UnExpandEnvironment(const Text& path, Text& unexpanded);
 

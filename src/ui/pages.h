@@ -150,9 +150,10 @@ class RestorePreviewPage : public WizardPage {
   bool OnNotify(const NMHDR& header, LRESULT& result) override;
 
  private:
-  void AddRow(const std::vector<Text>& cells);
+  void AddRow(const std::vector<Text>& cells, const Text& tip = Text());
   void FitColumns();
   Text nextText_;  // the sheet's own text of Next
+  std::vector<Text> tips_;  // by row: the whole values of a setting, shown where the row is pointed at
 };
 
 class CompletionPage : public WizardPage {

@@ -41,11 +41,18 @@ Text ValueName(const Text& key, const Text& name) {
   return (below ? key.substr(client.size()) : key) + u'\\' + name;
 }
 
+// A value as short as a cell takes it: its start and its end, which for a folder tell the most.
+Text Shortened(const Text& text) {
+  constexpr size_t kHead = 16, kTail = 20;
+  if (text.size() <= kHead + kTail + 1) return text;
+  return text.substr(0, kHead) + u'\u2026' + text.substr(text.size() - kTail);
+}
+
 }  // namespace
 
 BOOL RestorePreviewPage::OnInit() {
   HWND list = Item(IDC_PREVIEW_LIST);
-  ListView_SetExtendedListViewStyle(list, LVS_EX_FULLROWSELECT | LVS_EX_LABELTIP);
+  ListView_SetExtendedListViewStyle(list, LVS_EX_FULLROWSELECT | LVS_EX_LABELTIP | LVS_EX_INFOTIP);
   RECT client{};
   ::GetClientRect(list, &client);
   std::vector<Text> headings = Parts(IDS_PREVIEW_COLUMNS);
@@ -62,8 +69,9 @@ BOOL RestorePreviewPage::OnInit() {
   return TRUE;
 }
 
-void RestorePreviewPage::AddRow(const std::vector<Text>& cells) {
+void RestorePreviewPage::AddRow(const std::vector<Text>& cells, const Text& tip) {
   HWND list = Item(IDC_PREVIEW_LIST);
+  tips_.push_back(tip);
   LVITEMW item{};
   item.mask = LVIF_TEXT;
   item.iItem = ListView_GetItemCount(list);
@@ -106,6 +114,9 @@ void RestorePreviewPage::OnSetActive() {
   std::vector<Text> kinds = Parts(IDS_PREVIEW_KINDS);
   kinds.resize(kKinds);
   ListView_DeleteAllItems(Item(IDC_PREVIEW_LIST));
+  tips_.clear();
+  std::vector<Text> headings = Parts(IDS_PREVIEW_COLUMNS);
+  headings.resize(kColumns);
   Text settings, files;
   if (!startable) {
     settings = FormatText(platform::LoadText(IDS_PREVIEW_REFUSED), {preview.problems.empty() ? Text() : preview.problems[0]});
@@ -119,8 +130,11 @@ void RestorePreviewPage::OnSetActive() {
                                                               DecimalText(preview.addedFiles),
                                                               DecimalText(preview.movedFiles)});
     for (const SettingChange& change : preview.settings) {
-      AddRow({kinds[change.added ? kAdded : kChanged],
-              ValueName(change.key, change.name)});
+      const Text name = ValueName(change.key, change.name);
+      Text tip = name;
+      if (!change.added) tip += u"\r\n" + headings[kNowColumn] + u": " + change.now;
+      tip += u"\r\n" + headings[kBackupColumn] + u": " + change.restored;
+      AddRow({kinds[change.added ? kAdded : kChanged], name, Shortened(change.now), Shortened(change.restored)}, tip);
     }
     for (const FileChange& change : preview.files) {
       const Kind kind = change.moved ? kMoved : change.replaced ? kReplaced : kNew;
@@ -148,6 +162,18 @@ void RestorePreviewPage::OnSetActive() {
 }
 
 bool RestorePreviewPage::OnNotify(const NMHDR& header, LRESULT&) {
+  // The whole values of a setting where the pointer rests on its row.
+  if (header.idFrom == IDC_PREVIEW_LIST && header.code == LVN_GETINFOTIPW) {
+    auto& info = const_cast<NMLVGETINFOTIPW&>(reinterpret_cast<const NMLVGETINFOTIPW&>(header));
+    const size_t row = static_cast<size_t>(info.iItem);
+    if (info.iItem >= 0 && row < tips_.size() && !tips_[row].empty() && info.pszText && info.cchTextMax > 0) {
+      const Text& tip = tips_[row];
+      const size_t length = std::min(tip.size(), static_cast<size_t>(info.cchTextMax - 1));
+      std::copy(tip.begin(), tip.begin() + static_cast<std::ptrdiff_t>(length), info.pszText);
+      info.pszText[length] = L'\0';
+    }
+    return true;
+  }
   // Leaving the page, whichever way: Next is Next again.
   if (header.code == PSN_KILLACTIVE && !nextText_.empty()) {
     ::SetWindowTextW(::GetDlgItem(SheetWindow(), kNextButton), win32::W(nextText_));

@@ -296,4 +296,26 @@ Text ClientRegistryTest::UndoFolder() const {
   return folder;
 }
 
+Text FolderOnAbsentDrive() {
+#ifdef _WIN32
+  const DWORD drives = ::GetLogicalDrives();
+  for (char16_t letter = u'Y'; letter > u'D'; --letter) {
+    if (!(drives & (1u << (letter - u'A')))) return Text(1, letter) + u":\\KestroveData";
+  }
+  ADD_FAILURE() << "no free drive letter";
+  return Text();
+#else
+  return u"/kbt-absent-drive/KestroveData";
+#endif
+}
+
+void SetEnvironment(const char* name, const Text& value) {
+#ifdef _WIN32
+  const std::wstring wide(value.begin(), value.end());
+  _wputenv_s(std::wstring(name, name + std::strlen(name)).c_str(), wide.c_str());
+#else
+  setenv(name, ToUtf8(value).c_str(), 1);
+#endif
+}
+
 }  // namespace kbt::testing

@@ -61,6 +61,11 @@ RegistrySnapshot SnapshotKey(const Text& path);
 
 // Starts and ends each test without the client's registry key. The user's local application data
 // folder, where every restore, reset and undo writes its undo point, is a scratch folder meanwhile.
+// A folder on a drive that is not there now: a free drive letter, or in the native build a
+// missing top folder.
+Text FolderOnAbsentDrive();
+void SetEnvironment(const char* name, const Text& value);
+
 class ClientRegistryTest : public ::testing::Test {
  protected:
   void SetUp() override;

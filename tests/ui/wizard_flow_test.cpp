@@ -156,10 +156,10 @@ TEST_F(WizardTest, CancelAnsweredYesClosesWithExitCodeZeroAndChangesNothing) {
   ASSERT_TRUE(WriteText(data / u"history.dat", "history"));
   ASSERT_TRUE(WriteText(favorites / u"favorites.dat", "favorites"));
   SeedString(u"Software\\Kestrove\\Queue", names::kLastFileValue, data / u"queue.que");
+  // A start only reads: from here on nothing may change.
+  const RegistrySnapshot before = SnapshotKey(names::kClientKey);
   WizardSession wizard;
   ASSERT_TRUE(wizard.Started());
-  // Start-up has written "Data Path" back by now; from here on nothing may change.
-  const RegistrySnapshot before = SnapshotKey(names::kClientKey);
   wizard.Press(kNext);
   ASSERT_TRUE(wizard.WaitForPage(IDD_OPERATION));
   wizard.Click(IDC_MODE_RESET);

@@ -557,8 +557,8 @@ TEST_F(OperationsTest, RestorePreviewTellsWhatWillChangeAndItsButtonRestores) {
   const std::wstring next = ButtonText(wizard.Sheet(), kNextButtonId);
   NextUntil(wizard, {IDD_RESTORE_PREVIEW});
   const std::wstring settings = wizard.Text(IDC_PREVIEW_SETTINGS);
-  // Changed: the host, and "Data Path", which the tool keeps as "%TEMP%\\..." and a restore writes whole.
-  EXPECT_EQ(settings.substr(0, 30), L"Settings: 2 changed, 1 added, ") << settings.c_str();
+  // Changed: the host only; the folder values name this machine's folders already.
+  EXPECT_EQ(settings.substr(0, 30), L"Settings: 1 changed, 1 added, ") << settings.c_str();
   EXPECT_EQ(wizard.Text(IDC_PREVIEW_FILES),
             L"Files: 1 replaced, 1 added (of these, 0 go to the data folder instead of their own place).");
   EXPECT_EQ(wizard.Text(IDC_PREVIEW_UNDO),
@@ -568,9 +568,11 @@ TEST_F(OperationsTest, RestorePreviewTellsWhatWillChangeAndItsButtonRestores) {
   wizard.Click(IDC_PREVIEW_SHOW_LIST);
   EXPECT_TRUE(wizard.Visible(IDC_PREVIEW_LIST));
   const std::vector<std::wstring> kinds = wizard.ListRows(IDC_PREVIEW_LIST);
-  EXPECT_EQ(kinds, (std::vector<std::wstring>{L"Changed", L"Changed", L"Added", L"Replaced", L"New"}));
-  const size_t replaced = 3;
-  EXPECT_EQ(wizard.ListRows(IDC_PREVIEW_LIST, 1).at(1), L"Connection Data\\Host");
+  EXPECT_EQ(kinds, (std::vector<std::wstring>{L"Changed", L"Added", L"Replaced", L"New"}));
+  const size_t replaced = 2;
+  EXPECT_EQ(wizard.ListRows(IDC_PREVIEW_LIST, 1).at(0), L"Connection Data\\Host");
+  EXPECT_EQ(wizard.ListRows(IDC_PREVIEW_LIST, 2).at(0), L"ftp.example.org");
+  EXPECT_EQ(wizard.ListRows(IDC_PREVIEW_LIST, 3).at(0), L"ftp.example.com");
   EXPECT_EQ(wizard.ListRows(IDC_PREVIEW_LIST, 1).at(replaced), L"history.dat");
   EXPECT_EQ(wizard.ListRows(IDC_PREVIEW_LIST, 2).at(replaced).substr(0, SizeText(22).size() + 2), SizeText(22) + L", ");
   EXPECT_EQ(wizard.ListRows(IDC_PREVIEW_LIST, 3).at(replaced).substr(0, SizeText(13).size() + 2), SizeText(13) + L", ");

@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <optional>
+
+#include "archive/directory_path.h"
 #include "operations/operation_request.h"
 #include "platform/paths.h"
 #include "platform/shell_folders.h"
@@ -10,7 +13,6 @@
 namespace kbt {
 namespace {
 using namespace platform;
-using testing::ReadValue;
 using testing::SeedString;
 
 Text DefaultDataFolder() {
@@ -20,47 +22,41 @@ Text DefaultDataFolder() {
   return folder;
 }
 
-Text StoredText(const testing::StoredValue& value) {
-  Text text(reinterpret_cast<const char16_t*>(value.data.data()), value.data.size() / 2);
-  return text.substr(0, text.find(u'\0'));
-}
-
 class ClientLocationsTest : public testing::ClientRegistryTest {};
 
-TEST_F(ClientLocationsTest, WithoutTheClientKeyTheDefaultIsUsedAndRecorded) {
-  OperationRequest request(OperationMode::Backup);
-  DiscoverClientLocations(request);
-  EXPECT_EQ(request.DataFolder, DefaultDataFolder());
-  EXPECT_EQ(request.FavoritesFolder, request.DataFolder);
-  const auto stored = ReadValue(u"Software\\Kestrove", u"Data Path");
-  ASSERT_TRUE(stored.exists);
-  EXPECT_EQ(stored.type, kRegExpandSz);
-  EXPECT_EQ(StoredText(stored), Text(u"%APPDATA%") + kPathSeparator + u"Kestrove");
-  EXPECT_EQ(stored.data.size(), (StoredText(stored).size() + 1) * 2) << "written with its terminator";
-}
-
-TEST_F(ClientLocationsTest, AnExistingDataPathIsKeptAndRewrittenAsItIs) {
+// Finding the folders only reads: whatever "Data Path" holds, it is left exactly as it was.
+TEST_F(ClientLocationsTest, DiscoveryFindsTheDataFolderAndWritesNothing) {
   testing::ScratchFolder data;
-  SeedString(u"Software\\Kestrove", u"Data Path", data.Path(), kRegSz);
-  Text folder;
-  EXPECT_TRUE(FindDataFolder(folder));
-  EXPECT_EQ(folder, data.Path());
-  const auto stored = ReadValue(u"Software\\Kestrove", u"Data Path");
-  EXPECT_EQ(stored.type, kRegExpandSz);
-  EXPECT_FALSE(StoredText(stored).empty()) << "a folder without a variable to put back is never written empty";
-  Text expanded;
-  ExpandEnvironment(StoredText(stored), expanded);
-  EXPECT_EQ(expanded, data.Path());
-}
-
-TEST_F(ClientLocationsTest, AMissingDataFolderFallsBackToTheDefault) {
-  testing::ScratchFolder data;
-  SeedString(u"Software\\Kestrove", u"Data Path", data / u"gone", kRegExpandSz);
-  Text folder;
-  FindDataFolder(folder);
-  EXPECT_EQ(folder, DefaultDataFolder());
-  EXPECT_EQ(StoredText(ReadValue(u"Software\\Kestrove", u"Data Path")),
-            Text(u"%APPDATA%") + kPathSeparator + u"Kestrove");
+  const Text absent = testing::FolderOnAbsentDrive();
+  struct Case {
+    const char* what;
+    std::optional<Text> stored;  // none: no client key at all
+    uint32_t type;
+    Text expected;
+  } cases[] = {
+      {"no client key", std::nullopt, kRegSz, DefaultDataFolder()},
+      {"an existing folder as REG_SZ", data.Path(), kRegSz, data.Path()},
+      {"a variable", u"%KBT_DATA_TEST%" + (kPathSeparator + Text(u"sub")), kRegExpandSz, data / u"sub"},
+      {"a missing folder on a present drive", data / u"gone", kRegExpandSz, DefaultDataFolder()},
+      {"a folder on an absent drive", absent, kRegSz, absent},
+      {"an empty value", Text(), kRegSz, DefaultDataFolder()},
+  };
+  ASSERT_EQ(CreateDirectoryPath(data / u"sub"), kSuccess);
+  testing::SetEnvironment("KBT_DATA_TEST", data.Path());
+  for (const Case& c : cases) {
+    testing::DeleteKey(u"Software\\Kestrove");
+    if (c.stored) SeedString(u"Software\\Kestrove", u"Data Path", *c.stored, c.type);
+    const testing::RegistrySnapshot before = testing::SnapshotKey(u"Software\\Kestrove");
+    Text folder;
+    EXPECT_EQ(FindDataFolder(folder), IsExistingFolder(c.expected)) << c.what;
+    EXPECT_EQ(folder, c.expected) << c.what;
+    OperationRequest request(OperationMode::Backup);
+    DiscoverClientLocations(request);
+    EXPECT_EQ(request.DataFolder, c.expected) << c.what;
+    EXPECT_EQ(request.FavoritesFolder, c.expected) << c.what << ": no favorites folder, so the data folder";
+    EXPECT_EQ(testing::SnapshotKey(u"Software\\Kestrove"), before) << c.what;
+    EXPECT_EQ(testing::KeyExists(u"Software\\Kestrove"), c.stored.has_value()) << c.what;
+  }
 }
 
 TEST_F(ClientLocationsTest, FavoritesFolderIsTakenAsStoredEvenWhenMissing) {

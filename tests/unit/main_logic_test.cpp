@@ -42,9 +42,43 @@ TEST_F(MainLogicTest, RunningClientStopsEveryModeAfterTheDiscovery) {
   EXPECT_EQ(shell.wizards, 0);
   EXPECT_TRUE(shell.reported.empty());
   EXPECT_FALSE(request.DataFolder.empty());
-  EXPECT_TRUE(testing::ReadValue(u"Software\\Kestrove", u"Data Path").exists) << "written before the client check";
   EXPECT_EQ(RunMainLogic(u"", request, shell), kExitClientRunning);
   EXPECT_EQ(shell.wizards, 0);
+}
+
+// A start only reads: the client's "Data Path" stays exactly as the user left it, type included,
+// whatever the run does, also when its folder is on a drive that is not there now.
+TEST_F(MainLogicTest, AStartChangesNoValue) {
+  testing::ScratchFolder data, archives;
+  const Text archive = archives / u"backup.zip";
+  struct Run {
+    Text commandLine;
+    bool clientRuns;
+    bool changesTheToolsKey;  // a backup records itself below the client's key
+  } runs[] = {
+      {u"", false, false},
+      {u"/?", false, false},
+      {u"/verify \"" + archive + u"\"", false, false},
+      {u"/reset", true, false},
+      {u"/backup \"" + archive + u"\"", false, true},
+  };
+  for (const Text& stored : {data.Path(), testing::FolderOnAbsentDrive()}) {
+    for (const Run& run : runs) {
+      testing::DeleteKey(u"Software\\Kestrove");
+      testing::SeedString(u"Software\\Kestrove", u"Data Path", stored, platform::kRegSz);
+      const testing::RegistrySnapshot before = testing::SnapshotKey(u"Software\\Kestrove");
+      OperationRequest fresh(OperationMode::Backup);
+      shell.clientRuns = run.clientRuns;
+      static_cast<void>(RunMainLogic(run.commandLine, fresh, shell));
+      const auto dataPath = testing::ReadValue(u"Software\\Kestrove", u"Data Path");
+      EXPECT_TRUE(dataPath.exists) << ToUtf8(run.commandLine);
+      EXPECT_EQ(dataPath.type, platform::kRegSz) << ToUtf8(run.commandLine);
+      EXPECT_EQ(dataPath.data, testing::StringBytes(stored)) << ToUtf8(run.commandLine);
+      if (!run.changesTheToolsKey) {
+        EXPECT_EQ(testing::SnapshotKey(u"Software\\Kestrove"), before) << ToUtf8(run.commandLine);
+      }
+    }
+  }
 }
 
 TEST_F(MainLogicTest, UnattendedFailureGivesExitCodeOneAndItsMessages) {

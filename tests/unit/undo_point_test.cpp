@@ -126,7 +126,7 @@ class UndoPointTest : public testing::ClientRegistryTest {
     return state;
   }
 
-  // The client as every start leaves it (a start records the data folder).
+  // The client as a backup leaves it.
   State Settled() {
     EXPECT_EQ(Run(u"/backup \"" + (archives / u"settled.zip") + u"\""), kExitSuccess);
     return Now();

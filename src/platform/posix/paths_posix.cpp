@@ -46,6 +46,14 @@ bool IsExistingFolder(const Text& path) {
   return !path.empty() && ::stat(ToUtf8(path).c_str(), &info) == 0 && S_ISDIR(info.st_mode);
 }
 
+// The native build has no drives: a missing top folder ("/media" of "/media/x") stands for one.
+bool IsOnAbsentDrive(const Text& path) {
+  if (IsRelativePath(path)) return false;
+  const size_t end = path.find(u'/', 1);
+  const Text top = path.substr(0, end);
+  return top.size() > 1 && !IsExistingFolder(top);
+}
+
 bool UnExpandEnvironment(const Text& path, Text& unexpanded) {
   for (const char* name : {"APPDATA", "USERPROFILE", "HOME"}) {
     const char* value = std::getenv(name);

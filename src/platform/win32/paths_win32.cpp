@@ -83,6 +83,24 @@ bool IsExistingFolder(const Text& path) {
   return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
+bool IsOnAbsentDrive(const Text& path) {
+  Text root;
+  if (path.size() >= 2 && path[1] == u':') {
+    root = path.substr(0, 2) + u'\\';
+  } else if (path.compare(0, 2, u"\\\\") == 0 && path.compare(0, 4, u"\\\\?\\") != 0 &&
+             path.compare(0, 4, u"\\\\.\\") != 0) {
+    // \\server\share\: the share is the drive.
+    const size_t server = path.find(u'\\', 2);
+    if (server == Text::npos || server == 2) return false;
+    const size_t share = path.find(u'\\', server + 1);
+    root = path.substr(0, share == Text::npos ? path.size() : share) + u'\\';
+    if (root.size() <= server + 2) return false;
+  } else {
+    return false;
+  }
+  return ::GetFileAttributesW(W(root)) == INVALID_FILE_ATTRIBUTES;
+}
+
 bool UnExpandEnvironment(const Text& path, Text& unexpanded) {
   // The shell puts a variable back only for the start of a path, and no variable's value comes
   // near MAX_PATH: a long path is unexpanded by its head, cut at a separator, and keeps its tail.
