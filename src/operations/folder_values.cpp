@@ -4,6 +4,7 @@
 
 #include "operations/planned_changes.h"
 #include "platform/paths.h"
+#include "regfile/key_path.h"
 #include "platform/places.h"
 #include "platform/registry.h"
 #include "regfile/registry_key.h"
