@@ -63,6 +63,8 @@ bool OperationRequest::UndoInterrupted() {
 }
 
 bool OperationRequest::Undo() {
+  const RunScope run(*this);
+  if (!run.Held()) return false;
   Text target = ArchivePath;
   if (target.empty()) {
     Text folder;

@@ -26,6 +26,8 @@ inline constexpr char16_t kFoldersFile[] = u"folders.dat";
 inline constexpr char16_t kFavoritesFile[] = u"favorites.dat";
 inline constexpr char16_t kQueueFallbackFile[] = u"queue.dat";
 // Undo points: "<local application data>\Kestrove\Backup Tool\Undo\<sequence>".
+// The lock of one run at a time, among the user's named objects (a file name in the native build).
+inline constexpr char16_t kRunLockName[] = u"Kestrove Backup Tool run";
 inline constexpr char16_t kUndoFolderParts[][12] = {u"Kestrove", u"Backup Tool", u"Undo"};
 // The only kinds of file a display bitmap value or the queue's "Last File" may name.
 inline constexpr char16_t kBitmapExtension[] = u".bmp";
