@@ -1,5 +1,5 @@
-// One run at a time: an operation that changes the client (or reads it whole for an archive)
-// refuses to start while another holds the lock, and starts once it has ended.
+// One run at a time: an operation refuses to start while another holds the lock, changing nothing,
+// and starts once it has ended.
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -7,12 +7,12 @@
 #include <functional>
 #include <map>
 #include <thread>
+#include <tuple>
 
 #include "operations/operation_request.h"
 #include "operations/undo_point.h"
 #include "platform/files.h"
 #include "platform/folders.h"
-#include "platform/paths.h"
 #include "platform/run_lock.h"
 #include "platform/texts.h"
 #include "res/non_localizable.h"
@@ -22,59 +22,46 @@
 namespace kbt {
 namespace {
 using namespace platform;
-using testing::FileExists;
-using testing::ReadBytes;
 using testing::SeedString;
-using testing::WriteText;
 
 class RunLockTest : public testing::ClientRegistryTest {
  protected:
   void SetUp() override {
     ClientRegistryTest::SetUp();
-    SeedString(names::kClientKey, names::kDataPathValue, data.Path(), kRegExpandSz);
-    SeedString(names::kDisplayKey, names::kListviewBitmapValue, u"a.bmp");
     for (const char16_t* name : {names::kHistoryFile, names::kCustomFile, names::kFoldersFile}) {
-      WriteText(data / name, "before " + ToUtf8(name));
+      testing::WriteText(data / name, "before");
     }
-    for (OperationMode mode : {OperationMode::Backup, OperationMode::Restore}) {
-      // The restore: something for "/undo" to take back, and a client unlike the archive after it.
-      auto request = Operation(mode, archive);
-      ASSERT_TRUE(request->Run()) << Logged(*request);
-    }
-    SeedString(names::kDisplayKey, names::kListviewBitmapValue, u"b.bmp");
-    WriteText(data / names::kHistoryFile, "later history");
+    // Something for "/undo" to take back.
+    Whole(Operation(OperationMode::Backup));
   }
 
-  std::unique_ptr<OperationRequest> Operation(OperationMode mode, const Text& archivePath, bool reset = false) const {
+  std::unique_ptr<OperationRequest> Operation(OperationMode mode, const Text& archivePath = Text(), bool reset = false) {
     auto request = std::make_unique<OperationRequest>(mode);
     request->DataFolder = data.Path();
-    if (mode != OperationMode::Undo) request->ArchivePath = archivePath;
+    request->ArchivePath = mode == OperationMode::Undo ? Text() : archivePath.empty() ? archive : archivePath;
     request->ResetAfterBackup = reset;
     request->OtherRunWaitMilliseconds = 0;
     return request;
   }
-
-  static std::string Logged(const OperationRequest& request) {
-    std::string text;
-    for (const Text& entry : request.Log.Entries()) text += ToUtf8(entry) + "\n";
-    return text;
+  // A whole client, unlike the archive, for the next run to start from (a reset may have emptied it).
+  void Whole(std::unique_ptr<OperationRequest> first = nullptr) {
+    SeedString(names::kClientKey, names::kDataPathValue, data.Path(), kRegExpandSz);
+    for (auto& request : {std::move(first), Operation(OperationMode::Restore)}) {
+      if (request) {
+        ASSERT_TRUE(request->Run()) << (request->Log.Size() ? ToUtf8(request->Log.Entries()[0]) : "");
+      }
+    }
+    SeedString(names::kDisplayKey, names::kListviewBitmapValue, u"later.bmp");
   }
 
-  // What a refused run must leave as it was: settings, data files, undo points, archives.
-  struct State {
-    testing::RegistrySnapshot settings;
-    std::map<Text, std::vector<uint8_t>> files;
-    std::vector<Text> undoPoints;
-    bool operator==(const State& other) const {
-      return settings == other.settings && files == other.files && undoPoints == other.undoPoints;
-    }
-  };
+  // What a refused run leaves as it was: settings, files (archives too) and undo points.
+  using State = std::tuple<testing::RegistrySnapshot, std::map<Text, std::vector<uint8_t>>, std::vector<Text>>;
   State Now() const {
     State state{testing::SnapshotKey(names::kClientKey), {}, ListUndoPoints(UndoFolder())};
     for (const testing::ScratchFolder* folder : {&data, &archives}) {
       std::vector<Text> names;
       EXPECT_TRUE(ListFileNames(folder->Path(), names));
-      for (const Text& name : names) state.files[*folder / name] = ReadBytes(*folder / name);
+      for (const Text& name : names) std::get<1>(state)[*folder / name] = testing::ReadBytes(*folder / name);
     }
     return state;
   }
@@ -84,70 +71,53 @@ class RunLockTest : public testing::ClientRegistryTest {
 };
 
 TEST_F(RunLockTest, ASecondRunIsRefusedWhileTheFirstHoldsTheLockAndProceedsAfterIt) {
-  const Text refusal = LoadText(IDS_OTHER_RUN_CHANGING);
   const struct Second {
     const char* what;
     OperationMode mode;
     bool reset;
-  } seconds[] = {{"a restore", OperationMode::Restore, false},
-                 {"a reset", OperationMode::Reset, false},
-                 {"an undo", OperationMode::Undo, false},
-                 {"a backup with reset", OperationMode::Backup, true},
+  } seconds[] = {{"a restore", OperationMode::Restore, false},  {"a reset", OperationMode::Reset, false},
+                 {"an undo", OperationMode::Undo, false},        {"a backup with reset", OperationMode::Backup, true},
                  {"a plain backup", OperationMode::Backup, false}};
-  // Each first run calls 'during' while it holds the lock.
-  const struct First {
-    const char* what;
-    std::function<void(const std::function<void()>& during)> run;
-  } firsts[] = {
+  // Each first run calls 'during' while it holds the lock: another process, or a run of this one
+  // under way (the progress of its archive).
+  const auto midway = [this](OperationMode mode, bool reset) {
+    return [this, mode, reset](const std::function<void()>& during) {
+      auto first = Operation(mode, mode == OperationMode::Backup ? archives / u"first.zip" : archive, reset);
+      bool called = false;
+      first->Progress = [&](const Text&, uint64_t, uint64_t) { return called || (called = true, during(), true); };
+      EXPECT_TRUE(first->Run() && called);
+    };
+  };
+  const std::pair<const char*, std::function<void(const std::function<void()>&)>> firsts[] = {
       {"another process", [](const std::function<void()>& during) {
          RunLock other;
          ASSERT_EQ(other.Acquire(names::kRunLockName, 0), RunLock::Result::Taken);
          during();
        }},
-      {"a restore", [this](const std::function<void()>& during) {
-         auto first = Operation(OperationMode::Restore, archive);
-         bool called = false;
-         first->Progress = [&](const Text&, uint64_t, uint64_t) { return called ? true : (called = true, during(), true); };
-         EXPECT_TRUE(first->Run());
-         EXPECT_TRUE(called);
-       }},
-      {"a backup with reset", [this](const std::function<void()>& during) {
-         auto first = Operation(OperationMode::Backup, archives / u"first.zip", true);
-         bool called = false;
-         first->Progress = [&](const Text&, uint64_t, uint64_t) { return called ? true : (called = true, during(), true); };
-         EXPECT_TRUE(first->Run()) << (first->Log.Size() ? ToUtf8(first->Log.Entries()[0]) : "");
-         EXPECT_TRUE(called);
-         ASSERT_TRUE(RemoveFile(archives / u"first.zip"));
-       }}};
-  for (const First& first : firsts) {
+      {"a restore", midway(OperationMode::Restore, false)},
+      {"a backup with reset", midway(OperationMode::Backup, true)}};
+  for (const auto& [firstWhat, first] : firsts) {
     for (const Second& second : seconds) {
-      const std::string what = std::string(second.what) + " while " + first.what + " runs";
+      const std::string what = std::string(second.what) + " while " + firstWhat + " runs";
       const Text secondArchive = second.mode == OperationMode::Backup ? archives / u"second.zip" : archive;
-      // Each run starts from a whole client (a reset before may have emptied it).
-      const auto whole = [&] {
-        SeedString(names::kClientKey, names::kDataPathValue, data.Path(), kRegExpandSz);
-        ASSERT_TRUE(Operation(OperationMode::Restore, archive)->Run()) << what;
-      };
-      whole();
-      first.run([&] {
+      Whole();
+      first([&] {
         const State before = Now();
         auto request = Operation(second.mode, secondArchive, second.reset);
         EXPECT_FALSE(request->Run()) << what;
         EXPECT_TRUE(Now() == before) << what << ": nothing changed, no undo point written or removed";
-        ASSERT_EQ(request->Log.Size(), 1u) << what;
-        EXPECT_EQ(request->Log.Entries()[0], refusal) << what;
+        EXPECT_EQ(request->Log.Entries(), std::vector<Text>{LoadText(IDS_OTHER_RUN_CHANGING)}) << what;
       });
-      whole();
-      auto request = Operation(second.mode, secondArchive, second.reset);
-      EXPECT_TRUE(request->Run()) << what << ", after it ended: " << (request->Log.Size() ? ToUtf8(request->Log.Entries()[0]) : "");
+      static_cast<void>(RemoveFile(archives / u"first.zip"));
+      Whole();
+      EXPECT_TRUE(Operation(second.mode, secondArchive, second.reset)->Run()) << what << ", after it ended";
       static_cast<void>(RemoveFile(archives / u"second.zip"));
     }
   }
   // A check changes nothing and never waits.
   RunLock other;
   ASSERT_EQ(other.Acquire(names::kRunLockName, 0), RunLock::Result::Taken);
-  auto verify = Operation(OperationMode::Verify, archive);
-  EXPECT_TRUE(verify->Run());
+  EXPECT_TRUE(Operation(OperationMode::Verify)->Run());
 }
 
 // The second run waits for the first to end rather than failing at once.
@@ -160,11 +130,11 @@ TEST_F(RunLockTest, ARunThatEndsWhileTheSecondWaitsLetsItProceed) {
   });
   while (first == 0) std::this_thread::yield();
   EXPECT_EQ(first, 1);
-  auto reset = Operation(OperationMode::Reset, Text());
+  auto reset = Operation(OperationMode::Reset);
   reset->OtherRunWaitMilliseconds = 60000;
-  EXPECT_TRUE(reset->Run()) << (reset->Log.Size() ? ToUtf8(reset->Log.Entries()[0]) : "");
+  EXPECT_TRUE(reset->Run());
   holder.join();
-  EXPECT_FALSE(FileExists(data / names::kHistoryFile));
+  EXPECT_FALSE(testing::FileExists(data / names::kHistoryFile));
 }
 
 }  // namespace
