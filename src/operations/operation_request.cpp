@@ -1,7 +1,6 @@
 #include "operations/operation_request.h"
 
 #include "operations/undo_point.h"
-#include "platform/files.h"
 #include "res/non_localizable.h"
 #include "res/resource.h"
 
@@ -29,7 +28,7 @@ OperationRequest::RunScope::RunScope(OperationRequest& request) : request_(reque
   switch (request.runLock_.Acquire(names::kRunLockName, request.OtherRunWaitMilliseconds)) {
     case platform::RunLock::Result::Taken: held_ = owner_ = true; break;
     case platform::RunLock::Result::HeldElsewhere: request.Log.Add(IDS_OTHER_RUN_CHANGING); break;
-    case platform::RunLock::Result::Failed: request.Log.AddFailure(platform::LastError(), IDS_RUN_LOCK_FAILED); break;
+    case platform::RunLock::Result::Failed: request.Log.Add(IDS_RUN_LOCK_FAILED); break;
   }
 }
 
