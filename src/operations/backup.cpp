@@ -57,6 +57,9 @@ Text LastBackupPath() {
 }
 
 bool OperationRequest::Backup(uint32_t selection) {
+  // Also without a reset: an archive holds a state the client really had, never a run's half.
+  const RunScope run(*this);
+  if (!run.Held()) return false;
   bool result = true;
   Text pending;
   BackupArchiveWriter archive;

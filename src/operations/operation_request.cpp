@@ -1,6 +1,8 @@
 #include "operations/operation_request.h"
 
 #include "operations/undo_point.h"
+#include "res/non_localizable.h"
+#include "res/resource.h"
 
 namespace kbt {
 
@@ -18,5 +20,20 @@ bool OperationRequest::Run() {
   return false;
 }
 
+OperationRequest::RunScope::RunScope(OperationRequest& request) : request_(request) {
+  if (request.runLock_.Held()) {
+    held_ = true;
+    return;
+  }
+  switch (request.runLock_.Acquire(names::kRunLockName, request.OtherRunWaitMilliseconds)) {
+    case platform::RunLock::Result::Taken: held_ = owner_ = true; break;
+    case platform::RunLock::Result::HeldElsewhere: request.Log.Add(IDS_OTHER_RUN_CHANGING); break;
+    case platform::RunLock::Result::Failed: request.Log.Add(IDS_RUN_LOCK_FAILED); break;
+  }
+}
+
+OperationRequest::RunScope::~RunScope() {
+  if (owner_) request_.runLock_.Release();
+}
 
 }  // namespace kbt

@@ -8,6 +8,7 @@
 #include "archive/progress.h"
 #include "operations/result_log.h"
 #include "operations/verify_report.h"
+#include "platform/run_lock.h"
 #include "regfile/settings_key_list.h"
 
 namespace kbt {
@@ -58,6 +59,8 @@ class OperationRequest {
   std::function<bool(const Text& question)> ConfirmDamagedInterrupted;
   // The undo point of the last restore, reset or undo; empty when none was written.
   Text UndoPointPath;
+  // How long an operation waits for another run that holds the lock of one run at a time.
+  uint32_t OtherRunWaitMilliseconds = 5000;
 
   void SetUnattended(bool unattended) { unattended_ = unattended; }
   bool IsUnattended() const { return unattended_; }
@@ -91,6 +94,22 @@ class OperationRequest {
   [[nodiscard]] bool RestoreApplicationData(BackupArchiveReader& archive, const RestorePlan& plan);
 
  private:
+  // One run at a time (docs/RELIABILITY.md): taken at the start of every operation but a check,
+  // and held to its end; an operation inside another (a backup's reset) runs under its lock.
+  // Held() false: another run holds it (or it could not be made), logged; nothing may start.
+  class RunScope {
+   public:
+    explicit RunScope(OperationRequest& request);
+    ~RunScope();
+    RunScope(const RunScope&) = delete;
+    RunScope& operator=(const RunScope&) = delete;
+    bool Held() const { return held_; }
+
+   private:
+    OperationRequest& request_;
+    bool owner_ = false, held_ = false;
+  };
+
   // The one rule of every operation that changes the client: the undo point of what it will change
   // is written, or the user is asked, or nothing starts. False: the operation must not start.
   [[nodiscard]] bool BeginChanges(UndoKind kind, const Text& subject, const PlannedChanges& changes);
@@ -104,6 +123,7 @@ class OperationRequest {
   bool IsHeldElsewhere(const Text& path) const;
 
   std::unique_ptr<UndoPointWriter> undoPoint_;
+  platform::RunLock runLock_;
 
   OperationMode mode_;
   uint32_t selection_ = DataSelection::ApplicationData | DataSelection::Settings;

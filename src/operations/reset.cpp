@@ -15,6 +15,8 @@ namespace kbt {
 using namespace platform;
 
 bool OperationRequest::Reset(uint32_t selection) {
+  const RunScope run(*this);
+  if (!run.Held()) return false;
   if (selection == 0) return true;
   if (!RecoverInterrupted()) return false;
   PlannedChanges changes;

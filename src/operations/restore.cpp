@@ -10,6 +10,8 @@ namespace kbt {
 using platform::LastError;
 
 bool OperationRequest::Restore(uint32_t selection) {
+  const RunScope run(*this);
+  if (!run.Held()) return false;
   BackupArchiveReader archive;
   archive.Progress = Progress;
   if (ArchivePath.empty() || !archive.Open(ArchivePath)) {

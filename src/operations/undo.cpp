@@ -97,6 +97,8 @@ bool OperationRequest::RecoverInterrupted() {
 }
 
 bool OperationRequest::Undo() {
+  const RunScope run(*this);
+  if (!run.Held()) return false;
   Text folder;
   const std::vector<Text> points = GetUndoFolder(folder) ? ListUndoPoints(folder) : std::vector<Text>();
   const Text target = !ArchivePath.empty() ? ArchivePath : points.empty() ? Text() : points.back();

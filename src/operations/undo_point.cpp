@@ -387,7 +387,7 @@ bool UndoPointWriter::Write(const Text& folder, UndoKind kind, const Text& subje
   }
   // The mark is held open while the operation runs; the rename then makes the point complete.
   if (!out.Finish() || !underWay_.Open(PathIn(path_, kUnderWayName), FileMode::CreateNew) ||
-      !MoveReplacing(pending, PathIn(path_, kRecordName)))
+      !MoveReplacingWrittenThrough(pending, PathIn(path_, kRecordName)))
     return false;
   complete_ = true;
   return true;

@@ -74,6 +74,9 @@ void NoteShortWrite();
 [[nodiscard]] Status MakeDirectory(const Text& path);
 // Moves source over destination, replacing it (same volume); a read-only destination is kept.
 [[nodiscard]] bool MoveReplacing(const Text& source, const Text& destination);
+// The same, on the disk when it returns, and with it every name made on the volume before it: the
+// last step of a record that must outlive a power cut.
+[[nodiscard]] bool MoveReplacingWrittenThrough(const Text& source, const Text& destination);
 // Gives the source's bytes a second name, which must be free: a hard link where the volume allows
 // one (no byte is copied, and replacing or deleting the source later leaves them here), otherwise
 // a copy written through to the disk. The source is never changed.

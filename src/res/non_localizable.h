@@ -29,6 +29,8 @@ inline constexpr char16_t kQueueFallbackFile[] = u"queue.dat";
 // "Undo\<sequence>" below it.
 inline constexpr char16_t kToolFolderParts[][12] = {u"Kestrove", u"Backup Tool"};
 inline constexpr char16_t kUndoFolder[] = u"Undo";
+// The lock of one run at a time, among the user's named objects (a file name in the native build).
+inline constexpr char16_t kRunLockName[] = u"Kestrove Backup Tool run";
 // The only kinds of file a display bitmap value or the queue's "Last File" may name.
 inline constexpr char16_t kBitmapExtension[] = u".bmp";
 inline constexpr char16_t kQueueExtension[] = u".que";

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "platform/files.h"
+#include "platform/posix/power_cut_hooks.h"
 
 namespace kbt::platform {
 namespace {
@@ -35,6 +36,12 @@ bool Fail() {
 }
 std::string N(const Text& path) { return ToUtf8(path); }
 int Fd(std::uintptr_t handle) { return static_cast<int>(handle) - 1; }
+// A change that a power cut in a test stopped.
+bool PowerGone() {
+  errno = EIO;
+  return Fail();
+}
+namespace cut = power_cut::hooks;
 }  // namespace
 
 bool FileTraits::Close(Type handle) { return ::close(Fd(handle)) == 0 || Fail(); }
@@ -45,8 +52,14 @@ bool File::Open(const Text& path, FileMode mode) {
   if (mode == FileMode::CreateAlways) flags = O_WRONLY | O_CREAT | O_TRUNC;
   if (mode == FileMode::CreateNew) flags = O_WRONLY | O_CREAT | O_EXCL;
   if (mode == FileMode::AppendExisting) flags = O_WRONLY;
+  const bool writes = flags != O_RDONLY;
+  struct stat before {};
+  const bool existed = writes && ::lstat(N(path).c_str(), &before) == 0;
+  if (writes && !cut::Step("open", N(path))) return PowerGone();
+  if (existed) cut::Track(N(path));
   const int fd = ::open(N(path).c_str(), flags | O_CLOEXEC, 0644);
   if (fd < 0) return Fail();
+  if (writes && !existed) cut::Created(N(path));
   struct stat info {};
   if (::fstat(fd, &info) != 0 || S_ISDIR(info.st_mode)) {
     errno = EISDIR;
@@ -74,6 +87,7 @@ bool File::Read(void* buffer, size_t size, size_t* read) {
 }
 
 bool File::Write(const void* data, size_t size) {
+  if (!cut::StepOnFile("write", Fd(handle_.Get()))) return PowerGone();
   const char* bytes = static_cast<const char*>(data);
   while (size > 0) {
     const ssize_t written = ::write(Fd(handle_.Get()), bytes, size);
@@ -92,7 +106,12 @@ bool File::Size(uint64_t* size) const {
   return true;
 }
 
-bool File::Flush() { return ::fsync(Fd(handle_.Get())) == 0 || Fail(); }
+bool File::Flush() {
+  if (!cut::StepOnFile("flush", Fd(handle_.Get()))) return PowerGone();
+  if (::fsync(Fd(handle_.Get())) != 0) return Fail();
+  cut::Flushed(Fd(handle_.Get()));
+  return true;
+}
 
 bool File::Close() { return handle_.Reset(); }
 
@@ -129,13 +148,19 @@ bool RemoveFile(const Text& path) {
     errno = EACCES;
     return Fail();
   }
-  return ::unlink(N(path).c_str()) == 0 || Fail();
+  if (!cut::Step("remove", N(path))) return PowerGone();
+  const std::string kept = cut::Keep(N(path));
+  if (::unlink(N(path).c_str()) != 0) return Fail();
+  cut::Removed(N(path), kept);
+  return true;
 }
 
 Status MakeDirectory(const Text& path) {
   if (path.empty()) return g_lastError = kPathNotFound;
-  if (::mkdir(N(path).c_str(), 0755) == 0) return kSuccess;
-  return g_lastError = FromErrno(errno);
+  if (!cut::Step("make folder", N(path))) return g_lastError = FromErrno(EIO);
+  if (::mkdir(N(path).c_str(), 0755) != 0) return g_lastError = FromErrno(errno);
+  cut::MadeFolder(N(path));
+  return kSuccess;
 }
 
 bool MoveReplacing(const Text& source, const Text& destination) {
@@ -145,11 +170,30 @@ bool MoveReplacing(const Text& source, const Text& destination) {
     errno = EACCES;
     return Fail();
   }
-  return ::rename(N(source).c_str(), N(destination).c_str()) == 0 || Fail();
+  if (!cut::Step("rename", N(source), N(destination))) return PowerGone();
+  const std::string kept = cut::Keep(N(destination));
+  if (::rename(N(source).c_str(), N(destination).c_str()) != 0) return Fail();
+  cut::Renamed(N(source), N(destination), kept);
+  return true;
+}
+
+bool MoveReplacingWrittenThrough(const Text& source, const Text& destination) {
+  if (!MoveReplacing(source, destination)) return false;
+  // The new name is on the disk once its folder is.
+  Text folder = destination;
+  while (!folder.empty() && folder.back() != u'/') folder.pop_back();
+  if (!cut::Step("flush folder", N(folder))) return PowerGone();
+  const int fd = ::open(N(folder.empty() ? Text(u".") : folder).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) return Fail();
+  const bool flushed = ::fsync(fd) == 0 || Fail();
+  ::close(fd);
+  if (flushed) cut::Commit();
+  return flushed;
 }
 
 bool LinkOrCopyFile(const Text& source, const Text& destination) {
-  if (::link(N(source).c_str(), N(destination).c_str()) == 0) return true;
+  if (!cut::Step("link", N(source), N(destination))) return PowerGone();
+  if (::link(N(source).c_str(), N(destination).c_str()) == 0) return cut::Linked(N(destination)), true;
   if (errno == EEXIST || errno == ENOENT) return Fail();
   File in, out;
   if (!in.Open(source, FileMode::ReadShared) || !out.Open(destination, FileMode::CreateNew)) return false;
@@ -170,7 +214,12 @@ bool GetFileIdentity(const Text& path, FileIdentity* identity) {
   return true;
 }
 
-bool RemoveEmptyFolder(const Text& path) { return ::rmdir(N(path).c_str()) == 0 || Fail(); }
+bool RemoveEmptyFolder(const Text& path) {
+  if (!cut::Step("remove folder", N(path))) return PowerGone();
+  if (::rmdir(N(path).c_str()) != 0) return Fail();
+  cut::RemovedFolder(N(path));
+  return true;
+}
 
 bool GetLastWriteDosTime(const Text& path, uint32_t* dosDateTime) {
   *dosDateTime = 0;

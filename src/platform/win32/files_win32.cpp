@@ -90,14 +90,23 @@ Status MakeDirectory(const Text& path) {
   return ::CreateDirectoryW(W(path), nullptr) ? kSuccess : static_cast<Status>(::GetLastError());
 }
 
-bool MoveReplacing(const Text& source, const Text& destination) {
+namespace {
+bool Move(const Text& source, const Text& destination, DWORD flags) {
   // Windows refuses to replace a read-only file; Wine run by root does not, so the rule is kept here.
   const DWORD attributes = ::GetFileAttributesW(W(destination));
   if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY)) {
     ::SetLastError(ERROR_ACCESS_DENIED);
     return false;
   }
-  return ::MoveFileExW(W(source), W(destination), MOVEFILE_REPLACE_EXISTING) != FALSE;
+  return ::MoveFileExW(W(source), W(destination), MOVEFILE_REPLACE_EXISTING | flags) != FALSE;
+}
+}  // namespace
+
+bool MoveReplacing(const Text& source, const Text& destination) { return Move(source, destination, 0); }
+
+// NTFS logs changes of names in order: the rename is durable only with everything logged before it.
+bool MoveReplacingWrittenThrough(const Text& source, const Text& destination) {
+  return Move(source, destination, MOVEFILE_WRITE_THROUGH);
 }
 
 bool LinkOrCopyFile(const Text& source, const Text& destination) {
