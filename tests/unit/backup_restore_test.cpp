@@ -6,6 +6,7 @@
 
 #include "archive/backup_archive.h"
 #include "archive/backup_identity.h"
+#include "operations/backup_target.h"
 #include "operations/operation_request.h"
 #include "operations/restore_preview.h"
 #include "operations/undo_point.h"
@@ -440,6 +441,54 @@ TEST_F(BackupRestoreTest, RestoreWritesOnlyFilesWhoseBytesDiffer) {
       EXPECT_EQ(ReadValue(u"Software\\Kestrove\\Queue", u"Last File").data, testing::StringBytes(c.landsAt)) << c.what;
     }
     EXPECT_EQ(ReadBytes(c.landsAt), entryBytes(FileNamePart(c.path))) << c.what;
+  }
+}
+
+}  // namespace
+}  // namespace kbt
+
+namespace kbt {
+namespace {
+
+// Where a backup may go, as the command line and the wizard both learn it from the backup: never
+// over a file it backs up nor into the client's folders; an earlier archive is replaced; a name
+// without an extension gets ".zip".
+TEST_F(BackupRestoreTest, ABackupGoesOnlyWhereItTakesNothingOfTheClients) {
+  testing::WriteText(archives / u"earlier.zip", "an earlier archive");
+  const struct Case {
+    Text target;
+    const char16_t* refusal;  // the message after the path, or null: the backup is written
+    Text writtenAs;
+  } cases[] = {
+      {data / u"history.dat", u"is one of the files this tool backs up", {}},
+      {bitmaps / u"list.bmp", u"is one of the files this tool backs up", {}},
+      {queue / u"my.que", u"is one of the files this tool backs up", {}},
+      {data / u"backup.zip", u"lies in the Kestrove Client's data or favorites folder", {}},
+      {favorites / u"b.zip", u"lies in the Kestrove Client's data or favorites folder", {}},
+      {archives / u"earlier.zip", nullptr, archives / u"earlier.zip"},
+      {archives / u"weekly", nullptr, archives / u"weekly.zip"},
+  };
+  for (const Case& c : cases) {
+    const bool existed = FileExists(c.target);
+    const std::vector<uint8_t> before = existed ? ReadBytes(c.target) : std::vector<uint8_t>();
+    OperationRequest backup(OperationMode::Backup);
+    backup.DataFolder = data.Path();
+    backup.FavoritesFolder = favorites.Path();
+    backup.ArchivePath = c.target;
+    const bool done = backup.Run();
+    if (c.refusal) {
+      EXPECT_FALSE(done) << ToUtf8(c.target);
+      ASSERT_EQ(backup.Log.Size(), 1u) << ToUtf8(c.target);
+      EXPECT_EQ(backup.Log.Entries()[0].rfind(u"\"" + c.target + u"\" " + c.refusal, 0), 0u)
+          << ToUtf8(backup.Log.Entries()[0]);
+      EXPECT_EQ(FileExists(c.target), existed) << ToUtf8(c.target);
+      EXPECT_EQ(existed ? ReadBytes(c.target) : before, before) << ToUtf8(c.target);
+    } else {
+      EXPECT_TRUE(done) << ToUtf8(c.target) << (backup.Log.Size() ? ToUtf8(backup.Log.Entries()[0]) : "");
+      BackupIdentity identity;
+      EXPECT_TRUE(ReadBackupIdentity(c.writtenAs, identity)) << ToUtf8(c.writtenAs);
+      EXPECT_EQ(ReadValue(u"Software\\Kestrove\\Backup\\1.0", u"Last File").data, testing::StringBytes(c.writtenAs));
+    }
   }
 }
 
