@@ -14,7 +14,8 @@ using namespace platform;
 
 Text WithArchiveExtension(const Text& path) {
   const Text name = FileNamePart(path);
-  if (name.empty() || name.find(u'.') != Text::npos) return path;
+  // A folder stays what it is: the backup then names it as no file it can write.
+  if (name.empty() || name.find(u'.') != Text::npos || IsExistingFolder(path)) return path;
   return path + names::kArchiveExtension;
 }
 

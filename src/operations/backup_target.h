@@ -4,7 +4,7 @@
 
 namespace kbt {
 
-// The path with ".zip" added when its file name has no extension.
+// The path with ".zip" added when its file name has no extension and it names no folder.
 Text WithArchiveExtension(const Text& path);
 
 // Why no backup may be written to 'archivePath', as the message to show; empty when one may. A

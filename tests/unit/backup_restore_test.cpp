@@ -467,6 +467,7 @@ TEST_F(BackupRestoreTest, ABackupGoesOnlyWhereItTakesNothingOfTheClients) {
       {favorites / u"b.zip", u"lies in the Kestrove Client's data or favorites folder", {}},
       {archives / u"earlier.zip", nullptr, archives / u"earlier.zip"},
       {archives / u"weekly", nullptr, archives / u"weekly.zip"},
+      {archives.Path(), u"", {}},  // a folder gets no ".zip": the backup says it cannot write there
   };
   for (const Case& c : cases) {
     const bool existed = FileExists(c.target);
@@ -479,9 +480,12 @@ TEST_F(BackupRestoreTest, ABackupGoesOnlyWhereItTakesNothingOfTheClients) {
     if (c.refusal) {
       EXPECT_FALSE(done) << ToUtf8(c.target);
       ASSERT_EQ(backup.Log.Size(), 1u) << ToUtf8(c.target);
-      EXPECT_EQ(backup.Log.Entries()[0].rfind(u"\"" + c.target + u"\" " + c.refusal, 0), 0u)
+      // The message names the path as given.
+      EXPECT_NE(backup.Log.Entries()[0].find(u"\"" + c.target + u"\"" + (*c.refusal ? u" " : u"") + c.refusal),
+                Text::npos)
           << ToUtf8(backup.Log.Entries()[0]);
       EXPECT_EQ(FileExists(c.target), existed) << ToUtf8(c.target);
+      EXPECT_FALSE(FileExists(c.target + u".zip")) << ToUtf8(c.target);
       EXPECT_EQ(existed ? ReadBytes(c.target) : before, before) << ToUtf8(c.target);
     } else {
       EXPECT_TRUE(done) << ToUtf8(c.target) << (backup.Log.Size() ? ToUtf8(backup.Log.Entries()[0]) : "");
