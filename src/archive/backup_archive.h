@@ -114,7 +114,8 @@ class BackupArchiveReader {
   // Reads the current entry to its end without writing it anywhere: true when it is whole and its
   // size and CRC are right.
   [[nodiscard]] bool CheckCurrentEntry();
-  // The file at path holds exactly the current entry's bytes (its size and CRC are the entry's).
+  // The file at path holds exactly the current entry's bytes: the entry is read whole, good by its
+  // size and CRC, and compared with the file byte for byte.
   [[nodiscard]] bool CurrentEntryEquals(const Text& path);
 
   void Close();

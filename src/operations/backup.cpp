@@ -2,6 +2,7 @@
 
 #include "archive/backup_archive.h"
 #include "archive/backup_identity.h"
+#include "operations/backup_target.h"
 #include "operations/last_backup.h"
 #include "operations/operation_request.h"
 #include "platform/clock.h"
@@ -57,6 +58,13 @@ Text LastBackupPath() {
 }
 
 bool OperationRequest::Backup(uint32_t selection) {
+  // The one place that decides the target, for the command line and the wizard alike.
+  ArchivePath = WithArchiveExtension(ArchivePath);
+  const Text refusal = BackupTargetRefusal(ArchivePath, DataFolder, FavoritesFolder);
+  if (!refusal.empty()) {
+    Log.Add(refusal);
+    return false;
+  }
   // Also without a reset: an archive holds a state the client really had, never a run's half.
   const RunScope run(*this);
   if (!run.Held()) return false;

@@ -61,17 +61,15 @@ class Destinations {
   std::optional<bool> dataReady_;
 };
 
-// A restore replaces only files it can give back and that are the client's: a file in the place a
-// value names that the client does not name today, holding other bytes, is a user's or another
-// program's, and the entry goes to the data folder instead. One that holds the entry's bytes stays.
-enum class Existing { Free, Replace, Same, Foreign };
-Existing Judge(BackupArchiveReader& archive, const PlannedFile& file, const Text& path,
-               const std::vector<const std::optional<Text>*>& namedToday) {
-  if (!IsExistingFile(path)) return Existing::Free;
+// A restore replaces only files the client owns: a file in the place a value names that the client
+// does not name today is a user's or another program's, whatever its bytes, and the entry goes to
+// the data folder instead. Taking it over as the client's would hand it to the next reset.
+bool ClientOwns(const Text& path, const std::vector<const std::optional<Text>*>& namedToday) {
+  if (!IsExistingFile(path)) return true;
   for (const std::optional<Text>* today : namedToday) {
-    if (*today && SameFile(**today, path)) return Existing::Replace;
+    if (*today && SameFile(**today, path)) return true;
   }
-  return LocatePlannedEntry(archive, file) && archive.CurrentEntryEquals(path) ? Existing::Same : Existing::Foreign;
+  return false;
 }
 
 // A restore never writes a program or script, whatever an archive's settings name.
@@ -92,14 +90,10 @@ std::vector<const std::optional<Text>*> NamedToday(const RestoreValues& today, I
 
 // Where a file that a value names goes: its own place when the rule accepts it and the client
 // owns what is there, else the data folder under 'fallbackName', with the value following it.
-void PlaceNamedFile(BackupArchiveReader& archive, Destinations& places, const Text& dataFolder, const ClientItem& item,
-                    const Text& path, bool accepted, const RestoreValues& today, const Text& fallbackName,
-                    PlannedFile& file) {
-  Existing existing = Existing::Foreign;
-  if (accepted && places.Usable(FolderOf(path))) existing = Judge(archive, file, path, NamedToday(today, item.kind));
-  if (existing != Existing::Foreign) {
+void PlaceNamedFile(Destinations& places, const Text& dataFolder, const ClientItem& item, const Text& path,
+                    bool accepted, const RestoreValues& today, const Text& fallbackName, PlannedFile& file) {
+  if (accepted && places.Usable(FolderOf(path)) && ClientOwns(path, NamedToday(today, item.kind))) {
     file.destination = path;
-    file.unchanged = existing == Existing::Same;
     return;
   }
   // As for a folder that cannot be written: the file goes to the data folder and the value follows it.
@@ -140,8 +134,7 @@ std::vector<PlannedFile> PlanFiles(BackupArchiveReader& archive, const Text& dat
         PlannedFile file{name, EntryLookup::FirstIgnoreCase, Text(), name, std::nullopt};
         // A file that is no bitmap is brought along but never written.
         if (ClientPlaces::IsBitmapName(name)) {
-          PlaceNamedFile(archive, places, dataFolder, item, *named, places.Places().AcceptsBitmap(*named), today, name,
-                         file);
+          PlaceNamedFile(places, dataFolder, item, *named, places.Places().AcceptsBitmap(*named), today, name, file);
         }
         plan.push_back(std::move(file));
         break;
@@ -152,7 +145,7 @@ std::vector<PlannedFile> PlanFiles(BackupArchiveReader& archive, const Text& dat
         // Only a queue file's name is looked up, so no data file's entry can become the queue.
         if (ClientPlaces::IsQueueName(name) && archive.LocateLastEntry(name)) {
           PlannedFile file{name, EntryLookup::Last, Text(), name, {}};
-          PlaceNamedFile(archive, places, dataFolder, item, *named, places.Places().AcceptsQueue(*named), today,
+          PlaceNamedFile(places, dataFolder, item, *named, places.Places().AcceptsQueue(*named), today,
                          names::kQueueFallbackFile, file);
           plan.push_back(std::move(file));
         } else if (!ClientPlaces::IsQueueName(name) && !IsFixedEntryName(name) && archive.LocateLastEntry(name)) {
@@ -376,7 +369,12 @@ bool PlanRestore(BackupArchiveReader& archive, const Text& dataFolder, const Tex
   for (std::vector<PlannedFile>* files : {&plan.bitmaps, &plan.data}) {
     for (PlannedFile& file : *files) {
       BackupArchiveReader::EntryInfo entry;
-      if (LocatePlannedEntry(archive, file) && archive.CurrentEntryInfo(entry)) file.size = entry.size;
+      if (!LocatePlannedEntry(archive, file) || !archive.CurrentEntryInfo(entry)) continue;
+      file.size = entry.size;
+      // A file that holds the entry's bytes is neither written nor kept in the undo point. Only
+      // the bytes themselves tell: an archive's declared size and CRC are its own claim.
+      file.unchanged = !file.destination.empty() && IsExistingFile(file.destination) &&
+                       archive.CurrentEntryEquals(file.destination);
     }
     AddFileChanges(*files, plan.changes);
   }

@@ -88,8 +88,6 @@ void PreviewFiles(BackupArchiveReader& archive, const std::vector<PlannedFile>& 
     const bool located = LocatePlannedEntry(archive, file);
     if (located && archive.CurrentEntryInfo(entry)) change.dosTimeInArchive = entry.dosTime;
     change.replaced = IsExistingFile(file.destination);
-    // Written again with the bytes it holds, the file does not change.
-    if (change.replaced && located && archive.CurrentEntryEquals(file.destination)) continue;
     if (change.replaced) {
       File now;
       if (now.Open(file.destination, FileMode::ReadShared)) (void)now.Size(&change.sizeNow);

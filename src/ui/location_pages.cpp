@@ -5,6 +5,7 @@
 #include <cwchar>
 #include <vector>
 
+#include "operations/backup_target.h"
 #include "operations/file_checks.h"
 #include "operations/last_backup.h"
 #include "operations/result_log.h"
@@ -105,6 +106,7 @@ BOOL BackupLocationPage::OnInit() {
 Text BackupLocationPage::FullPath() const {
   Text typed = ItemText(IDC_BACKUP_PATH);
   if (typed.empty()) return typed;
+  typed = WithArchiveExtension(typed);
   if (!platform::IsRelativePath(typed)) return platform::CanonicalPath(typed);
   // Not the working folder, which depends on how the tool was started.
   Text full = defaultFolder_;
@@ -113,27 +115,40 @@ Text BackupLocationPage::FullPath() const {
   return platform::CanonicalPath(full);
 }
 
-bool BackupLocationPage::PathIsUsable() const {
-  Text folder = FullPath();
-  if (platform::IsRelativePath(folder)) return false;
-  platform::RemoveLastComponent(folder);
-  return !folder.empty() && platform::IsExistingFolder(folder);
-}
-
 void BackupLocationPage::StorePath() {
   const Text full = FullPath();
   Request().ArchivePath = full;
   SetItemText(IDC_BACKUP_FULL_PATH, full.empty() ? Text() : FormatText(platform::LoadText(IDS_FULL_BACKUP_PATH), {full}));
+  Text folder = full;
+  platform::RemoveLastComponent(folder);
+  const bool folderExists = !platform::IsRelativePath(full) && !folder.empty() && platform::IsExistingFolder(folder);
+  // The backup's own rule, shown before Next rather than as a failure after it.
+  const Text refusal = folderExists ? BackupTargetRefusal(full, Request().DataFolder, Request().FavoritesFolder) : Text();
+  refused_ = !refusal.empty();
+  usable_ = folderExists && !refused_;
+  if (!refusal.empty() && !errorIcon_) {
+    errorIcon_ = LoadSmallIcon(Sheet().Instance(), IDI_FAILURE);
+    ::SendMessageW(Item(IDC_BACKUP_ERROR_ICON), STM_SETICON, reinterpret_cast<WPARAM>(errorIcon_.Get()), 0);
+  }
+  SetItemText(IDC_BACKUP_ERROR, refusal);
+  ::ShowWindow(Item(IDC_BACKUP_ERROR), refusal.empty() ? SW_HIDE : SW_SHOW);
+  ::ShowWindow(Item(IDC_BACKUP_ERROR_ICON), refusal.empty() ? SW_HIDE : SW_SHOW);
 }
 
 void BackupLocationPage::OnSetActive() {
   // The path shown here is the one a backup writes, whatever another page stored meanwhile.
   StorePath();
-  SetButtons(PSWIZB_BACK | PSWIZB_NEXT);
+  SetButtons(refused_ ? PSWIZB_BACK : PSWIZB_BACK | PSWIZB_NEXT);
+}
+
+bool BackupLocationPage::MayReplace(const Text& path) const {
+  if (!IsExistingFile(path) || EqualsIgnoreAsciiCase(path, replaceConfirmed_)) return true;
+  return Confirm(FormatText(platform::LoadText(IDS_CONFIRM_REPLACE), {platform::FileNamePart(path)}), SheetCaption());
 }
 
 int BackupLocationPage::OnWizNext() {
   StorePath();
+  if (refused_ || !MayReplace(Request().ArchivePath)) return kStay;
   const bool deletes = Request().ResetAfterBackup && Request().GetSelection() != 0;
   return ConfirmDeletion(deletes) ? IDD_COMPLETION : kStay;
 }
@@ -146,7 +161,7 @@ int BackupLocationPage::OnWizBack() {
 void BackupLocationPage::OnCommand(int id, int code) {
   if (id == IDC_BACKUP_PATH && code == EN_CHANGE) {
     StorePath();
-    SetButtons(PathIsUsable() ? PSWIZB_BACK | PSWIZB_NEXT : PSWIZB_BACK);
+    SetButtons(usable_ ? PSWIZB_BACK | PSWIZB_NEXT : PSWIZB_BACK);
     ::InvalidateRect(Item(IDC_BACKUP_PATH), nullptr, TRUE);
   } else if (id == IDC_BACKUP_COMMENT && code == EN_CHANGE) {
     Request().Comment = ItemText(IDC_BACKUP_COMMENT);
@@ -157,13 +172,17 @@ void BackupLocationPage::OnCommand(int id, int code) {
 
 void BackupLocationPage::Browse() {
   Text chosen;
-  if (ChooseFile(Window(), true, FullPath(), chosen)) SetItemText(IDC_BACKUP_PATH, chosen);
+  if (!ChooseFile(Window(), true, FullPath(), chosen)) return;
+  // The dialog asked already before it let an existing file be chosen.
+  const bool asked = IsExistingFile(chosen);
+  SetItemText(IDC_BACKUP_PATH, chosen);
+  replaceConfirmed_ = asked ? FullPath() : Text();
 }
 
 bool BackupLocationPage::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, INT_PTR& answer) {
   if (message != WM_CTLCOLOREDIT) return false;
   const bool isPath = reinterpret_cast<HWND>(lParam) == Item(IDC_BACKUP_PATH);
-  answer = ColourEdit(reinterpret_cast<HDC>(wParam), !isPath || PathIsUsable());
+  answer = ColourEdit(reinterpret_cast<HDC>(wParam), !isPath || usable_);
   return true;
 }
 

@@ -90,14 +90,20 @@ class BackupLocationPage : public WizardPage {
   HWND FirstFocus() const override { return Item(IDC_BACKUP_PATH); }
 
  private:
-  // The typed path made absolute: a relative one lies in the default backup folder.
+  // The typed path made absolute (a relative one lies in the default backup folder), with ".zip"
+  // added to a name without an extension.
   Text FullPath() const;
-  bool PathIsUsable() const;
-  UniqueIcon browseIcon_;
-  Text defaultFolder_;  // where a relative path lies
-  // Stores the full path in the request and shows it under the field.
+  // Stores the full path in the request, shows it under the field and tells whether a backup may
+  // go there, and if not, why.
   void StorePath();
   void Browse();
+  // Asks before an existing file is replaced, unless the Browse dialog asked for that path already.
+  bool MayReplace(const Text& path) const;
+  UniqueIcon browseIcon_, errorIcon_;
+  Text defaultFolder_;  // where a relative path lies
+  Text replaceConfirmed_;
+  bool usable_ = false;   // the folder is there and the rule takes the path
+  bool refused_ = false;  // the rule refuses the path: Next stays off, the page says why
 };
 
 class RestoreLocationPage : public WizardPage {

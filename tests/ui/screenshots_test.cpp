@@ -117,7 +117,11 @@ TEST_P(ScreenshotTest, LocationsAndResults) {
       wizard.Press(WizardButton::Next);
       ASSERT_TRUE(wizard.WaitForPage(page));
     }
-    wizard.SetText(IDC_BACKUP_PATH, Wide(favorites_));
+    // One of the client's files: refused beside the field before Next.
+    wizard.SetText(IDC_BACKUP_PATH, Wide(data_ + u"\\history.dat"));
+    EXPECT_EQ(wizard.EnabledButtons(), L"Back");
+    Save(wizard, L"5-backup-location-refused");
+    wizard.SetText(IDC_BACKUP_PATH, Wide(platform::FolderOf(archive)));
     wizard.Press(WizardButton::Next);
     ASSERT_TRUE(wizard.WaitForPage(IDD_COMPLETION, 60000));
     Save(wizard, L"7-complete-failed");

@@ -1,6 +1,6 @@
 #pragma once
 // A client profile for the wizard tests: a data folder and a favorites folder named in the
-// registry, both removed again with the client's key.
+// registry, and a folder for backups, all removed again with the client's key.
 #include <gtest/gtest.h>
 
 #include <map>
@@ -30,6 +30,8 @@ class WizardTest : public ClientRegistryTest {
 
   ScratchFolder data;
   ScratchFolder favorites;
+  // Backups go apart from the client's folders, which never take one.
+  ScratchFolder backups;
 };
 
 }  // namespace kbt::testing

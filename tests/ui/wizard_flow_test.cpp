@@ -58,7 +58,7 @@ TEST_F(WizardTest, EveryPageHasItsCaption) {
 
 TEST_F(WizardTest, RestoreJourneyVisitsTheRestoreLocationFirstAndComesBackToIt) {
   // A remembered backup lets the restore page go on (the backup records itself as the last one).
-  const Text archive = data / u"remembered.zip";
+  const Text archive = backups / u"remembered.zip";
   ASSERT_EQ(RunTool(L"/backup \"" + Wide(archive) + L"\"").exitCode, 0u);
   WizardSession wizard;
   ASSERT_TRUE(wizard.Started());

@@ -80,7 +80,7 @@ TEST_F(KeyboardTest, BackupByKeysWritesARelativeNameIntoTheDocumentsFolder) {
 }
 
 TEST_F(KeyboardTest, RestoreByKeys) {
-  const Text archive = data / u"keys-restore.zip";
+  const Text archive = backups / u"keys-restore.zip";
   ASSERT_EQ(RunTool(L"/backup \"" + Wide(archive) + L"\"").exitCode, 0u);
   ASSERT_TRUE(platform::RemoveFile(data / u"history.dat"));
   WizardSession wizard;

@@ -182,7 +182,7 @@ TEST_F(OperationsTest, BackupWithACommentThenTheRestorePageProposesIt) {
 }
 
 TEST_F(OperationsTest, RestoreBringsTheProfileBack) {
-  const Text archive = MakeBackup(data / u"backup.zip");
+  const Text archive = MakeBackup(backups / u"backup.zip");
   ASSERT_TRUE(platform::RemoveFile(data / u"history.dat"));
   ASSERT_TRUE(platform::RemoveFile(favorites / u"favorites.dat"));
   DeleteKey(u"Software\\Kestrove\\Connection Data");
@@ -205,7 +205,7 @@ TEST_F(OperationsTest, RestoreBringsTheProfileBack) {
 }
 
 TEST_F(OperationsTest, TheUndoLinkTakesTheRestoreBackRightThere) {
-  const Text archive = MakeBackup(data / u"backup.zip");
+  const Text archive = MakeBackup(backups / u"backup.zip");
   ASSERT_TRUE(WriteText(data / u"history.dat", "today's history"));
   DeleteKey(u"Software\\Kestrove\\Connection Data");
   const RegistrySnapshot today = ClientSettingsSnapshot();
@@ -269,7 +269,7 @@ TEST_F(OperationsTest, BackupWithResetAfterItAsksAndNoKeepsEverything) {
   ChooseMode(wizard, IDC_MODE_BACKUP);
   wizard.Click(IDC_RESET_AFTER_BACKUP);
   NextUntil(wizard, {IDD_DATA_FOLDERS, IDD_DETAILS, IDD_BACKUP_LOCATION});
-  const Text archive = Archive(data / u"then-reset.zip");
+  const Text archive = Archive(backups / u"then-reset.zip");
   wizard.SetText(IDC_BACKUP_PATH, Wide(archive));
   wizard.Press(WizardButton::Next);
   MessageBoxSeen box;
@@ -288,12 +288,46 @@ TEST_F(OperationsTest, BackupWithResetAfterItAsksAndNoKeepsEverything) {
   EXPECT_FALSE(FileExists(data / u"history.dat"));
 }
 
-TEST_F(OperationsTest, BackupLocationProposesTheFolderOfTheLastBackup) {
-  MakeBackup(favorites / u"last.zip");
+// The backup page refuses a file the tool backs up beside the field, and asks before it writes over
+// any other existing file, No being the default: No keeps the file and the page, Yes writes.
+TEST_F(OperationsTest, BackupOverAnExistingFileAsksFirst) {
+  const Text archive = Archive(backups / u"older.zip");
+  ASSERT_TRUE(WriteText(archive, "an older file"));
   WizardSession wizard;
   ASSERT_TRUE(wizard.Started());
   NextUntil(wizard, {IDD_OPERATION, IDD_DATA_FOLDERS, IDD_DETAILS, IDD_BACKUP_LOCATION});
-  const std::wstring proposed = Wide(favorites.Path()) + L"\\Kestrove Client Backup-";
+  EXPECT_FALSE(wizard.Visible(IDC_BACKUP_ERROR));
+  wizard.SetText(IDC_BACKUP_PATH, Wide(data / u"history.dat"));
+  EXPECT_EQ(wizard.EnabledButtons(), L"Back");
+  EXPECT_TRUE(wizard.Visible(IDC_BACKUP_ERROR));
+  EXPECT_EQ(wizard.Text(IDC_BACKUP_ERROR), L"\"" + Wide(data / u"history.dat") +
+                                               L"\" is one of the files this tool backs up: a backup there would "
+                                               L"replace it. Please choose another name.");
+  wizard.SetText(IDC_BACKUP_PATH, Wide(backups / u"older"));
+  EXPECT_FALSE(wizard.Visible(IDC_BACKUP_ERROR));
+  EXPECT_EQ(wizard.Text(IDC_BACKUP_FULL_PATH), L"The backup will be written to: " + Wide(archive)) << "\".zip\" is added";
+  wizard.Press(WizardButton::Next);
+  MessageBoxSeen box;
+  ASSERT_TRUE(wizard.WaitForMessageBox(box));
+  EXPECT_EQ(box.text, L"older.zip already exists. Do you want to replace it?");
+  EXPECT_TRUE(box.yesNo && box.noIsDefault && box.warningIcon);
+  wizard.Answer(box, IDNO);
+  EXPECT_EQ(wizard.PageId(), IDD_BACKUP_LOCATION);
+  EXPECT_EQ(ReadBytes(archive).size(), 13u) << "No keeps the file";
+  wizard.Press(WizardButton::Next);
+  ASSERT_TRUE(wizard.WaitForMessageBox(box));
+  wizard.Answer(box, IDYES);
+  ASSERT_TRUE(CompletedSuccessfully(wizard));
+  BackupIdentity identity;
+  EXPECT_TRUE(ReadBackupIdentity(archive, identity)) << "Yes writes the backup over it";
+}
+
+TEST_F(OperationsTest, BackupLocationProposesTheFolderOfTheLastBackup) {
+  MakeBackup(backups / u"last.zip");
+  WizardSession wizard;
+  ASSERT_TRUE(wizard.Started());
+  NextUntil(wizard, {IDD_OPERATION, IDD_DATA_FOLDERS, IDD_DETAILS, IDD_BACKUP_LOCATION});
+  const std::wstring proposed = Wide(backups.Path()) + L"\\Kestrove Client Backup-";
   EXPECT_EQ(wizard.Text(IDC_BACKUP_PATH).substr(0, proposed.size()), proposed);
   EXPECT_EQ(wizard.EnabledButtons(), L"Back Next");
 }
@@ -307,10 +341,10 @@ TEST_F(OperationsTest, BackupLocationChecksThePathAsItIsTyped) {
     return shot.Count(kInvalidRed, RectWithin(wizard.Control(IDC_BACKUP_PATH), wizard.Sheet()));
   };
   EXPECT_EQ(redPixels(), 0);
-  wizard.SetText(IDC_BACKUP_PATH, Wide(data / u"missing\\backup.zip"));
+  wizard.SetText(IDC_BACKUP_PATH, Wide(backups / u"missing\\backup.zip"));
   EXPECT_EQ(wizard.EnabledButtons(), L"Back");
   EXPECT_GT(redPixels(), 10) << "a path in a missing folder is red";
-  wizard.SetText(IDC_BACKUP_PATH, Wide(data / u"backup.zip"));
+  wizard.SetText(IDC_BACKUP_PATH, Wide(backups / u"backup.zip"));
   EXPECT_EQ(wizard.EnabledButtons(), L"Back Next");
   EXPECT_EQ(redPixels(), 0);
   wizard.SetText(IDC_BACKUP_PATH, L"");
@@ -341,14 +375,14 @@ TEST_F(OperationsTest, BackupLocationChecksThePathAsItIsTyped) {
 }
 
 TEST_F(OperationsTest, RestoreLocationAcceptsOnlyBackupsOfThisTool) {
-  const Text backup = MakeBackup(data / u"good.zip");
+  const Text backup = MakeBackup(backups / u"good.zip");
   // An empty zip archive: only the end record, without a comment.
-  const Text foreign = data / u"foreign.zip";
+  const Text foreign = backups / u"foreign.zip";
   std::vector<uint8_t> empty = {'P', 'K', 5, 6};
   empty.resize(22, 0);
   ASSERT_TRUE(WriteBytes(foreign, empty));
   // A backup whose first entry's CRC in the central directory is wrong: its data no longer matches.
-  const Text damaged = data / u"damaged.zip";
+  const Text damaged = backups / u"damaged.zip";
   std::vector<uint8_t> bytes = ReadBytes(backup);
   const std::string text(bytes.begin(), bytes.end());
   const size_t central = text.find(std::string("PK\x01\x02", 4));
@@ -402,7 +436,7 @@ TEST_F(OperationsTest, FailedBackupShowsTheMessagesUnderTheErrorIcon) {
   NextUntil(wizard, {IDD_OPERATION, IDD_DATA_FOLDERS, IDD_DETAILS, IDD_BACKUP_LOCATION});
   // The folder part exists, so the page lets it pass; but a folder cannot become an archive. Its
   // long name makes the message far wider than the list.
-  const Text folder = favorites / u"a folder whose name is much longer than the list of failures is wide";
+  const Text folder = backups / u"a folder whose name is much longer than the list of failures is wide";
   ASSERT_EQ(platform::MakeDirectory(folder), platform::kSuccess);
   const std::wstring path = Wide(folder);
   wizard.SetText(IDC_BACKUP_PATH, path);
@@ -465,7 +499,7 @@ TEST_F(OperationsTest, LongBackupMovesTheBarAndKeepsPainting) {
   WizardSession wizard;
   ASSERT_TRUE(wizard.Started());
   NextUntil(wizard, {IDD_OPERATION, IDD_DATA_FOLDERS, IDD_DETAILS, IDD_BACKUP_LOCATION});
-  wizard.SetText(IDC_BACKUP_PATH, Wide(Archive(data / u"large.zip")));
+  wizard.SetText(IDC_BACKUP_PATH, Wide(Archive(backups / u"large.zip")));
   // Posted without waiting for the tool to idle, which it does not while the backup runs.
   ::PostMessageW(wizard.Sheet(), PSM_PRESSBUTTON, PSBTN_NEXT, 0);
   std::set<DWORD_PTR> positions;
@@ -496,7 +530,7 @@ TEST_F(OperationsTest, LongBackupMovesTheBarAndKeepsPainting) {
 }
 
 TEST_F(OperationsTest, RestoreRunsOnTheRestorePagesPathAfterTheBackupPageWasVisited) {
-  const Text backup = MakeBackup(data / u"kept.zip");
+  const Text backup = MakeBackup(backups / u"kept.zip");
   ASSERT_TRUE(platform::RemoveFile(data / u"history.dat"));
   WizardSession wizard;
   ASSERT_TRUE(wizard.Started());
@@ -519,12 +553,12 @@ TEST_F(OperationsTest, RestoreRunsOnTheRestorePagesPathAfterTheBackupPageWasVisi
 }
 
 TEST_F(OperationsTest, BackupRunsOnTheBackupPagesPathAfterTheRestorePageWasVisited) {
-  const Text earlier = MakeBackup(data / u"earlier.zip");
+  const Text earlier = MakeBackup(backups / u"earlier.zip");
   const std::vector<uint8_t> earlierBytes = ReadBytes(earlier);
   WizardSession wizard;
   ASSERT_TRUE(wizard.Started());
   NextUntil(wizard, {IDD_OPERATION, IDD_DATA_FOLDERS, IDD_DETAILS, IDD_BACKUP_LOCATION});
-  const Text archive = Archive(data / u"new.zip");
+  const Text archive = Archive(backups / u"new.zip");
   wizard.SetText(IDC_BACKUP_PATH, Wide(archive));
   for (int page : {IDD_DETAILS, IDD_DATA_FOLDERS, IDD_OPERATION}) {
     wizard.Press(WizardButton::Back);
@@ -543,7 +577,7 @@ TEST_F(OperationsTest, BackupRunsOnTheBackupPagesPathAfterTheRestorePageWasVisit
 }
 
 TEST_F(OperationsTest, RestorePreviewTellsWhatWillChangeAndItsButtonRestores) {
-  const Text archive = MakeBackup(data / u"preview.zip");
+  const Text archive = MakeBackup(backups / u"preview.zip");
   ASSERT_TRUE(WriteText(data / u"history.dat", "today's longer history"));
   ASSERT_TRUE(platform::RemoveFile(favorites / u"favorites.dat"));
   SeedString(u"Software\\Kestrove\\Connection Data", u"Host", u"ftp.example.org");
@@ -588,7 +622,7 @@ TEST_F(OperationsTest, RestorePreviewTellsWhatWillChangeAndItsButtonRestores) {
 
 TEST_F(OperationsTest, CancelStopsALongBackupAndKeepsTheEarlierArchive) {
   ASSERT_TRUE(WriteBytes(data / u"history.dat", IncompressibleBytes()));
-  const Text archive = Archive(data / u"earlier.zip");
+  const Text archive = Archive(backups / u"earlier.zip");
   ASSERT_TRUE(WriteText(archive, "the earlier backup"));
   WizardSession wizard;
   ASSERT_TRUE(wizard.Started());
@@ -598,8 +632,11 @@ TEST_F(OperationsTest, CancelStopsALongBackupAndKeepsTheEarlierArchive) {
   wizard.SetText(IDC_BACKUP_PATH, Wide(archive));
   wizard.Press(WizardButton::Next);
   MessageBoxSeen box;
-  ASSERT_TRUE(wizard.WaitForMessageBox(box));
-  wizard.Answer(box, IDYES);
+  for (const wchar_t* question : {L"already exists", L"reset"}) {  // the earlier file, then the reset
+    ASSERT_TRUE(wizard.WaitForMessageBox(box));
+    EXPECT_NE(box.text.find(question), std::wstring::npos) << box.text.c_str();
+    wizard.Answer(box, IDYES);
+  }
   // Cancel once the large file is on its way.
   std::wstring shown;
   const DWORD start = ::GetTickCount();
@@ -621,12 +658,12 @@ TEST_F(OperationsTest, CancelStopsALongBackupAndKeepsTheEarlierArchive) {
   EXPECT_FALSE(ReadValue(names::kToolKey, names::kLastFileValue).exists) << "nor is it remembered";
   WIN32_FIND_DATAW found{};
   size_t files = 0;
-  HANDLE find = ::FindFirstFileW((Wide(data.Path()) + L"\\*").c_str(), &found);
+  HANDLE find = ::FindFirstFileW((Wide(backups.Path()) + L"\\*").c_str(), &found);
   for (bool more = find != INVALID_HANDLE_VALUE; more; more = ::FindNextFileW(find, &found)) {
     files += (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) ? 0 : 1;
   }
   if (find != INVALID_HANDLE_VALUE) ::FindClose(find);
-  EXPECT_EQ(files, 4u) << "the data files and the earlier archive, no pending archive";
+  EXPECT_EQ(files, 1u) << "the earlier archive, no pending archive";
   wizard.Press(WizardButton::Finish);
   EXPECT_EQ(wizard.WaitForExit(), 0u);
 }
@@ -635,7 +672,7 @@ TEST_F(OperationsTest, GermanWizardReportsInGerman) {
   WizardSession wizard(L"/language=1031");
   ASSERT_TRUE(wizard.Started());
   NextUntil(wizard, {IDD_OPERATION, IDD_DATA_FOLDERS, IDD_DETAILS, IDD_BACKUP_LOCATION});
-  wizard.SetText(IDC_BACKUP_PATH, Wide(favorites.Path()));
+  wizard.SetText(IDC_BACKUP_PATH, Wide(backups.Path()));
   wizard.Press(WizardButton::Next);
   ASSERT_TRUE(wizard.WaitForPage(IDD_COMPLETION, 60000));
   EXPECT_EQ(wizard.Caption(), L"Kestrove Client Datensicherung - Vorgang abgeschlossen");
@@ -674,7 +711,7 @@ void PressDialogButton(HWND dialog, int id) {
 }
 
 TEST_F(WizardTest, BackupBrowseOffersTheFilterAndConfirmsAnOverwrite) {
-  const Text existing = data / u"existing.zip";
+  const Text existing = backups / u"existing.zip";
   ASSERT_TRUE(WriteText(existing, "an older file"));
   WizardSession wizard;
   ASSERT_TRUE(wizard.Started());
@@ -704,10 +741,16 @@ TEST_F(WizardTest, BackupBrowseOffersTheFilterAndConfirmsAnOverwrite) {
   while (wizard.Text(IDC_BACKUP_PATH) == proposed && ::GetTickCount() - start < 5000) wizard.Settle();
   EXPECT_EQ(wizard.Text(IDC_BACKUP_PATH), Wide(existing));
   EXPECT_EQ(wizard.EnabledButtons(), L"Back Next");
+  // The dialog asked for this path: Next does not ask again.
+  wizard.Press(WizardButton::Next);
+  EXPECT_TRUE(wizard.MessageBoxes().empty());
+  ASSERT_TRUE(wizard.WaitForPage(IDD_COMPLETION, 60000));
+  wizard.Press(WizardButton::Finish);
+  EXPECT_EQ(wizard.WaitForExit(), 0u);
 }
 
 TEST_F(WizardTest, RestoreBrowseTakesTheChosenFileInGerman) {
-  const Text archive = data / u"chosen.zip";
+  const Text archive = backups / u"chosen.zip";
   ASSERT_TRUE(WriteText(archive, "not a zip"));
   WizardSession wizard(L"/language=1031");
   ASSERT_TRUE(wizard.Started());

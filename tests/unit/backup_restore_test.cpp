@@ -2,11 +2,15 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <functional>
 
 #include "archive/backup_archive.h"
 #include "archive/backup_identity.h"
+#include "operations/backup_target.h"
+#include "operations/client_places.h"
 #include "operations/operation_request.h"
 #include "operations/restore_preview.h"
+#include "operations/undo_point.h"
 #include "platform/files.h"
 #include "platform/paths.h"
 #include "regfile/registry_key.h"
@@ -77,7 +81,12 @@ TEST_F(BackupRestoreTest, FullCycleBringsEverythingBack) {
 
   request.SetMode(OperationMode::Restore);
   ASSERT_TRUE(request.Run()) << (request.Log.Size() ? ToUtf8(request.Log.Entries()[0]) : "");
-  EXPECT_EQ(testing::ClientSettingsSnapshot(), before);
+  // The reset leaves the bitmap, which no value names then: the restore does not take it over as
+  // the client's, the entry goes to the data folder and the value follows it.
+  auto expected = before;
+  expected[u"Software\\Kestrove\\Display|Listview Bitmap"] = {kRegExpandSz, testing::StringBytes(data / u"list.bmp")};
+  EXPECT_EQ(testing::ClientSettingsSnapshot(), expected);
+  EXPECT_EQ(ReadBytes(data / u"list.bmp").size(), 2u);
   EXPECT_TRUE(testing::KeyExists(u"Software\\Kestrove\\Connection Data\\Empty Site")) << "an empty key comes back";
   EXPECT_EQ(ReadBytes(data / u"history.dat"), history);
   EXPECT_EQ(ReadBytes(data / u"custom.dat"), std::vector<uint8_t>({'c', 'u', 's', 't', 'o', 'm'}));
@@ -178,7 +187,8 @@ TEST_F(BackupRestoreTest, RestoreWithoutSettingsEntryStillWritesTheFolders) {
 // nothing meanwhile, and the restore then puts every file exactly there.
 TEST_F(BackupRestoreTest, VerifyForetellsTheRestoreAndChangesNothing) {
   ASSERT_TRUE(request.Backup(request.GetSelection()));
-  // This machine's registry names another queue now; the archive's settings bring back my.que.
+  // This machine's registry names another queue now: my.que, which the archive's settings bring
+  // back, is no longer the client's, so its entry goes to the data folder.
   SeedString(u"Software\\Kestrove\\Queue", u"Last File", bitmaps / u"other.que", kRegExpandSz);
   // This machine keeps its favorites elsewhere than the machine that made the backup.
   testing::ScratchFolder favoritesHere;
@@ -204,7 +214,7 @@ TEST_F(BackupRestoreTest, VerifyForetellsTheRestoreAndChangesNothing) {
   const std::vector<std::pair<Text, Text>> expected = {
       {u"list.bmp", bitmaps / u"list.bmp"},   {u"history.dat", data / u"history.dat"},
       {u"custom.dat", data / u"custom.dat"},  {u"folders.dat", data / u"folders.dat"},
-      {u"favorites.dat", favoritesHere / u"favorites.dat"}, {u"my.que", queue / u"my.que"}};
+      {u"favorites.dat", favoritesHere / u"favorites.dat"}, {u"my.que", data / u"queue.dat"}};
   EXPECT_EQ(destinations, expected);
   EXPECT_EQ(report.lines.back(), u"result\tok");
 
@@ -364,6 +374,127 @@ TEST_F(BackupRestoreTest, PreviewTellsWhatTheRestoreWillChange) {
   ASSERT_TRUE(PreviewRestore(request.ArchivePath, data.Path(), data / u"blocked", DataSelection::ApplicationData, moved));
   EXPECT_EQ(moved.movedFiles, 1u);
   EXPECT_EQ(moved.settings.size(), 0u) << "no settings selected";
+}
+
+}  // namespace
+}  // namespace kbt
+
+namespace kbt {
+namespace {
+
+// A restore writes a file only when its bytes differ from the entry's, and never takes over a file
+// the client does not name today. The preview, the check and the restore say the same of each file.
+TEST_F(BackupRestoreTest, RestoreWritesOnlyFilesWhoseBytesDiffer) {
+  ASSERT_TRUE(request.Run());
+  // The same length and CRC as "custom", other bytes: only the bytes themselves tell them apart.
+  std::vector<uint8_t> sameCrc = {'c', 'u', 's', 't', 'o', 'm'};
+  for (size_t i = 0; i < 5; ++i) sameCrc[i] ^= std::vector<uint8_t>{0x41, 0x06, 0x71, 0xDB, 0x01}[i];
+  const struct Case {
+    const char* what;
+    std::function<void()> arrange;
+    Text path;      // the file the case is about
+    bool written;   // rewritten by the restore, listed by the preview, kept by the undo point
+    Text landsAt;   // where the entry is then
+  } cases[] = {
+      {"the backup's bytes", [] {}, data / u"history.dat", false, data / u"history.dat"},
+      {"other bytes", [&] { testing::WriteText(data / u"custom.dat", "edited"); }, data / u"custom.dat", true,
+       data / u"custom.dat"},
+      {"the declared size and CRC, other bytes", [&] { testing::WriteBytes(data / u"custom.dat", sameCrc); },
+       data / u"custom.dat", true, data / u"custom.dat"},
+      // The backup's own queue, but the client names another one today: not the client's any more.
+      {"a file the client no longer names, with the backup's bytes",
+       [&] { SeedString(u"Software\\Kestrove\\Queue", u"Last File", queue / u"other.que", kRegExpandSz); },
+       queue / u"my.que", false, data / u"queue.dat"},
+  };
+  auto entryBytes = [&](const Text& name) {
+    BackupArchiveReader archive;
+    const Text out = archives / u"entry";
+    EXPECT_TRUE(archive.Open(request.ArchivePath) && archive.LocateEntry(name, false) && archive.ExtractCurrentEntry(out));
+    return ReadBytes(out);
+  };
+  for (const Case& c : cases) {
+    c.arrange();
+    const std::vector<uint8_t> before = ReadBytes(c.path);
+    uint32_t old = 0x2A210000;  // 2001-01-01, long before the backup
+    ASSERT_TRUE(SetFileTimesFromDos(c.path, old)) << c.what;
+
+    RestorePreview preview;
+    ASSERT_TRUE(PreviewRestore(request.ArchivePath, data.Path(), favorites.Path(), request.GetSelection(), preview));
+    const bool previewed = std::any_of(preview.files.begin(), preview.files.end(),
+                                       [&](const FileChange& f) { return f.destination == c.path; });
+    EXPECT_EQ(previewed, c.written) << c.what;
+    request.SetMode(OperationMode::Verify);
+    ASSERT_TRUE(request.Run()) << c.what;
+    const bool toldUnchanged = std::any_of(request.Verification.lines.begin(), request.Verification.lines.end(),
+        [&](const Text& line) { return line.find(u'\t' + c.path + u"\tunchanged") != Text::npos; });
+    EXPECT_EQ(toldUnchanged, !c.written && c.landsAt == c.path) << c.what;
+
+    request.SetMode(OperationMode::Restore);
+    ASSERT_TRUE(request.Run()) << c.what << ": " << (request.Log.Size() ? ToUtf8(request.Log.Entries()[0]) : "");
+    ASSERT_TRUE(GetLastWriteDosTime(c.path, &old)) << c.what;
+    EXPECT_EQ(old != 0x2A210000, c.written) << c.what << ": rewritten";
+    UndoPoint point;
+    ASSERT_TRUE(point.Open(request.UndoPointPath, ClientPlaces(request.DataFolder))) << c.what;
+    const std::vector<Text>& kept = point.Changes().Files();
+    EXPECT_EQ(std::count(kept.begin(), kept.end(), c.path), c.written ? 1 : 0) << c.what << ": in the undo point";
+    if (c.landsAt != c.path) {
+      EXPECT_EQ(ReadBytes(c.path), before) << c.what << ": left as it was";
+      EXPECT_EQ(ReadValue(u"Software\\Kestrove\\Queue", u"Last File").data, testing::StringBytes(c.landsAt)) << c.what;
+    }
+    EXPECT_EQ(ReadBytes(c.landsAt), entryBytes(FileNamePart(c.path))) << c.what;
+  }
+}
+
+}  // namespace
+}  // namespace kbt
+
+namespace kbt {
+namespace {
+
+// Where a backup may go, as the command line and the wizard both learn it from the backup: never
+// over a file it backs up nor into the client's folders; an earlier archive is replaced; a name
+// without an extension gets ".zip".
+TEST_F(BackupRestoreTest, ABackupGoesOnlyWhereItTakesNothingOfTheClients) {
+  testing::WriteText(archives / u"earlier.zip", "an earlier archive");
+  const struct Case {
+    Text target;
+    const char16_t* refusal;  // the message after the path, or null: the backup is written
+    Text writtenAs;
+  } cases[] = {
+      {data / u"history.dat", u"is one of the files this tool backs up", {}},
+      {bitmaps / u"list.bmp", u"is one of the files this tool backs up", {}},
+      {queue / u"my.que", u"is one of the files this tool backs up", {}},
+      {data / u"backup.zip", u"lies in the Kestrove Client's data or favorites folder", {}},
+      {favorites / u"b.zip", u"lies in the Kestrove Client's data or favorites folder", {}},
+      {archives / u"earlier.zip", nullptr, archives / u"earlier.zip"},
+      {archives / u"weekly", nullptr, archives / u"weekly.zip"},
+      {archives.Path(), u"", {}},  // a folder gets no ".zip": the backup says it cannot write there
+  };
+  for (const Case& c : cases) {
+    const bool existed = FileExists(c.target);
+    const std::vector<uint8_t> before = existed ? ReadBytes(c.target) : std::vector<uint8_t>();
+    OperationRequest backup(OperationMode::Backup);
+    backup.DataFolder = data.Path();
+    backup.FavoritesFolder = favorites.Path();
+    backup.ArchivePath = c.target;
+    const bool done = backup.Run();
+    if (c.refusal) {
+      EXPECT_FALSE(done) << ToUtf8(c.target);
+      ASSERT_EQ(backup.Log.Size(), 1u) << ToUtf8(c.target);
+      // The message names the path as given.
+      EXPECT_NE(backup.Log.Entries()[0].find(u"\"" + c.target + u"\"" + (*c.refusal ? u" " : u"") + c.refusal),
+                Text::npos)
+          << ToUtf8(backup.Log.Entries()[0]);
+      EXPECT_EQ(FileExists(c.target), existed) << ToUtf8(c.target);
+      EXPECT_FALSE(FileExists(c.target + u".zip")) << ToUtf8(c.target);
+      EXPECT_EQ(existed ? ReadBytes(c.target) : before, before) << ToUtf8(c.target);
+    } else {
+      EXPECT_TRUE(done) << ToUtf8(c.target) << (backup.Log.Size() ? ToUtf8(backup.Log.Entries()[0]) : "");
+      BackupIdentity identity;
+      EXPECT_TRUE(ReadBackupIdentity(c.writtenAs, identity)) << ToUtf8(c.writtenAs);
+      EXPECT_EQ(ReadValue(u"Software\\Kestrove\\Backup\\1.0", u"Last File").data, testing::StringBytes(c.writtenAs));
+    }
+  }
 }
 
 }  // namespace
