@@ -91,8 +91,9 @@ std::vector<const std::optional<Text>*> NamedToday(const RestoreValues& today, I
 // Where a file that a value names goes: its own place when the rule accepts it and the client
 // owns what is there, else the data folder under 'fallbackName', with the value following it.
 void PlaceNamedFile(Destinations& places, const Text& dataFolder, const ClientItem& item, const Text& path,
-                    bool accepted, const RestoreValues& today, const Text& fallbackName, PlannedFile& file) {
-  if (accepted && places.Usable(FolderOf(path)) && ClientOwns(path, NamedToday(today, item.kind))) {
+                    bool accepted, const RestoreValues& today, const Text& fallbackName, PlannedFile& file,
+                    bool takenAsItIs = false) {
+  if (accepted && places.Usable(FolderOf(path)) && (takenAsItIs || ClientOwns(path, NamedToday(today, item.kind)))) {
     file.destination = path;
     return;
   }
@@ -134,7 +135,12 @@ std::vector<PlannedFile> PlanFiles(BackupArchiveReader& archive, const Text& dat
         PlannedFile file{name, EntryLookup::FirstIgnoreCase, Text(), name, std::nullopt};
         // A file that is no bitmap is brought along but never written.
         if (ClientPlaces::IsBitmapName(name)) {
-          PlaceNamedFile(places, dataFolder, item, *named, places.Places().AcceptsBitmap(*named), today, name, file);
+          // A picture that holds the entry's very bytes stays as it is and where it is: no reset
+          // deletes a picture, so naming it costs its owner nothing (a reset leaves the client's
+          // pictures behind, and a restore after it finds them so).
+          const bool sameBytes = IsExistingFile(*named) && archive.CurrentEntryEquals(*named);
+          PlaceNamedFile(places, dataFolder, item, *named, places.Places().AcceptsBitmap(*named), today, name, file,
+                         sameBytes);
         }
         plan.push_back(std::move(file));
         break;
