@@ -92,18 +92,19 @@ const std::optional<ValueData>& ArchiveFolderValues::Of(const char16_t* name) co
 std::vector<FolderValueWrite> PlanFolderValues(const Text& dataFolder, const Text& favoritesFolder,
                                                const ArchiveFolderValues& fromArchive) {
   std::vector<FolderValueWrite> writes;
-  for (const auto& [name, folder] : {std::pair{names::kDataPathValue, &dataFolder},
-                                     std::pair{names::kFavoritesFolderValue, &favoritesFolder}}) {
+  for (const auto& [name, folderOfRun] : {std::pair{names::kDataPathValue, &dataFolder},
+                                          std::pair{names::kFavoritesFolderValue, &favoritesFolder}}) {
+    const Text* folder = folderOfRun;
     if (folder->empty()) continue;  // names no folder: nothing to point the client at
-    auto names = [&](const std::optional<ValueData>& value) {
+    auto namesFolder = [folder](const std::optional<ValueData>& value) {
       if (!value) return false;
       const std::optional<Text> named = NamedFolder(*value);
       return named && SameFolder(*named, *folder);
     };
     const std::optional<ValueData> today = ReadStoredValue(names::kClientKey, name, kLongestPathBytes);
     const std::optional<ValueData>& archived = fromArchive.Of(name);
-    if (names(archived ? archived : today)) continue;
-    writes.push_back({name, names(today) ? *today : ValueData{kRegExpandSz, StringBytes(*folder)}});
+    if (namesFolder(archived ? archived : today)) continue;
+    writes.push_back({name, namesFolder(today) ? *today : ValueData{kRegExpandSz, StringBytes(*folder)}});
   }
   return writes;
 }
