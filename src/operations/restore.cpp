@@ -36,7 +36,7 @@ bool OperationRequest::Restore(uint32_t selection) {
   // What the undo point could not keep, the restore must not replace.
   for (std::vector<PlannedFile>* files : {&plan.bitmaps, &plan.data}) {
     for (PlannedFile& file : *files) {
-      if (IsHeldElsewhere(file.destination)) file.destination.clear();
+      file.heldElsewhere = IsHeldElsewhere(file.destination);
     }
   }
 

@@ -414,11 +414,16 @@ bool RestorePlannedFiles(BackupArchiveReader& archive, const std::vector<Planned
       RegistryKey key;
       if (key.Open(RegRoot::CurrentUser, file.value->key, kKeyReadWrite) != kSuccess ||
           key.SetExpandString(file.value->name, file.value->data) != kSuccess) {
-        log.Add(IDS_REGISTRY_WRITE_FAILED, PathIn(file.value->key, file.value->name));
+        log.Add(IDS_REGISTRY_WRITE_FAILED, KeyPathIn(file.value->key, file.value->name));
         result = false;
       }
     }
     if (file.unchanged) continue;
+    if (file.heldElsewhere) {
+      log.AddFailure(kSharingViolation, IDS_RESTORE_FILE_FAILED, file.reportedName);
+      result = false;
+      continue;
+    }
     // The folder is made where the plan found it could be; it is written only there.
     if (!file.destination.empty()) CreateDirectoryPath(FolderOf(file.destination));
     if (file.destination.empty() || !LocatePlannedEntry(archive, file)) {

@@ -40,6 +40,8 @@ struct PlannedFile {
   // Set when the file cannot go where the settings named it: the value is pointed away from that
   // place whether or not the file then arrives.
   std::optional<FollowingValue> value;
+  // Another program holds the destination open, so the undo point could not keep it: it stays.
+  bool heldElsewhere = false;
   // The destination holds the entry's bytes already: it stays as it is.
   bool unchanged = false;
   // As the archive declares it.

@@ -11,6 +11,7 @@ const std::wstring kEnglishUsage =
     L"/restore <Path>\tRestores settings and data.\r\n/backup <Path>\tStores settings and data.\r\n"
     L"/undo\t\tGoes back to the state before the last restore, reset or undo.\r\n"
     L"/noundo\t\tWrites no undo point before a restore, reset or undo.\r\n"
+    L"/ignoreinterrupted\tGoes on although an earlier operation was interrupted and its undo point is damaged.\r\n"
     L"/verify <Path>\tChecks a backup and changes nothing.\r\n"
     L"Example:\r\nBackupTool /backup \"C:\\Document and Settings\\Administrator\\Desktop\\Backup.zip\"";
 

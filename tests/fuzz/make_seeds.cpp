@@ -192,7 +192,8 @@ int main(int argc, char** argv) {
     OperationRequest request(OperationMode::Backup);
     request.DataFolder = scratch.Path();
     request.FavoritesFolder = scratch.Path();
-    request.ArchivePath = scratch / u"operation.zip";
+    // Kept apart from the data it saves, as every backup must be.
+    request.ArchivePath = FromUtf8((out / "operation.zip").string());
     request.Comment = u"from the backup operation";
     Set(names::kDisplayKey, names::kListviewBitmapValue, platform::kRegSz, Utf16z(scratch / u"list.bmp"));
     Set(names::kQueueKey, names::kLastFileValue, platform::kRegSz, Utf16z(scratch / u"my.que"));
@@ -201,6 +202,7 @@ int main(int argc, char** argv) {
       fuzz::Fail("the backup failed");
     }
     WriteSeed(out / "archive", "backup-operation.zip", fuzz::ReadFileBytes(request.ArchivePath));
+    std::filesystem::remove(out / "operation.zip");
   }
   std::printf("seeds written to %s\n", out.c_str());
   return 0;

@@ -323,7 +323,7 @@ TEST_F(UndoPointTest, ATamperedRecordLeadsNowhereAndAChangedKeptFileCostsOnlyIts
   for (const auto& c : refused) {
     const State before = Settled();
     const auto tool = testing::SnapshotKey(u"Software\\Kestrove\\Backup");
-    const Text point = UndoFolder() + u"/" + UndoPointName(900);
+    const Text point = PathIn(UndoFolder(), UndoPointName(900));
     ASSERT_EQ(CreateDirectoryPath(point), kSuccess);
     undo_record::RecordWriter out;
     ASSERT_TRUE(out.Open(point + u"/record"));
@@ -433,7 +433,7 @@ TEST_F(UndoPointTest, AFileWithAnotherNameIsKeptAsACopy) {
 // Folders an operation created go with its undo, deepest first, as long as they are empty.
 TEST_F(UndoPointTest, FoldersARestoreCreatedGoWithItsUndo) {
   const Text deep = pictures / u"new";
-  ASSERT_EQ(CreateDirectoryPath(deep + u"/deeper"), kSuccess);
+  ASSERT_EQ(CreateDirectoryPath(PathIn(deep, u"deeper")), kSuccess);
   WriteText(deep + u"/deeper/list.bmp", "BM");
   SeedString(names::kDisplayKey, names::kListviewBitmapValue, deep + u"/deeper/list.bmp");
   const Text archive = archives / u"deep.zip";

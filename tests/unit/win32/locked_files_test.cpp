@@ -73,7 +73,7 @@ TEST_F(LockedFilesTest, ALockedFileOnRestoreIsReportedAndTheOthersAreRestored) {
     EXPECT_FALSE(request.Restore(DataSelection::ApplicationData));
   }
   ASSERT_EQ(request.Log.Size(), 2u);
-  EXPECT_EQ(request.Log.Entries()[0], u"Failed to restore \"custom.dat\". " + platform::ErrorText(ERROR_ACCESS_DENIED));
+  EXPECT_EQ(request.Log.Entries()[0], u"Failed to restore \"custom.dat\". " + platform::ErrorText(ERROR_SHARING_VIOLATION));
   EXPECT_EQ(request.Log.Entries()[1], u"Restore of application data failed.");
   EXPECT_EQ(testing::ReadBytes(data / u"history.dat").size(), 4u);
   EXPECT_EQ(testing::ReadBytes(data / u"folders.dat").size(), 4u);
