@@ -1,6 +1,6 @@
 #include "operations/operation_request.h"
 
-#include "operations/undo_point.h"
+#include "operations/undo/undo_point.h"
 #include "res/non_localizable.h"
 #include "res/resource.h"
 

@@ -7,7 +7,7 @@
 
 #include "archive/progress.h"
 #include "operations/result_log.h"
-#include "operations/verify_report.h"
+#include "operations/restore/verify_report.h"
 #include "platform/run_lock.h"
 #include "regfile/settings_key_list.h"
 

@@ -3,11 +3,11 @@
 #include <vector>
 
 #include "archive/backup_archive.h"
-#include "operations/client_items.h"
-#include "operations/client_places.h"
-#include "operations/file_checks.h"
+#include "operations/client/client_items.h"
+#include "operations/client/client_places.h"
+#include "operations/client/file_checks.h"
 #include "operations/operation_request.h"
-#include "operations/restore_plan.h"
+#include "operations/restore/restore_plan.h"
 #include "platform/files.h"
 #include "platform/paths.h"
 #include "regfile/registry_key.h"

@@ -5,11 +5,11 @@
 #include <cwchar>
 #include <vector>
 
-#include "operations/backup_target.h"
-#include "operations/file_checks.h"
-#include "operations/last_backup.h"
+#include "operations/backup/backup_target.h"
+#include "operations/client/file_checks.h"
+#include "operations/backup/last_backup.h"
 #include "operations/result_log.h"
-#include "operations/verify.h"
+#include "operations/restore/verify.h"
 #include "platform/clock.h"
 #include "platform/paths.h"
 #include "platform/shell_folders.h"

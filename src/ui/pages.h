@@ -5,7 +5,7 @@
 #include <thread>
 #include <vector>
 
-#include "operations/verify.h"
+#include "operations/restore/verify.h"
 
 #include "res/resource.h"
 #include "ui/gdi_owners.h"

@@ -2,7 +2,7 @@
 #include <algorithm>
 #include <vector>
 
-#include "operations/restore_preview.h"
+#include "operations/restore/restore_preview.h"
 #include "platform/win32/wide.h"
 #include "res/non_localizable.h"
 #include "res/resource.h"

@@ -3,7 +3,7 @@
 
 #include <map>
 
-#include "operations/undo_point.h"
+#include "operations/undo/undo_point.h"
 #include "platform/registry.h"
 #include "res/non_localizable.h"
 #include "support/test_support.h"

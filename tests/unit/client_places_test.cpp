@@ -1,6 +1,6 @@
 // The one rule for the client's own places: which folders, bitmaps and queue files an operation
 // may touch, whatever a registry value or an archive names.
-#include "operations/client_places.h"
+#include "operations/client/client_places.h"
 
 #include <gtest/gtest.h>
 

@@ -9,7 +9,7 @@
 #include "archive/backup_archive.h"
 #include "archive/backup_identity.h"
 #include "operations/operation_request.h"
-#include "operations/verify.h"
+#include "operations/restore/verify.h"
 #include "platform/files.h"
 #include "regfile/settings_file_reader.h"
 #include "regfile/settings_file_writer.h"

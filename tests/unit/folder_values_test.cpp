@@ -7,7 +7,7 @@
 #include "app/client_locations.h"
 #include "app/main_logic.h"
 #include "operations/operation_request.h"
-#include "operations/restore_preview.h"
+#include "operations/restore/restore_preview.h"
 #include "platform/paths.h"
 #include "platform/shell_folders.h"
 #include "res/non_localizable.h"

@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "archive/backup_archive.h"
-#include "operations/file_checks.h"
+#include "operations/client/file_checks.h"
 #include "support/test_support.h"
 #include "unit/archive_test_support.h"
 

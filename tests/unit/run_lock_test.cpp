@@ -10,7 +10,7 @@
 #include <tuple>
 
 #include "operations/operation_request.h"
-#include "operations/undo_point.h"
+#include "operations/undo/undo_point.h"
 #include "platform/files.h"
 #include "platform/folders.h"
 #include "platform/run_lock.h"

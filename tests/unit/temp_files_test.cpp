@@ -9,7 +9,7 @@
 #include "archive/backup_archive.h"
 #include "archive/directory_path.h"
 #include "archive_test_support.h"
-#include "operations/file_checks.h"
+#include "operations/client/file_checks.h"
 #include "operations/operation_request.h"
 #include "platform/files.h"
 #include "platform/paths.h"

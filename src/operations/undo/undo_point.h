@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "operations/planned_changes.h"
+#include "operations/undo/planned_changes.h"
 #include "platform/files.h"
 #include "platform/text.h"
 

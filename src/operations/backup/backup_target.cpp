@@ -1,7 +1,7 @@
-#include "operations/backup_target.h"
+#include "operations/backup/backup_target.h"
 
-#include "operations/client_items.h"
-#include "operations/restore_plan.h"
+#include "operations/client/client_items.h"
+#include "operations/restore/restore_plan.h"
 #include "operations/result_log.h"
 #include "platform/paths.h"
 #include "platform/places.h"

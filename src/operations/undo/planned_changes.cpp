@@ -1,4 +1,4 @@
-#include "operations/planned_changes.h"
+#include "operations/undo/planned_changes.h"
 
 #include "platform/paths.h"
 #include "regfile/key_path.h"

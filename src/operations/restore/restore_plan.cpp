@@ -1,14 +1,14 @@
-#include "operations/restore_plan.h"
+#include "operations/restore/restore_plan.h"
 
 #include <algorithm>
 
 #include "archive/backup_archive.h"
 #include "archive/directory_path.h"
-#include "operations/client_places.h"
-#include "operations/file_checks.h"
+#include "operations/client/client_places.h"
+#include "operations/client/file_checks.h"
 #include "operations/operation_request.h"
 #include "operations/result_log.h"
-#include "operations/settings_limit_text.h"
+#include "operations/restore/settings_limit_text.h"
 #include "platform/disk_space.h"
 #include "platform/files.h"
 #include "platform/paths.h"

@@ -1,10 +1,10 @@
 #include <algorithm>
 
-#include "operations/client_items.h"
-#include "operations/client_places.h"
+#include "operations/client/client_items.h"
+#include "operations/client/client_places.h"
 #include "operations/operation_request.h"
-#include "operations/planned_changes.h"
-#include "operations/undo_point.h"
+#include "operations/undo/planned_changes.h"
+#include "operations/undo/undo_point.h"
 #include "platform/files.h"
 #include "platform/paths.h"
 #include "regfile/registry_key.h"

@@ -9,9 +9,9 @@
 #include <utility>
 #include <vector>
 
-#include "operations/client_items.h"
-#include "operations/folder_values.h"
-#include "operations/planned_changes.h"
+#include "operations/client/client_items.h"
+#include "operations/restore/folder_values.h"
+#include "operations/undo/planned_changes.h"
 #include "platform/text.h"
 
 namespace kbt {

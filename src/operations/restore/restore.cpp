@@ -1,9 +1,9 @@
 #include "archive/backup_archive.h"
 #include "archive/directory_path.h"
-#include "operations/client_places.h"
+#include "operations/client/client_places.h"
 #include "operations/operation_request.h"
-#include "operations/restore_plan.h"
-#include "operations/undo_point.h"
+#include "operations/restore/restore_plan.h"
+#include "operations/undo/undo_point.h"
 #include "res/resource.h"
 
 namespace kbt {

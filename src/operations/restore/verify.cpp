@@ -1,4 +1,4 @@
-#include "operations/verify.h"
+#include "operations/restore/verify.h"
 
 #include <map>
 #include <set>
@@ -6,7 +6,7 @@
 
 #include "archive/backup_archive.h"
 #include "archive/backup_identity.h"
-#include "operations/restore_plan.h"
+#include "operations/restore/restore_plan.h"
 #include "operations/operation_request.h"
 #include "operations/result_log.h"
 #include "platform/files.h"

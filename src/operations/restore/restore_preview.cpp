@@ -1,14 +1,14 @@
-#include "operations/restore_preview.h"
+#include "operations/restore/restore_preview.h"
 
 #include <map>
 #include <utility>
 
 #include "archive/backup_archive.h"
-#include "operations/file_checks.h"
-#include "operations/folder_values.h"
+#include "operations/client/file_checks.h"
+#include "operations/restore/folder_values.h"
 #include "operations/operation_request.h"
-#include "operations/planned_changes.h"
-#include "operations/restore_plan.h"
+#include "operations/undo/planned_changes.h"
+#include "operations/restore/restore_plan.h"
 #include "platform/files.h"
 #include "regfile/key_path.h"
 #include "regfile/registry_key.h"

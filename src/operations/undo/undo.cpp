@@ -1,10 +1,10 @@
 // The rule every operation that changes the client follows, and "/undo" itself.
 #include <algorithm>
 
-#include "operations/client_places.h"
+#include "operations/client/client_places.h"
 #include "operations/operation_request.h"
-#include "operations/planned_changes.h"
-#include "operations/undo_point.h"
+#include "operations/undo/planned_changes.h"
+#include "operations/undo/undo_point.h"
 #include "platform/places.h"
 #include "platform/texts.h"
 #include "res/resource.h"

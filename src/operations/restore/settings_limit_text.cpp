@@ -1,4 +1,4 @@
-#include "operations/settings_limit_text.h"
+#include "operations/restore/settings_limit_text.h"
 
 #include "operations/result_log.h"
 #include "res/resource.h"

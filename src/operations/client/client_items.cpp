@@ -1,4 +1,4 @@
-#include "operations/client_items.h"
+#include "operations/client/client_items.h"
 
 namespace kbt {
 

@@ -4,7 +4,7 @@
 #include <cstddef>
 #include <vector>
 
-#include "operations/verify_report.h"
+#include "operations/restore/verify_report.h"
 #include "platform/text.h"
 
 namespace kbt {

@@ -1,4 +1,4 @@
-#include "operations/undo_record.h"
+#include "operations/undo/undo_record.h"
 
 namespace kbt::undo_record {
 

@@ -1,14 +1,14 @@
-#include "operations/undo_point.h"
+#include "operations/undo/undo_point.h"
 
 #include <algorithm>
 #include <functional>
 #include <utility>
 
 #include "archive/directory_path.h"
-#include "operations/client_places.h"
-#include "operations/file_checks.h"
+#include "operations/client/client_places.h"
+#include "operations/client/file_checks.h"
 #include "operations/result_log.h"
-#include "operations/undo_record.h"
+#include "operations/undo/undo_record.h"
 #include "platform/clock.h"
 #include "platform/folders.h"
 #include "platform/paths.h"

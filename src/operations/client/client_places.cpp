@@ -1,9 +1,9 @@
-#include "operations/client_places.h"
+#include "operations/client/client_places.h"
 
 #include <utility>
 
-#include "operations/client_items.h"
-#include "operations/file_checks.h"
+#include "operations/client/client_items.h"
+#include "operations/client/file_checks.h"
 #include "platform/paths.h"
 #include "platform/places.h"
 #include "platform/shell_folders.h"

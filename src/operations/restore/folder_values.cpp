@@ -1,8 +1,8 @@
-#include "operations/folder_values.h"
+#include "operations/restore/folder_values.h"
 
 #include <utility>
 
-#include "operations/planned_changes.h"
+#include "operations/undo/planned_changes.h"
 #include "platform/paths.h"
 #include "regfile/key_path.h"
 #include "platform/places.h"

@@ -1,4 +1,4 @@
-#include "operations/file_checks.h"
+#include "operations/client/file_checks.h"
 
 #include "platform/files.h"
 

@@ -2,8 +2,8 @@
 
 #include "archive/backup_archive.h"
 #include "archive/backup_identity.h"
-#include "operations/backup_target.h"
-#include "operations/last_backup.h"
+#include "operations/backup/backup_target.h"
+#include "operations/backup/last_backup.h"
 #include "operations/operation_request.h"
 #include "platform/clock.h"
 #include "platform/files.h"
