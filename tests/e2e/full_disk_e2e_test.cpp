@@ -94,6 +94,11 @@ TEST_F(FullDiskE2E, AnUndoPointThatDoesNotFitLeavesEverythingUnchanged) {
   ToolRun backup = RunTool(L"/backup \"" + std::wstring(archive.begin(), archive.end()) + L"\"");
   ASSERT_EQ(backup.exitCode, 0u);
   ASSERT_TRUE(RemoveFile(data / u"folders.dat"));
+  // A history that differs from the archive's must be kept whole: that is what does not fit.
+  std::vector<uint8_t> changed = ReadBytes(data / u"history.dat");
+  ASSERT_FALSE(changed.empty());
+  changed[0] ^= 1;
+  ASSERT_TRUE(WriteBytes(data / u"history.dat", changed));
   SeedDword(u"Software\\Kestrove\\Transfer", u"Retries", 7);
   const RegistrySnapshot before = ClientSettingsSnapshot();
   const std::vector<uint8_t> history = ReadBytes(data / u"history.dat");

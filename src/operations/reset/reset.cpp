@@ -7,6 +7,7 @@
 #include "operations/undo/undo_point.h"
 #include "platform/files.h"
 #include "platform/paths.h"
+#include "regfile/key_path.h"
 #include "regfile/registry_key.h"
 #include "res/non_localizable.h"
 #include "res/resource.h"
@@ -27,7 +28,7 @@ bool OperationRequest::Reset(uint32_t selection) {
   for (const Text& file : files) changes.AddFile(file);
   if (selection & DataSelection::Settings) {
     for (const Text& key : SettingsKeys) {
-      if (!key.empty()) changes.AddKeyTree(key);
+      if (IsClientKey(key)) changes.AddKeyTree(key);
     }
     changes.AddAllValues(names::kClientKey);
   }
@@ -110,7 +111,7 @@ bool OperationRequest::ResetApplicationData(const std::vector<Text>& files, cons
 bool OperationRequest::ResetSettings() {
   bool ok = true;
   for (const Text& key : SettingsKeys) {
-    if (key.empty()) continue;
+    if (!IsClientKey(key)) continue;  // never another program's key, never the tool's own
     // A key that does not exist is already as a reset wants it.
     if (DeleteKeyTree(RegRoot::CurrentUser, key) != kSuccess) {
       RegistryKey still;
