@@ -434,13 +434,14 @@ TEST_F(UndoPointTest, AFileWithAnotherNameIsKeptAsACopy) {
 TEST_F(UndoPointTest, FoldersARestoreCreatedGoWithItsUndo) {
   const Text deep = pictures / u"new";
   ASSERT_EQ(CreateDirectoryPath(PathIn(deep, u"deeper")), kSuccess);
-  WriteText(deep + u"/deeper/list.bmp", "BM");
-  SeedString(names::kDisplayKey, names::kListviewBitmapValue, deep + u"/deeper/list.bmp");
+  const Text bitmap = PathIn(PathIn(deep, u"deeper"), u"list.bmp");
+  WriteText(bitmap, "BM");
+  SeedString(names::kDisplayKey, names::kListviewBitmapValue, bitmap);
   const Text archive = archives / u"deep.zip";
   ASSERT_EQ(Run(u"/backup \"" + archive + u"\""), kExitSuccess) << Reported();
   testing::RemoveTree(deep);
   ASSERT_EQ(Run(u"/restore \"" + archive + u"\""), kExitSuccess) << Reported();
-  ASSERT_TRUE(FileExists(deep + u"/deeper/list.bmp"));
+  ASSERT_TRUE(FileExists(bitmap));
   ASSERT_EQ(Run(u"/undo"), kExitSuccess) << Reported();
   EXPECT_FALSE(IsExistingFolder(deep));
 }

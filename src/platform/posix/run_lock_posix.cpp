@@ -1,4 +1,5 @@
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <sys/file.h>
 #include <unistd.h>
 
@@ -18,7 +19,13 @@ RunLock::Result RunLock::Acquire(const Text& name, uint32_t milliseconds) {
   Release();
   Text folder;
   if (!GetLocalAppDataFolder(folder)) return Result::Failed;
-  const std::string path = ToUtf8(folder) + "/" + ToUtf8(name) + ".lock";
+  // A fresh profile may not have the folder yet; an existing one is no failure.
+  const std::string base = ToUtf8(folder);
+  for (size_t slash = base.find('/', 1); slash != std::string::npos; slash = base.find('/', slash + 1)) {
+    ::mkdir(base.substr(0, slash).c_str(), 0700);
+  }
+  ::mkdir(base.c_str(), 0700);
+  const std::string path = base + "/" + ToUtf8(name) + ".lock";
   const int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
   if (fd < 0) return Result::Failed;
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(milliseconds);
