@@ -56,6 +56,8 @@ else()
   set(KBT_LIBDEFLATE PkgConfig::LIBDEFLATE)
   find_package(ZLIB REQUIRED)
   set(KBT_ZLIB ZLIB::ZLIB)
+  # The native build's cryptography (src/platform/posix/crypto_posix.cpp says why libcrypto).
+  find_package(OpenSSL REQUIRED COMPONENTS Crypto)
   find_package(GTest REQUIRED)
   set(KBT_GTEST GTest::gtest GTest::gmock)
   set(KBT_GTEST_MAIN GTest::gtest_main)

@@ -11,8 +11,8 @@ LIBDEFLATE_DIR=$CACHE_DIR/libdeflate
 
 PACKAGES=(cmake ninja-build python3 pkg-config
   g++-mingw-w64-x86-64 binutils-mingw-w64-x86-64 mingw-w64-tools libz-mingw-w64-dev
-  zlib1g-dev libminizip-dev libdeflate-dev libgtest-dev libgmock-dev googletest
-  wine64 wine fonts-wine xvfb x11-utils imagemagick zip unzip clang time)
+  zlib1g-dev libminizip-dev libdeflate-dev libssl-dev libgtest-dev libgmock-dev googletest
+  wine64 wine fonts-wine xvfb x11-utils imagemagick zip unzip clang time 7zip)
 # What scripts/package and its checks use besides.
 RELEASE_PACKAGES=(wixl osslsigncode openssl)
 

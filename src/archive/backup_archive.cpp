@@ -13,6 +13,8 @@
 #include <vector>
 
 #include "archive/parallel_deflate.h"
+#include "archive/zip_aes.h"
+#include "archive/zip_raw.h"
 #include "platform/codepage.h"
 #include "platform/files.h"
 #include "platform/paths.h"
@@ -127,6 +129,8 @@ bool BackupArchiveWriter::Open(const Text& path, int appendMode) {
   if (zip_ || path.empty()) return false;
   platform::ZipFileAccess access(path);
   zip_.Reset(zipOpen2_64(access.Path(), appendMode, nullptr, access.Functions()));
+  path_ = path;
+  aesEntries_ = false;
   return static_cast<bool>(zip_);
 }
 
@@ -163,14 +167,49 @@ bool BackupArchiveWriter::AddFile(const Text& sourcePath, const Text& entryName,
   // Deflated entries are compressed here, on all cores, and handed to minizip as they are.
   const bool deflated = level != 0;
   const int zip64 = size > kLargestPlainEntry ? 1 : 0;
-  if (zipOpenNewFileInZip4_64(zip_.Get(), name.c_str(), &info, nullptr, 0, nullptr, 0,
-                              entryComment ? comment.c_str() : nullptr, deflated ? Z_DEFLATED : 0, level,
-                              deflated ? 1 : 0, kRawDeflateWindowBits, kDeflateMemoryLevel, Z_DEFAULT_STRATEGY,
-                              nullptr, 0, kVersionMadeBy, kUtf8NamesFlag, zip64) != ZIP_OK)
+  // An encrypted entry: minizip takes no method but 0 and 8, so it writes 0 with the AES extra
+  // field, and Close sets method 99. The CRC is 0 (AE-2): the authentication code covers the data.
+  const bool encrypted = !Password.empty();
+  std::string aesExtra;
+  ZipAesCipher cipher;
+  unsigned char salt[16] = {};
+  if (encrypted) {
+    aesExtra = EncodeAesExtra(AesExtra{2, kAesStrength256, static_cast<uint16_t>(deflated ? Z_DEFLATED : 0)});
+    // The key is derived once per entry, before any piece is compressed.
+    if (!platform::RandomBytes(salt, AesSaltSize(kAesStrength256)) ||
+        !cipher.Start(ToUtf8(Password), salt, kAesStrength256))
+      return false;
+  }
+  const int method = encrypted ? 0 : deflated ? Z_DEFLATED : 0;
+  if (zipOpenNewFileInZip4_64(zip_.Get(), name.c_str(), &info, encrypted ? aesExtra.data() : nullptr,
+                              static_cast<uInt>(aesExtra.size()), encrypted ? aesExtra.data() : nullptr,
+                              static_cast<uInt>(aesExtra.size()), entryComment ? comment.c_str() : nullptr, method,
+                              level, deflated || encrypted ? 1 : 0, kRawDeflateWindowBits, kDeflateMemoryLevel,
+                              Z_DEFAULT_STRATEGY, nullptr, 0, kVersionMadeBy,
+                              kUtf8NamesFlag | (encrypted ? kEncryptedFlag : 0), zip64) != ZIP_OK)
     return FailTarget();
-  auto write = [&](const unsigned char* data, size_t length) {
+  auto store = [&](const unsigned char* data, size_t length) {
     return length == 0 || zipWriteInFileInZip(zip_.Get(), data, static_cast<unsigned>(length)) == ZIP_OK ||
            FailTarget();
+  };
+  if (encrypted) {
+    aesEntries_ = true;
+    if (!store(salt, AesSaltSize(kAesStrength256)) || !store(cipher.Verifier(), kAesVerifierSize)) {
+      static_cast<void>(zipCloseFileInZipRaw64(zip_.Get(), 0, 0));
+      return false;
+    }
+  }
+  // The output stream is encrypted in order, as it leaves the deflater: never the pieces.
+  std::vector<unsigned char> sealed;
+  bool sealFailed = false;
+  auto write = [&](const unsigned char* data, size_t length) {
+    if (!encrypted) return store(data, length);
+    sealed.assign(data, data + length);
+    if (!cipher.Encrypt(sealed.data(), sealed.size())) {
+      sealFailed = true;
+      return false;
+    }
+    return store(sealed.data(), sealed.size());
   };
   ParallelDeflater deflater(level, CompressionThreads, write);
 
@@ -178,6 +217,7 @@ bool BackupArchiveWriter::AddFile(const Text& sourcePath, const Text& entryName,
   // headers: it is cut there and reported, never written as a corrupt entry.
   const uint64_t limit = zip64 ? UINT64_MAX : kLargestPlainEntry;
   uint64_t total = 0;
+  uint32_t storedCrc = 0;
   bool copied = true;
   try {
     for (bool last = false; copied && !last;) {
@@ -201,16 +241,22 @@ bool BackupArchiveWriter::AddFile(const Text& sourcePath, const Text& entryName,
       total += filled;
       last = filled < piece.size();
       piece.resize(filled);
+      if (!deflated) storedCrc = libdeflate_crc32(storedCrc, piece.data(), piece.size());
       copied = deflated ? deflater.Add(std::move(piece), last) : write(piece.data(), piece.size());
     }
   } catch (const std::bad_alloc&) {
     copied = false;  // no memory for a piece: the entry ends with what was written
   }
-  if (!deflated) return (zipCloseFileInZip(zip_.Get()) == ZIP_OK || FailTarget()) && copied;
   // The entry holds what reached the stream, with its own size and CRC, even after a failure.
-  copied = deflater.Finish() && copied;
-  return (zipCloseFileInZipRaw64(zip_.Get(), deflater.InputSize(), deflater.Crc()) == ZIP_OK || FailTarget()) &&
-         copied;
+  if (deflated) copied = deflater.Finish() && copied;
+  if (encrypted) {
+    unsigned char code[kAesAuthCodeSize];
+    copied = !sealFailed && cipher.Finish(code) && store(code, sizeof code) && copied;
+  }
+  const uint64_t inputSize = deflated ? deflater.InputSize() : total;
+  const uLong crc = encrypted ? 0 : deflated ? deflater.Crc() : storedCrc;
+  if (!deflated && !encrypted) return (zipCloseFileInZip(zip_.Get()) == ZIP_OK || FailTarget()) && copied;
+  return (zipCloseFileInZipRaw64(zip_.Get(), inputSize, crc) == ZIP_OK || FailTarget()) && copied;
 }
 
 bool BackupArchiveWriter::Close() {
@@ -222,9 +268,17 @@ bool BackupArchiveWriter::Close() {
     commentFits = comment.size() <= kLongestZipText;
   }
   // A comment too long for the end record is left out rather than written with a wrong length.
-  const int result = zipClose(zip_.Release(), HasComment && commentFits ? comment.c_str() : nullptr);
+  const bool written = HasComment && commentFits;
+  const int result = zipClose(zip_.Release(), written ? comment.c_str() : nullptr);
   if (result != ZIP_OK) FailTarget();
-  return result == ZIP_OK && commentFits;
+  // Only a complete archive is marked; one that is not is a failure anyway.
+  bool marked = true;
+  if (result == ZIP_OK && aesEntries_) {
+    RawZipFile file;
+    marked = file.Open(path_, true) && MarkAesEntries(file, written ? comment.size() : 0) && file.Close();
+    if (!marked) FailTarget();
+  }
+  return result == ZIP_OK && commentFits && marked;
 }
 
 // ---- reader ----
@@ -238,6 +292,7 @@ bool BackupArchiveReader::Open(const Text& path) {
   if (IsOpen() || path.empty()) return false;
   platform::ZipFileAccess access(path);
   unzip_.Reset(unzOpen2_64(access.Path(), access.Functions()));
+  path_ = path;
   return unzip_ || OpenEmptyArchive(path);
 }
 
@@ -270,6 +325,7 @@ bool BackupArchiveReader::OpenEmptyArchive(const Text& path) {
 
 void BackupArchiveReader::Close() {
   unzip_.Reset();
+  path_.clear();
   emptyArchive_ = false;
   emptyArchiveComment_.clear();
 }
@@ -331,7 +387,7 @@ bool BackupArchiveReader::ExtractCurrentEntry(const Text& destination, const Tex
   if (!unzip_ || destination.empty()) return false;
   unz_file_info64 info{};
   if (unzGetCurrentFileInfo64(unzip_.Get(), &info, nullptr, 0, nullptr, 0, nullptr, 0) != UNZ_OK) return false;
-  const std::string narrowPassword = password ? platform::Narrow(*password) : std::string();
+  const std::string givenPassword = password ? ToUtf8(*password) : std::string();
 
   // The data goes to a temporary file beside the destination, so that a broken entry never
   // replaces a good file.
@@ -358,7 +414,7 @@ bool BackupArchiveReader::ExtractCurrentEntry(const Text& destination, const Tex
     if (Progress) (void)Progress(destination, done, info.uncompressed_size);
     return true;
   };
-  const bool copied = ReadCurrentEntry(password ? narrowPassword.c_str() : nullptr, write);
+  const bool copied = ReadCurrentEntry(password ? &givenPassword : hasPassword_ ? &password_ : nullptr, write);
   const bool written = out.Close();
   if (!written && failure_ == 0) failure_ = platform::LastError();
   if (!copied || !written) return false;
@@ -373,22 +429,142 @@ bool BackupArchiveReader::ExtractCurrentEntry(const Text& destination, const Tex
   return true;
 }
 
-bool BackupArchiveReader::ReadCurrentEntry(const char* password,
+namespace {
+
+bool IsEncrypted(const unz_file_info64& info) {
+  return (info.flag & kEncryptedFlag) != 0 || info.compression_method == kAesMethod;
+}
+
+// An AES entry opened for reading: its extra field read, its salt and verifier checked against
+// the password, the cipher ready for the data that follows.
+struct AesEntry {
+  AesExtra extra;
+  RawZipFile file;
+  ZipAesCipher cipher;
+  uint64_t dataOffset = 0;  // of the encrypted data
+  uint64_t dataSize = 0;    // without salt, verifier and authentication code
+};
+
+EntryProblem OpenAesEntry(unzFile zip, const Text& path, const unz_file_info64& info, const std::string* password,
+                          AesEntry& entry) {
+  if (info.compression_method != kAesMethod) return EntryProblem::Unsupported;  // the old zip encryption
+  std::vector<unsigned char> fields(info.size_file_extra);
+  if (unzGetCurrentFileInfo64(zip, nullptr, nullptr, 0, fields.data(), static_cast<uLong>(fields.size()), nullptr,
+                              0) != UNZ_OK)
+    return EntryProblem::Damaged;
+  switch (FindAesExtra(fields.data(), fields.size(), entry.extra)) {
+    case AesExtraFound::Missing:
+    case AesExtraFound::Malformed: return EntryProblem::Damaged;
+    case AesExtraFound::Found: break;
+  }
+  const size_t saltSize = AesSaltSize(entry.extra.strength);
+  if (saltSize == 0 || (entry.extra.version != 1 && entry.extra.version != 2) ||
+      (entry.extra.method != 0 && entry.extra.method != Z_DEFLATED))
+    return EntryProblem::Unsupported;
+  if (!password) return EntryProblem::PasswordNeeded;
+  // A salt, verifier or authentication code cut short.
+  const uint64_t framing = saltSize + kAesVerifierSize + kAesAuthCodeSize;
+  if (info.compressed_size < framing) return EntryProblem::Damaged;
+  entry.dataSize = info.compressed_size - framing;
+  unsigned char head[16 + kAesVerifierSize];
+  uint64_t start = 0;
+  if (!entry.file.Open(path, false) || !FindEntryData(entry.file, unzGetOffset64(zip), &start) ||
+      !entry.file.ReadAt(start, head, saltSize + kAesVerifierSize))
+    return EntryProblem::Damaged;
+  entry.dataOffset = start + saltSize + kAesVerifierSize;
+  if (!entry.cipher.Start(*password, head, entry.extra.strength)) return EntryProblem::Damaged;
+  if (std::memcmp(entry.cipher.Verifier(), head + saltSize, kAesVerifierSize) != 0) return EntryProblem::WrongPassword;
+  return EntryProblem::None;
+}
+
+}  // namespace
+
+void BackupArchiveReader::SetPassword(const Text& password) {
+  password_ = ToUtf8(password);
+  hasPassword_ = true;
+}
+
+ArchiveProtection BackupArchiveReader::Protection() {
+  if (emptyArchive_) return ArchiveProtection::Plain;
+  if (!unzip_) return ArchiveProtection::Unreadable;
+  size_t encrypted = 0, plain = 0;
+  int status = unzGoToFirstFile(unzip_.Get());
+  for (; status == UNZ_OK; status = unzGoToNextFile(unzip_.Get())) {
+    unz_file_info64 info{};
+    if (unzGetCurrentFileInfo64(unzip_.Get(), &info, nullptr, 0, nullptr, 0, nullptr, 0) != UNZ_OK) break;
+    ++(IsEncrypted(info) ? encrypted : plain);
+  }
+  const bool whole = status == UNZ_END_OF_LIST_OF_FILE;
+  static_cast<void>(unzGoToFirstFile(unzip_.Get()));
+  if (!whole) return ArchiveProtection::Unreadable;
+  return encrypted == 0 ? ArchiveProtection::Plain : plain == 0 ? ArchiveProtection::Protected : ArchiveProtection::Mixed;
+}
+
+EntryProblem BackupArchiveReader::CheckPassword() {
+  problem_ = EntryProblem::None;
+  if (emptyArchive_) return problem_;
+  if (!unzip_) return problem_ = EntryProblem::Damaged;
+  for (int status = unzGoToFirstFile(unzip_.Get()); status == UNZ_OK && problem_ == EntryProblem::None;
+       status = unzGoToNextFile(unzip_.Get())) {
+    unz_file_info64 info{};
+    if (unzGetCurrentFileInfo64(unzip_.Get(), &info, nullptr, 0, nullptr, 0, nullptr, 0) != UNZ_OK) {
+      problem_ = EntryProblem::Damaged;
+    } else if (IsEncrypted(info)) {
+      AesEntry entry;
+      problem_ = OpenAesEntry(unzip_.Get(), path_, info, hasPassword_ ? &password_ : nullptr, entry);
+    }
+  }
+  static_cast<void>(unzGoToFirstFile(unzip_.Get()));
+  return problem_;
+}
+
+bool BackupArchiveReader::ReadCurrentEntry(const std::string* password,
                                            const std::function<bool(const unsigned char*, size_t)>& consume) {
+  problem_ = EntryProblem::Damaged;
   unz_file_info64 info{};
   if (unzGetCurrentFileInfo64(unzip_.Get(), &info, nullptr, 0, nullptr, 0, nullptr, 0) != UNZ_OK) return false;
-  // This reader has no decryption, with or without a password.
-  static_cast<void>(password);
-  if ((info.flag & kEncryptedFlag) != 0) return false;
-  const bool deflated = info.compression_method == Z_DEFLATED;
-  if (!deflated && info.compression_method != 0) return false;
+  const bool good = ReadEntryData(info, password, consume);
+  if (good) problem_ = EntryProblem::None;
+  return good;
+}
+
+bool BackupArchiveReader::ReadEntryData(const unz_file_info64& info, const std::string* password,
+                                        const std::function<bool(const unsigned char*, size_t)>& consume) {
+  // The stored bytes come from minizip, or for an AES entry from the file itself, decrypted.
+  const bool encrypted = IsEncrypted(info);
+  AesEntry aes;
+  int method = static_cast<int>(info.compression_method);
+  uint64_t encryptedLeft = 0;
+  if (encrypted) {
+    problem_ = OpenAesEntry(unzip_.Get(), path_, info, password, aes);
+    if (problem_ != EntryProblem::None) return false;
+    problem_ = EntryProblem::Damaged;
+    method = aes.extra.method;
+    encryptedLeft = aes.dataSize;
+  } else {
+    int level = 0;
+    if ((method != Z_DEFLATED && method != 0) || unzOpenCurrentFile2(unzip_.Get(), &method, &level, 1) != UNZ_OK)
+      return false;
+  }
+  uint64_t position = aes.dataOffset;
+  std::vector<unsigned char> input(kChunkSize), output(kChunkSize);
+  bool readFailed = false;
+  auto next = [&]() -> int {
+    if (!encrypted) return unzReadCurrentFile(unzip_.Get(), input.data(), static_cast<unsigned>(input.size()));
+    const size_t now = static_cast<size_t>(std::min<uint64_t>(input.size(), encryptedLeft));
+    if (now > 0 && (!aes.file.ReadAt(position, input.data(), now) || !aes.cipher.Decrypt(input.data(), now))) {
+      readFailed = true;
+      return -1;
+    }
+    position += now;
+    encryptedLeft -= now;
+    return static_cast<int>(now);
+  };
   // The entry's bytes as stored: inflated here, so that nothing beyond the size the central
   // directory declares is ever produced, whatever the data says.
-  int method = 0, level = 0;
-  if (unzOpenCurrentFile2(unzip_.Get(), &method, &level, 1) != UNZ_OK) return false;
+  const bool deflated = method == Z_DEFLATED;
   Inflater inflater;
   bool ok = !deflated || inflater.Open();
-  std::vector<unsigned char> input(kChunkSize), output(kChunkSize);
   uint64_t total = 0;
   uint32_t crc = 0;
   bool ended = !deflated;
@@ -399,7 +575,7 @@ bool BackupArchiveReader::ReadCurrentEntry(const char* password,
     return size == 0 || consume(data, size);
   };
   while (ok) {
-    const int got = unzReadCurrentFile(unzip_.Get(), input.data(), static_cast<unsigned>(input.size()));
+    const int got = next();
     if (got < 0) ok = false;
     if (!ok || got == 0 || (deflated && ended)) break;
     if (!deflated) {
@@ -422,8 +598,17 @@ bool BackupArchiveReader::ReadCurrentEntry(const char* password,
       if (result == Z_BUF_ERROR) break;
     } while (ok && !ended && (z.avail_in > 0 || z.avail_out == 0));
   }
-  const bool closed = unzCloseCurrentFile(unzip_.Get()) == UNZ_OK;
-  return ok && ended && closed && total == info.uncompressed_size && crc == info.crc;
+  if (!encrypted) {
+    const bool closed = unzCloseCurrentFile(unzip_.Get()) == UNZ_OK;
+    return ok && ended && closed && total == info.uncompressed_size && crc == info.crc;
+  }
+  // The authentication code covers every encrypted byte, those after the deflate stream too.
+  while (ok && encryptedLeft > 0) ok = next() > 0;
+  unsigned char stored[kAesAuthCodeSize], computed[kAesAuthCodeSize];
+  ok = ok && !readFailed && aes.file.ReadAt(position, stored, sizeof stored) && aes.cipher.Finish(computed) &&
+       std::memcmp(stored, computed, sizeof stored) == 0;
+  // AE-1 keeps the CRC as well; AE-2 leaves it 0.
+  return ok && ended && total == info.uncompressed_size && (aes.extra.version != 1 || crc == info.crc);
 }
 
 bool BackupArchiveReader::GoToFirstEntry() { return unzip_ && unzGoToFirstFile(unzip_.Get()) == UNZ_OK; }
@@ -448,7 +633,7 @@ bool BackupArchiveReader::CurrentEntryInfo(EntryInfo& entry) {
 }
 
 bool BackupArchiveReader::CheckCurrentEntry() {
-  return unzip_ && ReadCurrentEntry(nullptr, [](const unsigned char*, size_t) { return true; });
+  return unzip_ && ReadCurrentEntry(hasPassword_ ? &password_ : nullptr, [](const unsigned char*, size_t) { return true; });
 }
 
 bool BackupArchiveReader::CurrentEntryEquals(const Text& path) {
@@ -473,7 +658,7 @@ bool BackupArchiveReader::CurrentEntryEquals(const Text& path) {
     }
     return true;
   };
-  if (!ReadCurrentEntry(nullptr, same)) return false;
+  if (!ReadCurrentEntry(hasPassword_ ? &password_ : nullptr, same)) return false;
   // Nothing beyond: the file may have grown since its size was taken.
   unsigned char beyond = 0;
   size_t got = 0;

@@ -10,6 +10,8 @@
 #include "platform/text.h"
 #include "platform/unique_handle.h"
 
+struct unz_file_info64_s;
+
 namespace kbt {
 
 namespace detail {
@@ -47,6 +49,10 @@ class BackupArchiveWriter {
   // Threads that compress one file's pieces side by side.
   unsigned CompressionThreads = ParallelDeflater::DefaultThreads();
 
+  // When not empty, every entry is encrypted with it in the WinZip AE-2 form (AES-256); the global
+  // comment stays readable.
+  Text Password;
+
   // The archive's global comment, written by Close when HasComment is set.
   Text CommentText;
   bool HasComment = false;
@@ -66,9 +72,23 @@ class BackupArchiveWriter {
   bool FailTarget();
 
   UniqueHandle<detail::ZipHandleTraits> zip_;
+  Text path_;
+  bool aesEntries_ = false;  // written with method 0 until Close marks them
   long failure_ = 0;
   bool targetFailed_ = false;
   bool cancelled_ = false;
+};
+
+// Whether an archive's entries are encrypted: all of them or none, never a mix.
+enum class ArchiveProtection { Plain, Protected, Mixed, Unreadable };
+
+// Why the last entry could not be read.
+enum class EntryProblem {
+  None,
+  Damaged,         // also an authentication code that does not match
+  PasswordNeeded,  // encrypted, and no password was given
+  WrongPassword,   // the verifier says so
+  Unsupported      // an encryption or AES form this tool does not read
 };
 
 class BackupArchiveReader {
@@ -93,9 +113,19 @@ class BackupArchiveReader {
   // Makes the last entry of exactly that name current.
   [[nodiscard]] bool LocateLastEntry(const Text& name);
   // Writes the current entry to destination and gives it the entry's time. The destination is
-  // replaced only once the whole entry was read and its size and CRC were found good; otherwise
-  // an existing destination is left untouched.
+  // replaced only once the whole entry was read and its size and CRC (or authentication code)
+  // were found good; otherwise an existing destination is left untouched. A password given here
+  // is used instead of the one set.
   [[nodiscard]] bool ExtractCurrentEntry(const Text& destination, const Text* password = nullptr);
+
+  // The password for encrypted entries, used by every read.
+  void SetPassword(const Text& password);
+  // Walks the central directory for encrypted entries. The first entry is current afterwards.
+  [[nodiscard]] ArchiveProtection Protection();
+  // Checks the password against every entry's verifier (no entry is decrypted): None when it
+  // fits them all, otherwise the first problem. The first entry is current afterwards.
+  [[nodiscard]] EntryProblem CheckPassword();
+  EntryProblem LastProblem() const { return problem_; }
   // Why the last extraction failed, as a system error code; 0 for a damaged entry.
   long LastFailure() const { return failure_; }
 
@@ -128,9 +158,15 @@ class BackupArchiveReader {
   bool OpenEmptyArchive(const Text& path);
   // Hands the current entry's data to 'consume' piece by piece; true when all of it was read and
   // consumed and its size and CRC were found good.
-  bool ReadCurrentEntry(const char* password, const std::function<bool(const unsigned char*, size_t)>& consume);
+  bool ReadCurrentEntry(const std::string* password, const std::function<bool(const unsigned char*, size_t)>& consume);
+  bool ReadEntryData(const unz_file_info64_s& info, const std::string* password,
+                     const std::function<bool(const unsigned char*, size_t)>& consume);
 
   UniqueHandle<detail::UnzipHandleTraits> unzip_;
+  Text path_;
+  std::string password_;  // UTF-8, as WinZip AES keys are derived from
+  bool hasPassword_ = false;
+  EntryProblem problem_ = EntryProblem::None;
   long failure_ = 0;
   // minizip cannot open an archive without entries; such an archive is only its end record.
   bool emptyArchive_ = false;

@@ -52,11 +52,13 @@ int Write(const std::vector<Text>& args) {
   int level = -1;
   bool timed = false;
   bool hasComment = false;
-  Text comment;
+  Text comment, password;
   std::vector<Text> files;
   for (size_t i = 1; i < args.size(); ++i) {
     if (args[i] == u"--level" && i + 1 < args.size()) {
       level = std::stoi(ToUtf8(args[++i]));
+    } else if (args[i] == u"--password" && i + 1 < args.size()) {
+      password = args[++i];
     } else if (args[i] == u"--comment-file" && i + 1 < args.size()) {
       std::string bytes;
       if (!ReadWholeFile(args[++i], bytes)) return 2;
@@ -77,6 +79,7 @@ int Write(const std::vector<Text>& args) {
     std::fprintf(stderr, "cannot create the archive\n");
     return 1;
   }
+  writer.Password = password;
   int result = 0;
   for (const Text& file : files) {
     if (!writer.AddFile(file, platform::FileNamePart(file), level)) {
