@@ -89,6 +89,9 @@ bool ParseCommandLine(const Text& tail, OperationRequest& request, const std::fu
       request.SetUnattended(true);
     } else if (EqualsIgnoreAsciiCase(argument, u"/noundo")) {
       request.UndoPointWanted = false;
+    } else if (EqualsIgnoreAsciiCase(argument, u"/passwordfile")) {
+      // The password itself is never on the command line, which other programs can read.
+      if (hasNext) request.PasswordFile = arguments[++i];
     } else if (EqualsIgnoreAsciiCase(argument, u"/ignoreinterrupted")) {
       request.IgnoreInterrupted = true;
     } else if (StartsWithIgnoreAsciiCase(argument, u"/language=")) {

@@ -1,4 +1,5 @@
 #include "operations/operation_request.h"
+#include "operations/restore/archive_password.h"
 
 #include "operations/undo/undo_point.h"
 #include "res/non_localizable.h"
@@ -10,6 +11,10 @@ OperationRequest::OperationRequest(OperationMode mode) : mode_(mode) {}
 OperationRequest::~OperationRequest() = default;
 
 bool OperationRequest::Run() {
+  if (!PasswordFile.empty() && !ReadPasswordFile(PasswordFile, Password)) {
+    Log.Add(IDS_PASSWORD_FILE_UNREADABLE, PasswordFile);
+    return false;
+  }
   switch (mode_) {
     case OperationMode::Backup: return Backup(selection_);
     case OperationMode::Restore: return Restore(selection_);

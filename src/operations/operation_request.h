@@ -39,6 +39,10 @@ class OperationRequest {
   Text FavoritesFolder;
   Text ArchivePath;
   Text Comment;
+  // A backup is encrypted with it, a protected archive opened with it. Never logged.
+  Text Password;
+  // "/passwordfile": where Run reads Password from before the operation starts.
+  Text PasswordFile;
   bool ResetAfterBackup = false;
   ResultLog Log;
   SettingsKeyList SettingsKeys;

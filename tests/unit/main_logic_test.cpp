@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "support/test_support.h"
 
 namespace kbt {
@@ -94,6 +96,37 @@ TEST_F(MainLogicTest, WithoutAnOperationTheWizardRuns) {
   EXPECT_EQ(shell.wizards, 1);
   EXPECT_EQ(request.GetMode(), OperationMode::Backup);
   EXPECT_EQ(request.FavoritesFolder, request.DataFolder);
+}
+
+}  // namespace
+}  // namespace kbt
+
+namespace kbt {
+namespace {
+
+// A protected backup from the command line: what /verify and /restore do with its password file.
+TEST_F(MainLogicTest, AProtectedBackupNeedsItsPasswordFile) {
+  testing::ScratchFolder data, archives;
+  testing::SeedString(u"Software\\Kestrove", u"Data Path", data.Path(), platform::kRegSz);
+  const Text archive = archives / u"backup.zip", right = archives / u"right.txt", wrong = archives / u"wrong.txt";
+  ASSERT_TRUE(testing::WriteBytes(right, {'s', 'e', 'c', 'r', 'e', 't', '\n'}));
+  ASSERT_TRUE(testing::WriteBytes(wrong, {'w', 'r', 'o', 'n', 'g'}));
+  auto run = [&](const Text& line) {
+    OperationRequest fresh(OperationMode::Backup);
+    shell.reported.clear();
+    shell.verified.clear();
+    return RunMainLogic(line, fresh, shell);
+  };
+  ASSERT_EQ(run(u"/backup \"" + archive + u"\" /passwordfile \"" + right + u"\""), kExitSuccess);
+  EXPECT_NE(run(u"/verify \"" + archive + u"\""), kExitSuccess);
+  EXPECT_NE(std::find(shell.verified.begin(), shell.verified.end(), Text(u"protected")), shell.verified.end());
+  EXPECT_NE(run(u"/verify \"" + archive + u"\" /passwordfile \"" + wrong + u"\""), kExitSuccess);
+  EXPECT_NE(std::find(shell.verified.begin(), shell.verified.end(), Text(u"problem\tThe password is not correct.")),
+            shell.verified.end());
+  EXPECT_EQ(run(u"/verify \"" + archive + u"\" /passwordfile \"" + right + u"\""), kExitSuccess);
+  EXPECT_NE(run(u"/restore \"" + archive + u"\""), kExitSuccess);
+  ASSERT_FALSE(shell.reported.empty());
+  EXPECT_NE(shell.reported.back().find(u"/passwordfile"), Text::npos);
 }
 
 }  // namespace

@@ -7,6 +7,7 @@
 
 #include "archive/backup_archive.h"
 #include "archive/zip_aes.h"
+#include "operations/restore/archive_password.h"
 #include "archive_test_support.h"
 #include "platform/crypto.h"
 #include "platform/files.h"
@@ -171,6 +172,38 @@ TEST_F(ZipAesArchiveTest, AnArchiveThatMixesEncryptedAndPlainEntriesIsMixed) {
   BackupArchiveReader reader;
   ASSERT_TRUE(reader.Open(Write({{u"custom.dat", u"right"}, {u"history.dat", u""}})));
   EXPECT_EQ(reader.Protection(), ArchiveProtection::Mixed);
+}
+
+}  // namespace
+}  // namespace kbt
+
+namespace kbt {
+namespace {
+
+TEST(PasswordFile, TakesTheFirstLineWithoutByteOrderMarkOrLineEnd) {
+  struct Case {
+    std::string bytes;
+    bool read;
+    Text password;
+  };
+  const Case cases[] = {
+      {"secret", true, u"secret"},
+      {"\xEF\xBB\xBFsecret\r\nsecond line\n", true, u"secret"},
+      {"p\xC3\xA4ss word\n", true, u"p\u00e4ss word"},
+      {"\r\nsecret\n", false, u""},
+      {"", false, u""},
+      {std::string(5000, 'x'), false, u""},
+  };
+  ScratchFolder scratch;
+  for (const Case& c : cases) {
+    const Text path = scratch / u"password.txt";
+    ASSERT_TRUE(WriteBytes(path, std::vector<uint8_t>(c.bytes.begin(), c.bytes.end())));
+    Text password;
+    EXPECT_EQ(ReadPasswordFile(path, password), c.read) << c.bytes.substr(0, 20);
+    if (c.read) {
+      EXPECT_EQ(password, c.password);
+    }
+  }
 }
 
 }  // namespace

@@ -72,6 +72,7 @@ bool OperationRequest::Backup(uint32_t selection) {
   Text pending;
   BackupArchiveWriter archive;
   archive.Progress = Progress;
+  archive.Password = Password;
   if (ArchivePath.empty() || !CreatePendingArchive(ArchivePath, pending) || !archive.Open(pending, 0)) {
     const long why = ArchivePath.empty() ? 0 : LastError();
     // The pending archive has the tool's temporary name: should it stay, the next run removes it.

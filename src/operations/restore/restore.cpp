@@ -2,6 +2,7 @@
 #include "archive/directory_path.h"
 #include "operations/client/client_places.h"
 #include "operations/operation_request.h"
+#include "operations/restore/archive_password.h"
 #include "operations/restore/restore_plan.h"
 #include "operations/undo/undo_point.h"
 #include "res/resource.h"
@@ -21,6 +22,12 @@ bool OperationRequest::Restore(uint32_t selection) {
   // A damaged directory would restore only the entries before the damage: nothing is changed.
   if (!archive.CheckDirectory()) {
     Log.Add(IDS_ARCHIVE_DAMAGED, ArchivePath);
+    return false;
+  }
+  // A protected archive is opened with its password before anything is planned or changed.
+  Text locked;
+  if (!UnlockArchive(archive, ArchivePath, Password, locked)) {
+    Log.Add(u"%s", locked);
     return false;
   }
   if (selection == 0) return true;

@@ -4,6 +4,7 @@
 #include <utility>
 
 #include "archive/backup_archive.h"
+#include "operations/restore/archive_password.h"
 #include "operations/client/file_checks.h"
 #include "operations/restore/folder_values.h"
 #include "operations/operation_request.h"
@@ -146,6 +147,12 @@ bool PreviewRestore(const Text& archivePath, const Text& dataFolder, const Text&
   }
   if (!archive.CheckDirectory()) {
     preview.problems.push_back(FormatText(LoadText(IDS_ARCHIVE_DAMAGED), {archivePath}));
+    return false;
+  }
+  // The wizard asks for no password yet: a protected archive is named as such.
+  Text locked;
+  if (!UnlockArchive(archive, archivePath, Text(), locked)) {
+    preview.problems.push_back(locked);
     return false;
   }
   RestorePlan plan;

@@ -6,6 +6,7 @@
 
 #include "archive/backup_archive.h"
 #include "archive/backup_identity.h"
+#include "operations/restore/archive_password.h"
 #include "operations/restore/restore_plan.h"
 #include "operations/operation_request.h"
 #include "operations/result_log.h"
@@ -95,7 +96,8 @@ void ReportSettings(const RestorePlan& plan, Report& report, VerifyReport& resul
 
 }  // namespace
 
-VerifyReport VerifyArchive(const Text& archivePath, const Text& dataFolder, const Text& favoritesFolder) {
+VerifyReport VerifyArchive(const Text& archivePath, const Text& dataFolder, const Text& favoritesFolder,
+                           const Text& password) {
   VerifyReport result;
   Report report(result);
   report.Line(u"archive", {archivePath});
@@ -121,6 +123,25 @@ VerifyReport VerifyArchive(const Text& archivePath, const Text& dataFolder, cons
   result.comment = identity.comment;
   result.created = identity.created;
   report.Line(u"backup", {identity.created, identity.comment});
+
+  // Without its password a protected archive shows only its directory: names and sizes.
+  if (archive.Protection() == ArchiveProtection::Protected && password.empty()) {
+    result.state = ArchiveState::Sound;
+    for (bool more = archive.CheckDirectory() && archive.GoToFirstEntry(); more; more = archive.GoToNextEntry()) {
+      BackupArchiveReader::EntryInfo info;
+      if (!archive.CurrentEntryInfo(info)) break;
+      ++result.entries;
+      report.Line(u"entry", {info.name, DecimalText(info.size), u"protected"});
+    }
+    report.Line(u"protected", {});
+    report.Problem(IDS_ARCHIVE_PROTECTED, archivePath);
+    return finish();
+  }
+  Text locked;
+  if (!UnlockArchive(archive, archivePath, password, locked)) {
+    report.Problem(locked);
+    return finish();
+  }
 
   result.state = ArchiveState::Sound;
   if (!CheckEntries(archive, report, result)) result.state = ArchiveState::Damaged;
@@ -156,7 +177,7 @@ VerifyReport VerifyArchive(const Text& archivePath, const Text& dataFolder, cons
 }
 
 bool OperationRequest::Verify() {
-  Verification = VerifyArchive(ArchivePath, DataFolder, FavoritesFolder);
+  Verification = VerifyArchive(ArchivePath, DataFolder, FavoritesFolder, Password);
   for (const Text& problem : Verification.problems) Log.Add(u"%s", problem);
   return Verification.restorable;
 }

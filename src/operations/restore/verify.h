@@ -10,6 +10,7 @@
 namespace kbt {
 
 // dataFolder and favoritesFolder: this machine's, as a restore would use them.
-VerifyReport VerifyArchive(const Text& archivePath, const Text& dataFolder, const Text& favoritesFolder);
+VerifyReport VerifyArchive(const Text& archivePath, const Text& dataFolder, const Text& favoritesFolder,
+                           const Text& password = Text());
 
 }  // namespace kbt
