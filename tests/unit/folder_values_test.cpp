@@ -22,7 +22,8 @@ using testing::SeedString;
 class SilentShell : public AppShell {
  public:
   std::vector<Text> reported;
-  void ShowUsage() override {}
+  void ShowUsage(const Text&) override {}
+  void ReportAside(const Text&) override {}
   bool WarnIfClientRuns() override { return false; }
   void RunWizard(OperationRequest&) override {}
   void ReportLog(const ResultLog& log) override { reported = log.Entries(); }
