@@ -15,6 +15,7 @@
 #include "platform/folders.h"
 #include "platform/paths.h"
 #include "res/non_localizable.h"
+#include "support/silent_shell.h"
 #include "support/test_support.h"
 
 namespace kbt {
@@ -26,16 +27,7 @@ using testing::SeedDword;
 using testing::SeedString;
 using testing::WriteText;
 
-class SilentShell : public AppShell {
- public:
-  std::vector<Text> reported;
-  void ShowUsage(const Text&) override {}
-  void ReportAside(const Text&) override {}
-  bool WarnIfClientRuns() override { return false; }
-  void RunWizard(OperationRequest&) override {}
-  void ReportLog(const ResultLog& log) override { reported = log.Entries(); }
-  void ReportVerify(const VerifyReport&, const Text&) override {}
-};
+using testing::SilentShell;
 
 // A settings file as the tool writes it, with the given sections.
 std::vector<uint8_t> SettingsFile(const std::string& sections) {
