@@ -1,6 +1,8 @@
 #include "app/command_line.h"
 
+#include "operations/result_log.h"
 #include "platform/texts.h"
+#include "res/resource.h"
 
 namespace kbt {
 
@@ -63,46 +65,170 @@ int32_t ParseLanguageNumber(const Text& text) {
   return static_cast<int32_t>(value);
 }
 
-bool ParseCommandLine(const Text& tail, OperationRequest& request, const std::function<void()>& showUsage) {
-  const std::vector<Text> arguments = SplitCommandLine(tail);
-  bool usageShown = false;
-  for (size_t i = 0; i < arguments.size(); ++i) {
-    const Text& argument = arguments[i];
-    const bool hasNext = i + 1 < arguments.size();
-    if (EqualsIgnoreAsciiCase(argument, u"/backup") || EqualsIgnoreAsciiCase(argument, u"/restore")) {
-      request.SetMode(EqualsIgnoreAsciiCase(argument, u"/backup") ? OperationMode::Backup : OperationMode::Restore);
-      if (hasNext) {
-        request.ArchivePath = arguments[i + 1];
-        request.SetUnattended(true);
-      }
-    } else if (EqualsIgnoreAsciiCase(argument, u"/verify")) {
-      // Without a path there is nothing to check, which the check reports.
-      request.SetMode(OperationMode::Verify);
-      request.ArchivePath = hasNext ? arguments[i + 1] : Text();
-      request.SetUnattended(true);
-    } else if (EqualsIgnoreAsciiCase(argument, u"/reset")) {
-      request.SetMode(OperationMode::Reset);
-      request.SetUnattended(true);
-    } else if (EqualsIgnoreAsciiCase(argument, u"/undo")) {
-      request.SetMode(OperationMode::Undo);
-      request.ArchivePath.clear();  // the newest undo point
-      request.SetUnattended(true);
-    } else if (EqualsIgnoreAsciiCase(argument, u"/noundo")) {
-      request.UndoPointWanted = false;
-    } else if (EqualsIgnoreAsciiCase(argument, u"/passwordfile")) {
-      // The password itself is never on the command line, which other programs can read.
-      if (hasNext) request.PasswordFile = arguments[++i];
-    } else if (EqualsIgnoreAsciiCase(argument, u"/ignoreinterrupted")) {
-      request.IgnoreInterrupted = true;
-    } else if (StartsWithIgnoreAsciiCase(argument, u"/language=")) {
-      const int32_t number = ParseLanguageNumber(argument.substr(10));
-      platform::SetThreadLanguage(static_cast<uint16_t>(static_cast<uint32_t>(number) & 0xFFFF));
-    } else if (argument == u"/?") {
-      showUsage();
-      usageShown = true;
+namespace {
+
+constexpr uint32_t kLanguageEnglish = 1033;
+constexpr uint32_t kLanguageGerman = 1031;
+
+// How a switch takes its value.
+enum class Value {
+  None,
+  OptionalPath,  // the next argument, unless there is none or it is a switch itself
+  RequiredPath,  // the same, and a switch without it is an error
+  AfterEquals    // "/name=value" in the one argument
+};
+
+struct Parsing {
+  OperationRequest& request;
+  CommandLine& line;
+};
+
+struct Switch {
+  const char16_t* name;
+  Value value;
+  // False when the value cannot be used; line.problem then says why.
+  bool (*apply)(Parsing& parsing, const Text& value, bool hasValue);
+};
+
+bool ApplyOperationWithPath(Parsing& parsing, OperationMode mode, const Text& path, bool hasPath) {
+  parsing.request.SetMode(mode);
+  // Without a path the wizard opens with this operation chosen.
+  if (hasPath) {
+    parsing.request.ArchivePath = path;
+    parsing.request.SetUnattended(true);
+  }
+  return true;
+}
+
+bool ApplyLanguage(Parsing& parsing, const Text& value, bool) {
+  uint32_t language = 0;
+  if (EqualsIgnoreAsciiCase(value, u"en")) {
+    language = kLanguageEnglish;
+  } else if (EqualsIgnoreAsciiCase(value, u"de")) {
+    language = kLanguageGerman;
+  } else {
+    // A number names a locale; any English or German one picks that table.
+    const uint32_t primary = static_cast<uint32_t>(ParseLanguageNumber(value)) & 0x3FF;
+    if (primary == (kLanguageEnglish & 0x3FF)) language = kLanguageEnglish;
+    if (primary == (kLanguageGerman & 0x3FF)) language = kLanguageGerman;
+  }
+  if (language == 0) {
+    parsing.line.problem = FormatText(platform::LoadText(IDS_UNKNOWN_LANGUAGE), {value});
+    return false;
+  }
+  platform::SetThreadLanguage(language);
+  return true;
+}
+
+constexpr Switch kSwitches[] = {
+    {u"/backup", Value::OptionalPath,
+     [](Parsing& p, const Text& v, bool has) { return ApplyOperationWithPath(p, OperationMode::Backup, v, has); }},
+    {u"/restore", Value::OptionalPath,
+     [](Parsing& p, const Text& v, bool has) { return ApplyOperationWithPath(p, OperationMode::Restore, v, has); }},
+    {u"/verify", Value::OptionalPath,
+     [](Parsing& p, const Text& v, bool) {
+       // Without a path the check runs and says that it has nothing to check.
+       p.request.SetMode(OperationMode::Verify);
+       p.request.ArchivePath = v;
+       p.request.SetUnattended(true);
+       return true;
+     }},
+    {u"/reset", Value::None,
+     [](Parsing& p, const Text&, bool) {
+       p.request.SetMode(OperationMode::Reset);
+       p.request.SetUnattended(true);
+       return true;
+     }},
+    {u"/undo", Value::None,
+     [](Parsing& p, const Text&, bool) {
+       p.request.SetMode(OperationMode::Undo);
+       p.request.ArchivePath.clear();  // the newest undo point
+       p.request.SetUnattended(true);
+       return true;
+     }},
+    {u"/noundo", Value::None,
+     [](Parsing& p, const Text&, bool) {
+       p.request.UndoPointWanted = false;
+       return true;
+     }},
+    {u"/ignoreinterrupted", Value::None,
+     [](Parsing& p, const Text&, bool) {
+       p.request.IgnoreInterrupted = true;
+       return true;
+     }},
+    // The password itself is never on the command line, which other programs can read.
+    {u"/passwordfile", Value::RequiredPath,
+     [](Parsing& p, const Text& v, bool) {
+       p.request.PasswordFile = v;
+       return true;
+     }},
+    {u"/log", Value::RequiredPath,
+     [](Parsing& p, const Text& v, bool) {
+       p.line.logPath = v;
+       return true;
+     }},
+    {u"/language", Value::AfterEquals, ApplyLanguage},
+};
+
+// The switch the argument is, or null.
+const Switch* FindSwitch(const Text& argument) {
+  for (const Switch& entry : kSwitches) {
+    const Text name(entry.name);
+    if (entry.value == Value::AfterEquals ? StartsWithIgnoreAsciiCase(argument, name + u'=')
+                                          : EqualsIgnoreAsciiCase(argument, name)) {
+      return &entry;
     }
   }
-  return usageShown;
+  return nullptr;
+}
+
+bool IsSwitch(const Text& argument) { return argument == u"/?" || FindSwitch(argument) != nullptr; }
+
+}  // namespace
+
+CommandLine ParseCommandLine(const Text& tail, OperationRequest& request, const std::function<void()>& showUsage) {
+  CommandLine line;
+  Parsing parsing{request, line};
+  const std::vector<Text> arguments = SplitCommandLine(tail);
+  for (size_t i = 0; i < arguments.size(); ++i) {
+    const Text& argument = arguments[i];
+    if (argument == u"/?") {
+      showUsage();
+      line.usageShown = true;
+      continue;
+    }
+    const Switch* entry = FindSwitch(argument);
+    if (!entry) {
+      const bool looksLikeSwitch = !argument.empty() && (argument[0] == u'/' || argument[0] == u'-');
+      line.problem = FormatText(platform::LoadText(looksLikeSwitch ? IDS_UNKNOWN_SWITCH : IDS_STRAY_ARGUMENT), {argument});
+      return line;
+    }
+    Text value;
+    bool hasValue = false;
+    if (entry->value == Value::AfterEquals) {
+      value = argument.substr(Text(entry->name).size() + 1);
+      hasValue = true;
+    } else if (entry->value != Value::None && i + 1 < arguments.size() && !IsSwitch(arguments[i + 1])) {
+      value = arguments[++i];
+      hasValue = true;
+    }
+    if (entry->value == Value::RequiredPath && !hasValue) {
+      line.problem = FormatText(platform::LoadText(IDS_SWITCH_NEEDS_PATH), {Text(entry->name)});
+      return line;
+    }
+    if (!entry->apply(parsing, value, hasValue)) return line;
+  }
+  return line;
+}
+
+Text CommandLineForLog(const Text& tail) {
+  Text shown;
+  for (const Text& argument : SplitCommandLine(tail)) {
+    if (!shown.empty()) shown += u' ';
+    const bool quoted = argument.empty() || argument.find(u' ') != Text::npos;
+    shown += quoted ? u'"' + argument + u'"' : argument;
+  }
+  return shown;
 }
 
 }  // namespace kbt

@@ -47,9 +47,13 @@ bool WriteInstead(const TextRef& text, bool outputFirst) {
 
 class Win32Shell : public AppShell {
  public:
-  void ShowUsage() override {
-    if (WriteInstead(IDS_USAGE, true)) return;
-    ShowMessage(nullptr, IDS_USAGE, IDS_USAGE_CAPTION, MB_OK | MB_ICONINFORMATION | MB_TASKMODAL);
+  void ShowUsage(const Text& problem) override {
+    // A command line that is not understood is a failure: standard error only, and its own icon.
+    const Text usage = platform::LoadText(IDS_USAGE);
+    const Text text = problem.empty() ? usage : problem + u"\r\n\r\n" + usage;
+    if (WriteInstead(text, problem.empty())) return;
+    const UINT icon = problem.empty() ? MB_ICONINFORMATION : MB_ICONEXCLAMATION;
+    ShowMessage(nullptr, text, IDS_USAGE_CAPTION, MB_OK | icon | MB_TASKMODAL);
   }
 
   bool WarnIfClientRuns() override {
@@ -68,6 +72,8 @@ class Win32Shell : public AppShell {
 
   // A caller that redirected standard error gets the messages there, one per line in UTF-8.
   void ReportLog(const ResultLog& log) override { WriteLines(STD_ERROR_HANDLE, log.Entries()); }
+
+  void ReportAside(const Text& message) override { WriteLines(STD_ERROR_HANDLE, {message}); }
 
   void ReportVerify(const VerifyReport& report, const Text& archivePath) override {
     if (WriteLines(STD_OUTPUT_HANDLE, report.lines) || WriteLines(STD_ERROR_HANDLE, report.lines)) return;

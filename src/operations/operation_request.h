@@ -52,9 +52,10 @@ class OperationRequest {
   VerifyReport Verification;
   // "/noundo" clears it: a restore, reset or undo then starts without an undo point.
   bool UndoPointWanted = true;
-  // Asked, with the reasons, when the undo point cannot be written: true goes on without one.
+  // Asked the whole question (where, why, what cannot be undone) when the undo point cannot be
+  // written: true goes on without one.
   // Empty (the command line): the operation does not start.
-  std::function<bool(const Text& reasons)> ConfirmWithoutUndoPoint;
+  std::function<bool(const Text& question)> ConfirmWithoutUndoPoint;
   // "/ignoreinterrupted" sets it: an operation goes on although an earlier one was interrupted and
   // its undo point is damaged, so that the client may be between two states.
   bool IgnoreInterrupted = false;

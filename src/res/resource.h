@@ -123,6 +123,19 @@
 #define IDS_BACKUP_CANCELLED_RESULT 227
 #define IDS_PROGRESS_PERCENT 228
 // Where a backup may go (280-289).
+// The command line, the record of an unattended run, and the undo point question's parts.
+#define IDS_UNKNOWN_SWITCH 260
+#define IDS_STRAY_ARGUMENT 261
+#define IDS_SWITCH_NEEDS_PATH 262
+#define IDS_UNKNOWN_LANGUAGE 263
+#define IDS_RUN_LOG_FAILED 264
+#define IDS_VERIFY_NO_PATH 265
+#define IDS_VERIFY_NOT_ZIP 266
+#define IDS_THIS_RESTORE 267
+#define IDS_THIS_RESET 268
+#define IDS_THIS_UNDO 269
+#define IDS_REASON_UNKNOWN 270
+
 #define IDS_BACKUP_OVER_CLIENT_FILE 280
 #define IDS_BACKUP_IN_CLIENT_FOLDER 281
 #define IDS_CONFIRM_REPLACE 282

@@ -130,9 +130,7 @@ void CompletionPage::RunOperation() {
 bool CompletionPage::RunWithUndoPoint() {
   OperationRequest& request = Request();
   // No, the default, leaves everything as it is; the reason shows as the operation's failure.
-  request.ConfirmWithoutUndoPoint = [this](const Text& reasons) {
-    return Confirm(FormatText(platform::LoadText(IDS_UNDO_POINT_QUESTION), {reasons}), SheetCaption());
-  };
+  request.ConfirmWithoutUndoPoint = [this](const Text& question) { return Confirm(question, SheetCaption()); };
   request.ConfirmDamagedInterrupted = [this](const Text& question) { return Confirm(question, SheetCaption()); };
   const bool succeeded = request.Run();
   request.ConfirmWithoutUndoPoint = nullptr;

@@ -88,7 +88,8 @@ Text DefaultArchivePath(const Text& folder) {
   wchar_t name[64] = {};
   std::swprintf(name, 64, L"%04u%02u%02u-%02u%02u%02u", now.year, now.month, now.day, now.hour, now.minute,
                 now.second);
-  return folder + u'\\' + names::kDefaultArchivePrefix + win32::FromW(name) + names::kArchiveExtension;
+  // A drive root already ends in its separator.
+  return platform::PathIn(folder, names::kDefaultArchivePrefix + win32::FromW(name) + names::kArchiveExtension);
 }
 
 }  // namespace

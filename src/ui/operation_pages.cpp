@@ -27,7 +27,11 @@ HWND OperationPage::FirstFocus() const {
 }
 
 BOOL OperationPage::OnInit() {
-  Choose(IDC_MODE_BACKUP);
+  // "/restore" without a path comes here with the restore chosen.
+  const bool restore = Request().GetMode() == OperationMode::Restore;
+  Choose(restore ? IDC_MODE_RESTORE : IDC_MODE_BACKUP);
+  if (!restore) Request().SetMode(OperationMode::Backup);
+  ::EnableWindow(Item(IDC_RESET_AFTER_BACKUP), restore ? FALSE : TRUE);
   warningIcon_ = LoadSmallIcon(Sheet().Instance(), IDI_WARNING_TRIANGLE);
   ::SendMessageW(Item(IDC_WARNING_ICON), STM_SETICON, reinterpret_cast<WPARAM>(warningIcon_.Get()), 0);
   static_assert(std::size(kModeRadios) == std::tuple_size_v<decltype(boldFonts_)>, "one bold font per mode");

@@ -1,18 +1,26 @@
 // The exe's own behaviour at start: usage boxes, the running-client refusal, exit codes.
 #include <gtest/gtest.h>
 
+#include "support/test_support.h"
 #include "support/win32/tool_runner.h"
 
 namespace kbt::testing {
 namespace {
 
 const std::wstring kEnglishUsage =
-    L"Usage: BackupTool.exe </options> [<Path>]\r\n\r\n/reset\t\tReset settings and data.\r\n"
-    L"/restore <Path>\tRestores settings and data.\r\n/backup <Path>\tStores settings and data.\r\n"
-    L"/undo\t\tGoes back to the state before the last restore, reset or undo.\r\n"
-    L"/noundo\t\tWrites no undo point before a restore, reset or undo.\r\n"
-    L"/ignoreinterrupted\tGoes on although an earlier operation was interrupted and its undo point is damaged.\r\n"
-    L"/verify <Path>\tChecks a backup and changes nothing.\r\n"
+    L"Usage: BackupTool.exe <operation> [<options>]\r\n\r\nOperations:\r\n"
+    L"/backup <Path>\tBacks up settings and data files into <Path>.\r\n"
+    L"/restore <Path>\tRestores settings and data files from <Path>.\r\n"
+    L"/reset\t\tDeletes the client's settings and data files.\r\n"
+    L"/verify <Path>\tChecks a backup file and changes nothing.\r\n"
+    L"/undo\t\tGoes back to the newest undo point.\r\n"
+    L"/backup or /restore without <Path> opens the wizard.\r\n\r\nOptions:\r\n"
+    L"/noundo\t\tWrites no undo point before the operation.\r\n"
+    L"/ignoreinterrupted\r\n\t\tGoes on although an interrupted operation\r\n\t\tleft a damaged undo point.\r\n"
+    L"/passwordfile <Path>\r\n\t\tTakes the backup's password from the first\r\n\t\tline of the file <Path>.\r\n"
+    L"/log <Path>\tWrites the record of the run into <Path>.\r\n"
+    L"/language=<Language>\r\n\t\ten or de (or 1033, 1031): English or German texts.\r\n"
+    L"/?\t\tShows this help.\r\n\r\n"
     L"Example:\r\nBackupTool /backup \"C:\\Document and Settings\\Administrator\\Desktop\\Backup.zip\"";
 
 TEST(CommandLineE2E, QuestionMarkShowsTheUsageBoxAndRunsNothing) {
@@ -35,8 +43,8 @@ TEST(CommandLineE2E, LanguageOptionBeforeTheQuestionMarkGivesGerman) {
   const ToolRun german = RunTool(L"/language=1031 /?");
   ASSERT_EQ(german.boxes.size(), 1u);
   EXPECT_EQ(german.boxes[0].caption, L"Verwendung der Kommandozeilenparameter");
-  EXPECT_EQ(german.boxes[0].text.substr(0, 48), L"Verwendung: BackupTool.exe </optionen> [<Pfad>]\r");
-  EXPECT_NE(german.boxes[0].text.find(L"Einstellungen zur\u00fccksetzen."), std::wstring::npos);
+  EXPECT_EQ(german.boxes[0].text.substr(0, 51), L"Verwendung: BackupTool.exe <Vorgang> [<Optionen>]\r\n");
+  EXPECT_NE(german.boxes[0].text.find(L"/language=<Sprache>"), std::wstring::npos);
 
   const ToolRun after = RunTool(L"/? /language=0x407");
   ASSERT_EQ(after.boxes.size(), 1u);
@@ -75,6 +83,45 @@ TEST(CommandLineE2E, RunningClientIsBroughtForwardAndRefused) {
   EXPECT_EQ(unattended.exitCode, 0xFFFFFFFFu);
   EXPECT_EQ(unattended.standardError,
             "Kestrove is currently running. Please close Kestrove before using Kestrove Backup Tool!\n");
+}
+
+// A scheduled task with a typing error must end, never wait in the wizard for a click.
+TEST(CommandLineE2E, AnUnknownSwitchShowsTheUsageAndExitsTwo) {
+  ToolOptions quick;
+  quick.timeoutMs = 20000;
+  const ToolRun run = RunTool(L"/bakup C:\\nowhere\\never.zip", quick);
+  ASSERT_FALSE(run.timedOut) << "the wizard must not open";
+  EXPECT_EQ(run.exitCode, 2u);
+  ASSERT_EQ(run.boxes.size(), 1u);
+  EXPECT_EQ(run.boxes[0].caption, L"Usage of command line commands");
+  EXPECT_EQ(run.boxes[0].text, L"The option \"/bakup\" is unknown.\r\n\r\n" + kEnglishUsage);
+
+  quick.captureStandardError = true;
+  const ToolRun redirected = RunTool(L"/language=de /language=fr", quick);
+  ASSERT_FALSE(redirected.timedOut);
+  EXPECT_EQ(redirected.exitCode, 2u);
+  EXPECT_TRUE(redirected.boxes.empty());
+  EXPECT_EQ(redirected.standardError.rfind("Die Sprache \xE2\x80\x9E" "fr\xE2\x80\x9C ist unbekannt: m\xC3\xB6glich sind en und de.\r\n\r\n"
+                                           "Verwendung: BackupTool.exe <Vorgang>", 0),
+            0u)
+      << redirected.standardError;
+}
+
+TEST(CommandLineE2E, AFailedUnattendedRunLeavesItsRecordInTheLog) {
+  ScratchFolder scratch;
+  const std::wstring log = reinterpret_cast<const wchar_t*>((scratch / u"runs.log").c_str());
+  ToolOptions quick;
+  quick.timeoutMs = 20000;
+  const ToolRun run = RunTool(L"/restore C:\\nowhere\\never.zip /log \"" + log + L"\"", quick);
+  ASSERT_FALSE(run.timedOut);
+  EXPECT_EQ(run.exitCode, 1u);
+  EXPECT_TRUE(run.boxes.empty());
+  const std::vector<uint8_t> bytes = ReadBytes(scratch / u"runs.log");
+  const std::string record(bytes.begin(), bytes.end());
+  // The log's path holds no blank, so its record shows it without quotes.
+  const std::string header = "\texit 1\t/restore C:\\nowhere\\never.zip /log " + ToUtf8(scratch / u"runs.log") + "\r\n";
+  EXPECT_NE(record.find(header + "\tFailed to open the backup file \"C:\\nowhere\\never.zip\"."), std::string::npos)
+      << record;
 }
 
 }  // namespace

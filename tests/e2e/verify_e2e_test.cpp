@@ -109,7 +109,7 @@ TEST_F(VerifyE2E, ReportsWhatARestoreWouldDoAndChangesNothing) {
         "problem\tThe entry \"history.dat\" is damaged.", "result\tfailed"}},
       {foreign, 1,
        {"problem\t\"" + Utf8(foreign) + "\" is not a valid Kestrove backup file!", "result\tfailed"}},
-      {notZip, 1, {"problem\tFailed to open the backup file \"" + Utf8(notZip) + "\".", "result\tfailed"}},
+      {notZip, 1, {"problem\tThe file \"" + Utf8(notZip) + "\" is not a zip file, so it is no backup of this tool.", "result\tfailed"}},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(Utf8(c.archive));

@@ -29,8 +29,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
   OperationRequest request(OperationMode::Backup);
   size_t usageBoxes = 0;
-  const bool usageShown = ParseCommandLine(tail, request, [&] { ++usageBoxes; });
-  KBT_FUZZ_CHECK(usageShown == (usageBoxes > 0));
+  const CommandLine line = ParseCommandLine(tail, request, [&] { ++usageBoxes; });
+  KBT_FUZZ_CHECK(line.usageShown == (usageBoxes > 0));
   const int mode = static_cast<int>(request.GetMode());
   KBT_FUZZ_CHECK(mode >= 0 && mode <= 4);
   if (arguments.empty()) KBT_FUZZ_CHECK(!request.IsUnattended() && request.ArchivePath.empty());

@@ -9,7 +9,9 @@ ROOT=$(cd "$(dirname "$0")/../.." && pwd)
 BUILD_ROOT=${KBT_BUILD_ROOT:-$ROOT/build}
 TOOL=$BUILD_ROOT/windows/settingstool.exe
 REGEDIT='C:\windows\regedit.exe'
-KEY='Software\Kestrove\InteropTest'
+# Below a listed key: only there does an empty section say that its key existed (the writer writes
+# the listed keys' own sections whether they exist or not).
+KEY='Software\Kestrove\Transfer\InteropTest'
 [ -f "$TOOL" ] || { echo "missing $TOOL"; exit 1; }
 
 WORK=$(mktemp -d)

@@ -57,59 +57,76 @@ INSTANTIATE_TEST_SUITE_P(
 struct Parsed {
   OperationRequest request{OperationMode::Backup};
   int usageBoxes = 0;
-  bool usageReported = false;
+  CommandLine line;
   explicit Parsed(const Text& tail) {
-    usageReported = ParseCommandLine(tail, request, [this]() { ++usageBoxes; });
+    line = ParseCommandLine(tail, request, [this]() { ++usageBoxes; });
   }
 };
 
-TEST(ParseCommandLineTest, OptionsSetModePathAndUnattended) {
-  Parsed backup(u"/BACKUP c:\\b.zip");
-  EXPECT_EQ(backup.request.GetMode(), OperationMode::Backup);
-  EXPECT_EQ(backup.request.ArchivePath, u"c:\\b.zip");
-  EXPECT_TRUE(backup.request.IsUnattended());
+struct ParseCase {
+  const char16_t* tail;
+  OperationMode mode;
+  const char16_t* path;
+  bool unattended;
+  const char16_t* problem;  // empty when the command line is understood
+  const char16_t* logPath;
+};
 
-  Parsed ignored(u"/backupx c:\\b.zip");
-  EXPECT_FALSE(ignored.request.IsUnattended());
-  EXPECT_TRUE(ignored.request.ArchivePath.empty());
+class ParseCommandLineTest : public ::testing::TestWithParam<ParseCase> {};
 
-  Parsed lastWithoutPath(u"/restore");
-  EXPECT_EQ(lastWithoutPath.request.GetMode(), OperationMode::Restore);
-  EXPECT_FALSE(lastWithoutPath.request.IsUnattended()) << "no path: the wizard must start";
+TEST_P(ParseCommandLineTest, FillsTheRequestOrSaysWhatIsNotUnderstood) {
+  const ParseCase& expected = GetParam();
+  const Parsed parsed(expected.tail);
+  const std::string tail = ToUtf8(expected.tail);
+  EXPECT_EQ(parsed.line.problem, Text(expected.problem)) << tail;
+  EXPECT_EQ(parsed.line.logPath, Text(expected.logPath)) << tail;
+  if (*expected.problem) return;
+  EXPECT_EQ(parsed.request.GetMode(), expected.mode) << tail;
+  EXPECT_EQ(parsed.request.ArchivePath, Text(expected.path)) << tail;
+  EXPECT_EQ(parsed.request.IsUnattended(), expected.unattended) << tail;
 }
 
-TEST(ParseCommandLineTest, EveryArgumentIsVisitedAndTheLastOptionWins) {
-  Parsed restoreLast(u"/backup x.zip /restore");
-  EXPECT_EQ(restoreLast.request.GetMode(), OperationMode::Restore);
-  EXPECT_EQ(restoreLast.request.ArchivePath, u"x.zip");
-  EXPECT_TRUE(restoreLast.request.IsUnattended());
+constexpr auto kBackup = OperationMode::Backup;
+constexpr auto kRestore = OperationMode::Restore;
+constexpr auto kReset = OperationMode::Reset;
 
-  Parsed pathIsOption(u"/backup /reset");
-  EXPECT_EQ(pathIsOption.request.ArchivePath, u"/reset");
-  EXPECT_EQ(pathIsOption.request.GetMode(), OperationMode::Reset) << "the path argument is also tested as an option";
+INSTANTIATE_TEST_SUITE_P(
+    Cases, ParseCommandLineTest,
+    ::testing::Values(
+        ParseCase{u"", kBackup, u"", false, u"", u""},
+        ParseCase{u"/BACKUP c:\\b.zip", kBackup, u"c:\\b.zip", true, u"", u""},
+        // Without a path the wizard opens with that operation chosen.
+        ParseCase{u"/restore", kRestore, u"", false, u"", u""},
+        ParseCase{u"/backup x.zip /restore", kRestore, u"x.zip", true, u"", u""},
+        // A switch is never taken for a path.
+        ParseCase{u"/backup /reset", kReset, u"", true, u"", u""},
+        ParseCase{u"/verify", OperationMode::Verify, u"", true, u"", u""},
+        ParseCase{u"/log \"C:\\my logs\\kbt.log\" /reset", kReset, u"", true, u"", u"C:\\my logs\\kbt.log"},
+        ParseCase{u"/backupx c:\\b.zip", kBackup, u"", false, u"The option \"/backupx\" is unknown.", u""},
+        ParseCase{u"-backup c:\\b.zip", kBackup, u"", false, u"The option \"-backup\" is unknown.", u""},
+        ParseCase{u"/reset c:\\b.zip", kReset, u"", false,
+                  u"\"c:\\b.zip\" is no option, and no option before it takes a path.", u""},
+        ParseCase{u"b.zip", kBackup, u"", false, u"\"b.zip\" is no option, and no option before it takes a path.", u""},
+        ParseCase{u"/backup x.zip /log", kBackup, u"", false, u"The option /log needs a path after it.", u""},
+        ParseCase{u"/log /backup x.zip", kBackup, u"", false, u"The option /log needs a path after it.", u""},
+        ParseCase{u"/language=fr /backup x.zip", kBackup, u"", false, u"The language \"fr\" is unknown: use en or de.", u""},
+        ParseCase{u"/language=0", kBackup, u"", false, u"The language \"0\" is unknown: use en or de.", u""},
+        ParseCase{u"/language", kBackup, u"", false, u"The option \"/language\" is unknown.", u""}));
 
-  Parsed resetWithPath(u"/reset c:\\ignored.zip");
-  EXPECT_EQ(resetWithPath.request.GetMode(), OperationMode::Reset);
-  EXPECT_TRUE(resetWithPath.request.ArchivePath.empty());
-  EXPECT_TRUE(resetWithPath.request.IsUnattended());
-}
-
-TEST(ParseCommandLineTest, UsageBoxIsShownForEveryQuestionMark) {
+TEST(ParseCommandLineDetailTest, UsageBoxIsShownForEveryQuestionMarkBeforeAProblem) {
   Parsed twice(u"/? /backup a.zip /?");
   EXPECT_EQ(twice.usageBoxes, 2);
-  EXPECT_TRUE(twice.usageReported);
+  EXPECT_TRUE(twice.line.usageShown);
 
   Parsed none(u"/backup a.zip");
-  EXPECT_EQ(none.usageBoxes, 0);
-  EXPECT_FALSE(none.usageReported);
+  EXPECT_FALSE(none.line.usageShown);
 
-  Parsed empty(u"");
-  EXPECT_FALSE(empty.usageReported);
-  EXPECT_EQ(empty.request.GetMode(), OperationMode::Backup);
-  EXPECT_FALSE(empty.request.IsUnattended());
+  Parsed stopped(u"/? /frobnicate /?");
+  EXPECT_EQ(stopped.usageBoxes, 1) << "nothing after the first argument not understood is carried out";
+  EXPECT_FALSE(stopped.line.problem.empty());
 }
 
-TEST(ParseCommandLineTest, LanguageOptionSwitchesTheTextsThatFollow) {
+TEST(ParseCommandLineDetailTest, LanguageOptionSwitchesTheTextsThatFollow) {
   Text before, after;
   OperationRequest request(OperationMode::Backup);
   ParseCommandLine(u"/? /language=1031 /?", request, [&]() {
@@ -118,13 +135,24 @@ TEST(ParseCommandLineTest, LanguageOptionSwitchesTheTextsThatFollow) {
   EXPECT_EQ(before, u"Usage of command line commands");
   EXPECT_EQ(after, u"Verwendung der Kommandozeilenparameter");
 
-  ParseCommandLine(u"/LANGUAGE=0x409", request, [] {});
-  EXPECT_EQ(platform::LoadText(158), u"Usage of command line commands");
-  ParseCommandLine(u"/language=02007", request, [] {});
-  EXPECT_EQ(platform::LoadText(139), u"Schlie\u00dfen");
-  ParseCommandLine(u"/language=0", request, [] {});
-  EXPECT_EQ(platform::LoadText(139), u"Schlie\u00dfen") << "a value that is no locale changes nothing";
+  const Text english = u"Usage of command line commands", german = u"Verwendung der Kommandozeilenparameter";
+  const std::pair<const char16_t*, const Text*> choices[] = {
+      {u"/LANGUAGE=0x409", &english}, {u"/language=02007", &german}, {u"/language=en", &english},
+      {u"/language=DE", &german},     {u"/Language=En", &english},   {u"/language=2055", &german},
+      {u"/language=2057", &english},
+  };
+  for (const auto& [tail, language] : choices) {
+    EXPECT_TRUE(ParseCommandLine(tail, request, [] {}).problem.empty()) << ToUtf8(tail);
+    EXPECT_EQ(platform::LoadText(158), *language) << ToUtf8(tail);
+  }
+  EXPECT_FALSE(ParseCommandLine(u"/language=german", request, [] {}).problem.empty());
+  EXPECT_EQ(platform::LoadText(158), english) << "an unknown language changes nothing";
   platform::SetThreadLanguage(1033);
+}
+
+TEST(CommandLineForLogTest, QuotesWhatHoldsABlank) {
+  EXPECT_EQ(CommandLineForLog(u"  /backup   \"C:\\My Files\\b.zip\" /noundo \"\""),
+            u"/backup \"C:\\My Files\\b.zip\" /noundo \"\"");
 }
 
 }  // namespace

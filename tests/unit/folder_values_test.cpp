@@ -11,6 +11,7 @@
 #include "platform/paths.h"
 #include "platform/shell_folders.h"
 #include "res/non_localizable.h"
+#include "support/silent_shell.h"
 #include "support/test_support.h"
 
 namespace kbt {
@@ -19,15 +20,7 @@ using namespace platform;
 using testing::ReadValue;
 using testing::SeedString;
 
-class SilentShell : public AppShell {
- public:
-  std::vector<Text> reported;
-  void ShowUsage() override {}
-  bool WarnIfClientRuns() override { return false; }
-  void RunWizard(OperationRequest&) override {}
-  void ReportLog(const ResultLog& log) override { reported = log.Entries(); }
-  void ReportVerify(const VerifyReport&, const Text&) override {}
-};
+using testing::SilentShell;
 
 class FolderValuesTest : public testing::ClientRegistryTest {
  protected:

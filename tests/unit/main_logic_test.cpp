@@ -3,7 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <string>
 
+#include "app/run_log.h"
 #include "support/test_support.h"
 
 namespace kbt {
@@ -13,8 +15,11 @@ class RecordingShell : public AppShell {
  public:
   bool clientRuns = false;
   int usageBoxes = 0, wizards = 0, clientChecks = 0;
-  std::vector<Text> reported, verified;
-  void ShowUsage() override { ++usageBoxes; }
+  std::vector<Text> reported, verified, problems, aside;
+  void ShowUsage(const Text& problem) override {
+    ++usageBoxes;
+    problems.push_back(problem);
+  }
   bool WarnIfClientRuns() override {
     ++clientChecks;
     return clientRuns;
@@ -22,7 +27,13 @@ class RecordingShell : public AppShell {
   void RunWizard(OperationRequest&) override { ++wizards; }
   void ReportLog(const ResultLog& log) override { reported = log.Entries(); }
   void ReportVerify(const VerifyReport& report, const Text&) override { verified = report.lines; }
+  void ReportAside(const Text& message) override { aside.push_back(message); }
 };
+
+std::string ReadText(const Text& path) {
+  const std::vector<uint8_t> bytes = testing::ReadBytes(path);
+  return std::string(bytes.begin(), bytes.end());
+}
 
 class MainLogicTest : public testing::ClientRegistryTest {
  protected:
@@ -91,11 +102,46 @@ TEST_F(MainLogicTest, UnattendedFailureGivesExitCodeOneAndItsMessages) {
   EXPECT_EQ(shell.wizards, 0);
 }
 
-TEST_F(MainLogicTest, WithoutAnOperationTheWizardRuns) {
-  EXPECT_EQ(RunMainLogic(u"/backup", request, shell), kExitSuccess);
+TEST_F(MainLogicTest, WithoutAnOperationTheWizardRunsAndLeavesNoRecord) {
+  EXPECT_EQ(RunMainLogic(u"/restore", request, shell), kExitSuccess);
   EXPECT_EQ(shell.wizards, 1);
-  EXPECT_EQ(request.GetMode(), OperationMode::Backup);
+  EXPECT_EQ(request.GetMode(), OperationMode::Restore);
   EXPECT_EQ(request.FavoritesFolder, request.DataFolder);
+  Text log;
+  ASSERT_TRUE(GetDefaultRunLogPath(log));
+  EXPECT_FALSE(testing::FileExists(log));
+}
+
+TEST_F(MainLogicTest, ACommandLineNotUnderstoodShowsTheUsageAndRunsNothing) {
+  EXPECT_EQ(RunMainLogic(u"/bakup x.zip", request, shell), kExitCommandLine);
+  ASSERT_EQ(shell.problems, std::vector<Text>{u"The option \"/bakup\" is unknown."});
+  EXPECT_EQ(shell.wizards, 0);
+  EXPECT_EQ(shell.clientChecks, 0);
+  EXPECT_FALSE(testing::KeyExists(u"Software\\Kestrove"));
+  Text log;
+  ASSERT_TRUE(GetDefaultRunLogPath(log));
+  const std::string record = ReadText(log);
+  EXPECT_NE(record.find("\texit 2\t/bakup x.zip\r\n\tThe option \"/bakup\" is unknown.\r\n"), std::string::npos)
+      << record;
+}
+
+// The record of a failed run holds its command line, exit code and every message; a record that
+// cannot be written is told aside and changes no exit code.
+TEST_F(MainLogicTest, AnUnattendedRunLeavesItsRecordWhereverItIsAsked) {
+  testing::ScratchFolder logs;
+  const Text log = logs / u"my runs.log";
+  EXPECT_EQ(RunMainLogic(u"/reset /log \"" + log + u"\"", request, shell), kExitOperationFailed);
+  const std::string record = ReadText(log);
+  EXPECT_NE(record.find("\texit 1\t/reset /log \"" + ToUtf8(log) + "\"\r\n\tFailed to reset application data.\r\n"),
+            std::string::npos)
+      << record;
+  EXPECT_TRUE(shell.aside.empty());
+
+  OperationRequest again(OperationMode::Backup);
+  EXPECT_EQ(RunMainLogic(u"/reset /log \"" + logs.Path() + u"\"", again, shell), kExitOperationFailed);
+  ASSERT_EQ(shell.aside.size(), 1u);
+  EXPECT_EQ(shell.aside[0].rfind(u"The record of this run could not be written to \"" + logs.Path() + u"\".", 0), 0u)
+      << ToUtf8(shell.aside[0]);
 }
 
 }  // namespace

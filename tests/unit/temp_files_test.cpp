@@ -132,6 +132,7 @@ TEST(LongPathsTest, PathFunctionsTakeAnyLength) {
       {s + u"a" + s + u".." + s + u"b", s + u"b"},
       {s + u"a" + s + u"b" + s + u"..", s + u"a"},
       {s + u"." + s + u"a" + s + u"." + s + u"." + s + u"b", s + u"a" + s + u"b"},
+      {s + u"a" + s + s + u"b", s + u"a" + s + u"b"},
   };
   // The shell keeps a trailing separator; the substitute drops it.
   const Text trailing = kPathSeparator == u'\\' ? s : Text();

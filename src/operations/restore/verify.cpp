@@ -109,9 +109,19 @@ VerifyReport VerifyArchive(const Text& archivePath, const Text& dataFolder, cons
 
   BackupIdentity identity;
   BackupArchiveReader archive;
-  if (archivePath.empty() || !archive.Open(archivePath)) {
+  if (archivePath.empty()) {
+    report.Problem(IDS_VERIFY_NO_PATH);
+    return finish();
+  }
+  if (!archive.Open(archivePath)) {
+    // A file that reads but does not open as a zip file is something else altogether.
+    File file;
+    if (file.Open(archivePath, FileMode::ReadShared)) {
+      report.Problem(IDS_VERIFY_NOT_ZIP, archivePath);
+      return finish();
+    }
     Text problem = FormatText(LoadText(IDS_ARCHIVE_OPEN_FAILED), {archivePath});
-    const Text why = archivePath.empty() ? Text() : ErrorText(LastError());
+    const Text why = ErrorText(LastError());
     if (!why.empty()) problem += u' ' + why;
     report.Problem(problem);
     return finish();
@@ -188,8 +198,10 @@ Text VerifyReport::Summary(const Text& archivePath) const {
                       {archivePath, DecimalText(entries), DecimalText(values), DecimalText(keys), DecimalText(files)});
   }
   // A file that is no backup at all cannot be restored even in part.
-  Text text = FormatText(LoadText(state == ArchiveState::Unreadable ? IDS_VERIFY_UNUSABLE : IDS_VERIFY_BAD), {archivePath});
-  for (size_t i = 0; i < problems.size() && i < kProblemsInSummary; ++i) text += u"\r\n" + problems[i];
+  // Without a path there is no file to name, only what is missing.
+  Text text = archivePath.empty() ? Text()
+              : FormatText(LoadText(state == ArchiveState::Unreadable ? IDS_VERIFY_UNUSABLE : IDS_VERIFY_BAD), {archivePath});
+  for (size_t i = 0; i < problems.size() && i < kProblemsInSummary; ++i) text += (text.empty() ? u"" : u"\r\n") + problems[i];
   if (problems.size() > kProblemsInSummary) text += u"\r\n...";
   return text;
 }

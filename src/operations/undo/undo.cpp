@@ -5,6 +5,7 @@
 #include "operations/operation_request.h"
 #include "operations/undo/planned_changes.h"
 #include "operations/undo/undo_point.h"
+#include "platform/files.h"
 #include "platform/places.h"
 #include "platform/texts.h"
 #include "res/resource.h"
@@ -21,15 +22,20 @@ bool OperationRequest::BeginChanges(UndoKind kind, const Text& subject, const Pl
     UndoPointPath = undoPoint_->Path();
     return true;
   }
+  const long why = platform::LastError();
   const Text point = undoPoint_->Path().empty() ? folder : undoPoint_->Path();
   undoPoint_->Discard();
   ResultLog reasons;
   if (!failedItem.empty()) reasons.Add(IDS_UNDO_ITEM_NOT_KEPT, failedItem);
   reasons.Add(IDS_UNDO_POINT_FAILED, point);
-  Text text;
-  for (const Text& reason : reasons.Entries()) text += (text.empty() ? u"" : u"\r\n") + reason;
   // Going on without one is the user's deliberate choice, never the default.
-  if (ConfirmWithoutUndoPoint && ConfirmWithoutUndoPoint(text)) return true;
+  if (ConfirmWithoutUndoPoint) {
+    Text reason = failedItem.empty() ? platform::ErrorText(why) : reasons.Entries().front();
+    if (reason.empty()) reason = platform::LoadText(IDS_REASON_UNKNOWN);
+    const int operation = kind == UndoKind::Restore ? IDS_THIS_RESTORE : kind == UndoKind::Reset ? IDS_THIS_RESET : IDS_THIS_UNDO;
+    const Text question = FormatText(platform::LoadText(IDS_UNDO_POINT_QUESTION), {folder, reason, platform::LoadText(operation)});
+    if (ConfirmWithoutUndoPoint(question)) return true;
+  }
   for (const Text& reason : reasons.Entries()) Log.Add(reason);
   return false;
 }

@@ -73,8 +73,14 @@ Text CanonicalPath(const Text& path) {
   // PathCanonicalizeW's work, by hand where the path is longer than it takes.
   if (path.size() >= MAX_PATH) return detail::CollapseDots(path, RootLength(path), u'\\', true);
   wchar_t buffer[MAX_PATH] = {};
-  if (::PathCanonicalizeW(buffer, W(path))) return win32::FromW(buffer);
-  return path;
+  if (!::PathCanonicalizeW(buffer, W(path))) return path;
+  // The shell keeps doubled separators ("C:\\a.zip" from a root and a name joined by hand).
+  Text canonical = win32::FromW(buffer);
+  const size_t root = RootLength(canonical);
+  for (size_t i = canonical.size(); i > (root > 1 ? root : 1); --i) {
+    if (canonical[i - 1] == u'\\' && canonical[i - 2] == u'\\') canonical.erase(i - 1, 1);
+  }
+  return canonical;
 }
 
 // Not PathIsDirectoryW, which takes at most MAX_PATH characters.
