@@ -107,8 +107,11 @@ bool ApplyLanguage(Parsing& parsing, const Text& value, bool) {
   } else if (EqualsIgnoreAsciiCase(value, u"de")) {
     language = kLanguageGerman;
   } else {
-    // A number names a locale; any English or German one picks that table.
-    const uint32_t primary = static_cast<uint32_t>(ParseLanguageNumber(value)) & 0x3FF;
+    // A number names a locale; any English or German one picks that table. Another locale's number
+    // is taken as it always was: its code page applies, and the texts are the English ones.
+    const int32_t number = ParseLanguageNumber(value);
+    const uint32_t primary = static_cast<uint32_t>(number) & 0x3FF;
+    if (number > 0 && number <= 0xFFFF) language = static_cast<uint32_t>(number);
     if (primary == (kLanguageEnglish & 0x3FF)) language = kLanguageEnglish;
     if (primary == (kLanguageGerman & 0x3FF)) language = kLanguageGerman;
   }
