@@ -2,10 +2,15 @@
 // operations ran whatever the clock says, and recoverable whatever moment a kill chose.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <ctime>
 #include <functional>
 #include <map>
+
+#ifndef _WIN32
+#include <unistd.h>
+#endif
 
 #include "app/main_logic.h"
 #include "archive/backup_archive.h"
@@ -423,6 +428,36 @@ TEST_F(UndoPointTest, AFileWithAnotherNameIsKeptAsACopy) {
   ASSERT_EQ(Run(u"/undo"), kExitSuccess) << Reported();
   EXPECT_EQ(ReadBytes(data / names::kHistoryFile), history);
 }
+
+#ifndef _WIN32
+// Kept files swapped for links to another file of the user's lead nowhere: the undo names them and
+// leaves the client's files as they are, and the other file stays the user's alone.
+TEST_F(UndoPointTest, AKeptFileThatIsALinkIsNeverFollowed) {
+  const Text secret = archives / u"secret.txt";
+  WriteText(secret, "the user's secret");
+  ASSERT_EQ(Run(u"/restore \"" + HostileArchive() + u"\""), kExitSuccess) << Reported();
+  const State restored = Now();
+  const Text point = ListUndoPoints(UndoFolder()).back();
+  std::vector<Text> kept;
+  ASSERT_TRUE(ListFileNames(point, kept));
+  for (const Text& name : kept) {
+    if (name == u"record" || name == u"underway") continue;
+    testing::RemoveTree(point + u"/" + name);
+    ASSERT_EQ(::symlink(ToUtf8(secret).c_str(), ToUtf8(point + u"/" + name).c_str()), 0);
+  }
+  EXPECT_EQ(Run(u"/undo"), kExitOperationFailed);
+  EXPECT_TRUE(std::any_of(shell.reported.begin(), shell.reported.end(),
+                          [](const Text& message) { return message.find(u"is a link") != Text::npos; }));
+  for (const auto& [file, bytes] : Now().files) {
+    FileIdentity identity;
+    ASSERT_TRUE(GetFileIdentity(file, &identity));
+    EXPECT_FALSE(identity.isLink) << ToUtf8(file);
+  }
+  EXPECT_EQ(ReadBytes(data / names::kHistoryFile), restored.files.at(data / names::kHistoryFile)) << "left as it is";
+  WriteText(data / names::kHistoryFile, "written after the undo");
+  EXPECT_EQ(ReadBytes(secret), std::vector<uint8_t>(std::begin("the user's secret"), std::end("the user's secret") - 1));
+}
+#endif
 
 // Folders an operation created go with its undo, deepest first, as long as they are empty.
 TEST_F(UndoPointTest, FoldersARestoreCreatedGoWithItsUndo) {
