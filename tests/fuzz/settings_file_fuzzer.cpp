@@ -54,25 +54,25 @@ fuzz::RegistryDump ClientState(bool* lineBreaks = nullptr) {
 }
 
 // The state as a round trip through the writer must give it back. A key that holds nothing the
-// writer could write is brought back only below a listed key: elsewhere its empty section says
-// nothing (the writer writes the listed keys' sections whether they exist or not).
+// writer could write, at any depth, is brought back only below a listed key: elsewhere its empty
+// section says nothing (the writer writes the listed keys' sections whether they exist or not).
 fuzz::RegistryDump RoundTripped(const fuzz::RegistryDump& state) {
   static const SettingsKeyList listed;
+  const auto keyOf = [](const Text& entry) { return entry.substr(0, entry.rfind(u'|')); };
+  const auto shown = [&](const Text& entry) {
+    const Text key = keyOf(entry);
+    return entry.back() != u'|' || std::any_of(listed.begin(), listed.end(), [&](const Text& list) {
+             return IsKeySameOrBelow(key, list) && NormalKeyPath(key).size() > NormalKeyPath(list).size();
+           });
+  };
   fuzz::RegistryDump kept;
   for (const auto& item : state) {
-    const Text& entry = item.first;
-    const Text key = entry.substr(0, entry.rfind(u'|'));
-    const bool bareKey = entry.back() == u'|';
-    const bool belowListed = std::any_of(listed.begin(), listed.end(), [&](const Text& list) {
-      return IsKeySameOrBelow(key, list) && NormalKeyPath(key).size() > NormalKeyPath(list).size();
+    const Text key = keyOf(item.first);
+    const bool holdsShown = std::any_of(state.begin(), state.end(), [&](const auto& other) {
+      return other.first.size() > key.size() && other.first.compare(0, key.size(), key) == 0 &&
+             (other.first[key.size()] == u'\\' || other.first[key.size()] == u'|') && shown(other.first);
     });
-    const bool holdsSomething = std::any_of(state.begin(), state.end(), [&](const auto& other) {
-      return other.first != entry && other.first.size() > key.size() &&
-             other.first.compare(0, key.size(), key) == 0 &&
-             (other.first[key.size()] == u'\\' || other.first[key.size()] == u'|');
-    });
-    if (bareKey && !belowListed && !holdsSomething) continue;
-    kept.insert(item);
+    if (shown(item.first) || holdsShown) kept.insert(item);
   }
   return kept;
 }
