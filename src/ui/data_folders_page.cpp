@@ -14,21 +14,31 @@ BOOL DataFoldersPage::OnInit() {
   exploreIcon_ = LoadSmallIcon(Sheet().Instance(), IDI_EXPLORE_FOLDER);
   for (int button : {IDC_EXPLORE_FAVORITES, IDC_EXPLORE_DATA}) {
     ::SendMessageW(Item(button), BM_SETIMAGE, IMAGE_ICON, reinterpret_cast<LPARAM>(exploreIcon_.Get()));
+    tips_.Add(Window(), Item(button));
   }
   return TRUE;
 }
 
-void DataFoldersPage::OnSetActive() {
+bool DataFoldersPage::CheckFolder(int field, int explore, int description, FieldNote& note) {
   // An empty text is no folder; a folder created meanwhile is accepted on the next visit.
-  const Text data = ItemText(IDC_DATA_FOLDER);
-  const Text favorites = ItemText(IDC_FAVORITES_FOLDER);
-  const bool dataOk = !data.empty() && platform::IsExistingFolder(data);
-  const bool favoritesOk = !favorites.empty() && platform::IsExistingFolder(favorites);
+  const Text folder = ItemText(field);
+  const bool exists = !folder.empty() && platform::IsExistingFolder(folder);
+  // A restore onto a new machine makes the folders it writes to; nothing is made before it runs.
+  const bool restore = Request().GetMode() == OperationMode::Restore;
+  const bool made = !exists && restore && !folder.empty();
+  note.Show(Window(), exists ? Text() : platform::LoadText(made ? IDS_FOLDER_WILL_BE_CREATED : IDS_FOLDER_NOT_THERE),
+            !made);
+  ::ShowWindow(Item(description), note.Shown() ? SW_HIDE : SW_SHOW);
+  ::EnableWindow(Item(explore), exists);
+  ::InvalidateRect(Item(field), nullptr, TRUE);
+  return exists || made;
+}
+
+void DataFoldersPage::OnSetActive() {
+  const bool dataOk = CheckFolder(IDC_DATA_FOLDER, IDC_EXPLORE_DATA, IDC_DATA_DESCRIPTION, dataNote_);
+  const bool favoritesOk =
+      CheckFolder(IDC_FAVORITES_FOLDER, IDC_EXPLORE_FAVORITES, IDC_FAVORITES_DESCRIPTION, favoritesNote_);
   SetButtons(dataOk && favoritesOk ? PSWIZB_BACK | PSWIZB_NEXT : PSWIZB_BACK);
-  ::InvalidateRect(Item(IDC_DATA_FOLDER), nullptr, TRUE);
-  ::InvalidateRect(Item(IDC_FAVORITES_FOLDER), nullptr, TRUE);
-  ::EnableWindow(Item(IDC_EXPLORE_DATA), dataOk);
-  ::EnableWindow(Item(IDC_EXPLORE_FAVORITES), favoritesOk);
 }
 
 int DataFoldersPage::OnWizNext() { return IDD_DETAILS; }

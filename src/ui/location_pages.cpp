@@ -5,6 +5,7 @@
 #include <cwchar>
 #include <vector>
 
+#include "archive/directory_path.h"
 #include "operations/backup/backup_target.h"
 #include "operations/client/file_checks.h"
 #include "operations/backup/last_backup.h"
@@ -13,6 +14,7 @@
 #include "platform/clock.h"
 #include "platform/paths.h"
 #include "platform/shell_folders.h"
+#include "platform/texts.h"
 #include "platform/win32/wide.h"
 #include "res/non_localizable.h"
 #include "res/resource.h"
@@ -24,7 +26,6 @@ namespace kbt::ui {
 namespace {
 
 constexpr COLORREF kInvalidPathColour = RGB(200, 0, 0);
-// The restore page's check has ended.
 
 // The filter pairs of string 133, each part ended by a NUL and the list by a second one.
 std::vector<wchar_t> FileFilter() {
@@ -38,11 +39,15 @@ std::vector<wchar_t> FileFilter() {
   return filter;
 }
 
-// Shows the Save As or Open dialog starting from the current path; false when cancelled.
-bool ChooseFile(HWND owner, bool save, const Text& current, Text& chosen) {
+// Shows the Save As or Open dialog; false when cancelled. It starts at the current path when its
+// folder is there, else in 'startFolder' (never in the program's folder, the dialog's own choice).
+bool ChooseFile(HWND owner, bool save, const Text& current, const Text& startFolder, Text& chosen) {
+  const Text folder = platform::FolderOf(current);
+  const bool fromCurrent = !current.empty() && !folder.empty() && platform::IsExistingFolder(folder);
+  const Text initial = fromCurrent ? current : Text();
   wchar_t file[MAX_PATH] = {};
-  const size_t length = current.size() < MAX_PATH ? current.size() : MAX_PATH - 1;
-  std::wmemcpy(file, win32::W(current), length);
+  const size_t length = initial.size() < MAX_PATH ? initial.size() : MAX_PATH - 1;
+  std::wmemcpy(file, win32::W(initial), length);
   const std::vector<wchar_t> filter = FileFilter();
   OPENFILENAMEW dialog{};
   dialog.lStructSize = sizeof dialog;
@@ -50,6 +55,7 @@ bool ChooseFile(HWND owner, bool save, const Text& current, Text& chosen) {
   dialog.lpstrFilter = filter.data();
   dialog.lpstrFile = file;
   dialog.nMaxFile = MAX_PATH;
+  if (!fromCurrent && !startFolder.empty()) dialog.lpstrInitialDir = win32::W(startFolder);
   dialog.lpstrDefExt = L"zip";
   dialog.Flags = OFN_HIDEREADONLY | OFN_PATHMUSTEXIST | OFN_EXPLORER | OFN_ENABLESIZING;
   if (save) dialog.Flags |= OFN_OVERWRITEPROMPT;
@@ -76,11 +82,27 @@ Text DefaultBackupFolder() {
   return platform::GetDocumentsFolder(documents) ? documents : Text();
 }
 
-// The browse buttons show an icon; their text names them for the keyboard and screen readers.
-UniqueIcon SetBrowseIcon(HINSTANCE instance, HWND button) {
+// The browse buttons show an icon; their text names them for the keyboard and screen readers, and
+// shows as their tip.
+UniqueIcon SetBrowseIcon(HINSTANCE instance, HWND page, HWND button, ButtonTips& tips) {
   UniqueIcon icon = LoadSmallIcon(instance, IDI_BROWSE);
   ::SendMessageW(button, BM_SETIMAGE, IMAGE_ICON, reinterpret_cast<LPARAM>(icon.Get()));
+  tips.Add(page, button);
   return icon;
+}
+
+// A typed archive path as both pages take it: absolute, with ".zip" added to a name without an
+// extension. A relative path lies in the default backup folder, not in the working folder, which
+// depends on how the tool was started; without that folder it stays relative.
+Text ResolveArchivePath(const Text& typed, const Text& defaultFolder) {
+  if (typed.empty()) return typed;
+  Text full = typed;
+  if (platform::IsRelativePath(typed)) {
+    if (defaultFolder.empty()) return typed;
+    full = defaultFolder;
+    platform::AppendPath(full, typed);
+  }
+  return WithArchiveExtension(platform::CanonicalPath(full));
 }
 
 Text DefaultArchivePath(const Text& folder) {
@@ -92,54 +114,75 @@ Text DefaultArchivePath(const Text& folder) {
   return platform::PathIn(folder, names::kDefaultArchivePrefix + win32::FromW(name) + names::kArchiveExtension);
 }
 
+// What the restore page says of a file that is no sound backup, with what to do next.
+Text CheckFailureText(const VerifyReport& report) {
+  switch (report.fault) {
+    case ArchiveFault::Incomplete: return platform::LoadText(IDS_RESTORE_DAMAGED);
+    case ArchiveFault::Damaged:
+      return report.damagedEntry.empty() ? platform::LoadText(IDS_RESTORE_DAMAGED)
+                                         : FormatText(platform::LoadText(IDS_RESTORE_DAMAGED_ENTRY), {report.damagedEntry});
+    case ArchiveFault::NotZip: return platform::LoadText(IDS_RESTORE_NOT_ZIP);
+    case ArchiveFault::NotBackup: return platform::LoadText(IDS_RESTORE_NOT_BACKUP);
+    case ArchiveFault::CannotOpen: {
+      const Text why = report.systemReason.empty() ? platform::LoadText(IDS_REASON_UNKNOWN) : report.systemReason;
+      return FormatText(platform::LoadText(IDS_RESTORE_CANNOT_OPEN), {why});
+    }
+    case ArchiveFault::NoPath: return platform::LoadText(IDS_RESTORE_TYPE_PATH);
+    case ArchiveFault::None: break;
+  }
+  // A protected archive's refusals name their own cause.
+  return report.problems.empty() ? platform::LoadText(IDS_RESTORE_NOT_BACKUP) : report.problems.front();
+}
+
 }  // namespace
 
 BOOL BackupLocationPage::OnInit() {
-  // Setting the text stores and checks it like any change.
-  browseIcon_ = SetBrowseIcon(Sheet().Instance(), Item(IDC_BROWSE_BACKUP));
+  browseIcon_ = SetBrowseIcon(Sheet().Instance(), Window(), Item(IDC_BROWSE_BACKUP), tips_);
   // Once, not on every key press: the typed path is checked against it as it changes.
   defaultFolder_ = DefaultBackupFolder();
+  // Setting the text stores and checks it like any change.
   SetItemText(IDC_BACKUP_PATH, DefaultArchivePath(defaultFolder_));
   ::SendDlgItemMessageW(Window(), IDC_BACKUP_COMMENT, EM_LIMITTEXT, kCommentLimit, 0);
   return TRUE;
 }
 
-Text BackupLocationPage::FullPath() const {
-  Text typed = ItemText(IDC_BACKUP_PATH);
-  if (typed.empty()) return typed;
-  typed = WithArchiveExtension(typed);
-  if (!platform::IsRelativePath(typed)) return platform::CanonicalPath(typed);
-  // Not the working folder, which depends on how the tool was started.
-  Text full = defaultFolder_;
-  if (full.empty()) return typed;
-  platform::AppendPath(full, typed);
-  return platform::CanonicalPath(full);
-}
+Text BackupLocationPage::FullPath() const { return ResolveArchivePath(ItemText(IDC_BACKUP_PATH), defaultFolder_); }
 
 void BackupLocationPage::StorePath() {
   const Text full = FullPath();
   Request().ArchivePath = full;
   SetItemText(IDC_BACKUP_FULL_PATH, full.empty() ? Text() : FormatText(platform::LoadText(IDS_FULL_BACKUP_PATH), {full}));
-  Text folder = full;
-  platform::RemoveLastComponent(folder);
-  const bool folderExists = !platform::IsRelativePath(full) && !folder.empty() && platform::IsExistingFolder(folder);
-  // The backup's own rule, shown before Next rather than as a failure after it.
-  const Text refusal = folderExists ? BackupTargetRefusal(full, Request().DataFolder, Request().FavoritesFolder) : Text();
-  refused_ = !refusal.empty();
-  usable_ = folderExists && !refused_;
-  if (!refusal.empty() && !errorIcon_) {
-    errorIcon_ = LoadSmallIcon(Sheet().Instance(), IDI_FAILURE);
-    ::SendMessageW(Item(IDC_BACKUP_ERROR_ICON), STM_SETICON, reinterpret_cast<WPARAM>(errorIcon_.Get()), 0);
+  // Everything the backup would fail on that the page can see, judged here rather than on the
+  // last page, where the user can no longer go back.
+  const Text folder = platform::FolderOf(full);
+  const bool typed = !full.empty() && !platform::IsRelativePath(full);
+  const Text nameProblem = typed ? ArchiveNameProblem(full) : Text();
+  const bool isFolder = typed && platform::IsExistingFolder(full);
+  const bool missingFolder =
+      typed && nameProblem.empty() && !isFolder && !folder.empty() && !platform::IsExistingFolder(folder);
+  Text reason;
+  if (!typed) {
+    reason = platform::LoadText(IDS_TYPE_BACKUP_PATH);
+  } else if (!nameProblem.empty()) {
+    reason = nameProblem;
+  } else if (isFolder) {
+    reason = FormatText(platform::LoadText(IDS_PATH_IS_FOLDER), {full});
+  } else if (missingFolder) {
+    reason = FormatText(platform::LoadText(IDS_FOLDER_MISSING), {folder});
+  } else {
+    // The backup's own rule, shown before Next rather than as a failure after it.
+    reason = BackupTargetRefusal(full, Request().DataFolder, Request().FavoritesFolder);
   }
-  SetItemText(IDC_BACKUP_ERROR, refusal);
-  ::ShowWindow(Item(IDC_BACKUP_ERROR), refusal.empty() ? SW_HIDE : SW_SHOW);
-  ::ShowWindow(Item(IDC_BACKUP_ERROR_ICON), refusal.empty() ? SW_HIDE : SW_SHOW);
+  usable_ = reason.empty();
+  reason_.Show(Window(), reason, true);
+  ::ShowWindow(Item(IDC_CREATE_FOLDER), missingFolder ? SW_SHOW : SW_HIDE);
+  ::InvalidateRect(Item(IDC_BACKUP_PATH), nullptr, TRUE);
 }
 
 void BackupLocationPage::OnSetActive() {
   // The path shown here is the one a backup writes, whatever another page stored meanwhile.
   StorePath();
-  SetButtons(refused_ ? PSWIZB_BACK : PSWIZB_BACK | PSWIZB_NEXT);
+  SetButtons(usable_ ? PSWIZB_BACK | PSWIZB_NEXT : PSWIZB_BACK);
 }
 
 bool BackupLocationPage::MayReplace(const Text& path) const {
@@ -149,7 +192,7 @@ bool BackupLocationPage::MayReplace(const Text& path) const {
 
 int BackupLocationPage::OnWizNext() {
   StorePath();
-  if (refused_ || !MayReplace(Request().ArchivePath)) return kStay;
+  if (!usable_ || !MayReplace(Request().ArchivePath)) return kStay;
   const bool deletes = Request().ResetAfterBackup && Request().GetSelection() != 0;
   return ConfirmDeletion(deletes) ? IDD_COMPLETION : kStay;
 }
@@ -163,54 +206,75 @@ void BackupLocationPage::OnCommand(int id, int code) {
   if (id == IDC_BACKUP_PATH && code == EN_CHANGE) {
     StorePath();
     SetButtons(usable_ ? PSWIZB_BACK | PSWIZB_NEXT : PSWIZB_BACK);
-    ::InvalidateRect(Item(IDC_BACKUP_PATH), nullptr, TRUE);
   } else if (id == IDC_BACKUP_COMMENT && code == EN_CHANGE) {
     Request().Comment = ItemText(IDC_BACKUP_COMMENT);
   } else if (id == IDC_BROWSE_BACKUP && code == BN_CLICKED) {
     Browse();
+  } else if (id == IDC_CREATE_FOLDER && code == BN_CLICKED) {
+    CreateFolder();
   }
 }
 
 void BackupLocationPage::Browse() {
   Text chosen;
-  if (!ChooseFile(Window(), true, FullPath(), chosen)) return;
+  if (!ChooseFile(Window(), true, FullPath(), defaultFolder_, chosen)) return;
   // The dialog asked already before it let an existing file be chosen.
   const bool asked = IsExistingFile(chosen);
   SetItemText(IDC_BACKUP_PATH, chosen);
   replaceConfirmed_ = asked ? FullPath() : Text();
 }
 
+void BackupLocationPage::CreateFolder() {
+  const Text folder = platform::FolderOf(FullPath());
+  const platform::Status made = CreateDirectoryPath(folder);
+  // The button goes with the reason it answers: the focus returns to the path.
+  ::SendMessageW(Window(), WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(Item(IDC_BACKUP_PATH)), TRUE);
+  StorePath();
+  SetButtons(usable_ ? PSWIZB_BACK | PSWIZB_NEXT : PSWIZB_BACK);
+  if (made != platform::kSuccess && !platform::IsExistingFolder(folder)) {
+    Text why = platform::ErrorText(static_cast<long>(made));
+    if (why.empty()) why = platform::LoadText(IDS_REASON_UNKNOWN);
+    reason_.Show(Window(), FormatText(platform::LoadText(IDS_CREATE_FOLDER_FAILED), {folder, why}), true);
+    ::ShowWindow(Item(IDC_CREATE_FOLDER), SW_HIDE);
+  }
+}
+
 bool BackupLocationPage::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, INT_PTR& answer) {
   if (message != WM_CTLCOLOREDIT) return false;
   const bool isPath = reinterpret_cast<HWND>(lParam) == Item(IDC_BACKUP_PATH);
-  answer = ColourEdit(reinterpret_cast<HDC>(wParam), !isPath || usable_);
+  answer = ColourEdit(reinterpret_cast<HDC>(wParam), !isPath || usable_ || ItemText(IDC_BACKUP_PATH).empty());
   return true;
 }
 
 BOOL RestoreLocationPage::OnInit() {
-  browseIcon_ = SetBrowseIcon(Sheet().Instance(), Item(IDC_BROWSE_RESTORE));
+  browseIcon_ = SetBrowseIcon(Sheet().Instance(), Window(), Item(IDC_BROWSE_RESTORE), tips_);
+  defaultFolder_ = DefaultBackupFolder();
   // Proposing the last backup only reads: the check of an archive changes nothing.
   const Text last = LastBackupPath();
-  if (!last.empty()) SetItemText(IDC_RESTORE_PATH, last);
+  if (last.empty()) {
+    PathChanged();  // says what the empty field wants
+  } else {
+    SetItemText(IDC_RESTORE_PATH, last);
+  }
   return TRUE;
 }
 
-bool RestoreLocationPage::FileExists() const { return IsExistingFile(ItemText(IDC_RESTORE_PATH)); }
+Text RestoreLocationPage::FullPath() const { return ResolveArchivePath(ItemText(IDC_RESTORE_PATH), defaultFolder_); }
 
 void RestoreLocationPage::OnSetActive() {
   // The path shown here is the one a restore reads, whatever another page stored meanwhile.
-  Request().ArchivePath = ItemText(IDC_RESTORE_PATH);
+  Request().ArchivePath = FullPath();
   SetButtons(restorable_ ? PSWIZB_BACK | PSWIZB_NEXT : PSWIZB_BACK);
   ::InvalidateRect(Item(IDC_RESTORE_PATH), nullptr, TRUE);
 }
 
 int RestoreLocationPage::OnWizNext() {
-  Request().ArchivePath = ItemText(IDC_RESTORE_PATH);
+  Request().ArchivePath = FullPath();
   return IDD_DATA_FOLDERS;
 }
 
 int RestoreLocationPage::OnWizBack() {
-  Request().ArchivePath = ItemText(IDC_RESTORE_PATH);
+  Request().ArchivePath = FullPath();
   return IDD_OPERATION;
 }
 
@@ -218,38 +282,38 @@ RestoreLocationPage::~RestoreLocationPage() {
   if (checker_.joinable()) checker_.join();
 }
 
-void RestoreLocationPage::ShowError(const Text& text, bool icon) {
-  if (icon && !errorIcon_) {
-    errorIcon_ = LoadSmallIcon(Sheet().Instance(), IDI_FAILURE);
-    ::SendMessageW(Item(IDC_RESTORE_ERROR_ICON), STM_SETICON, reinterpret_cast<WPARAM>(errorIcon_.Get()), 0);
-  }
-  SetItemText(IDC_RESTORE_ERROR, text);
-  ::ShowWindow(Item(IDC_RESTORE_ERROR), text.empty() ? SW_HIDE : SW_SHOW);
-  ::ShowWindow(Item(IDC_RESTORE_ERROR_ICON), icon && !text.empty() ? SW_SHOW : SW_HIDE);
-}
-
 // Cheap, on every key press: the path is stored, and Next waits for the check of the file.
 void RestoreLocationPage::PathChanged() {
-  const Text path = ItemText(IDC_RESTORE_PATH);
+  const Text typed = ItemText(IDC_RESTORE_PATH);
+  const Text path = FullPath();
   Request().ArchivePath = path;
+  // Where a typed name leads, when that is not what was typed.
+  const bool resolved = !typed.empty() && path != typed;
+  SetItemText(IDC_RESTORE_FULL_PATH, resolved ? FormatText(platform::LoadText(IDS_RESTORE_FULL_PATH), {path}) : Text());
+  ::ShowWindow(Item(IDC_RESTORE_FULL_PATH), resolved ? SW_SHOW : SW_HIDE);
   ::InvalidateRect(Item(IDC_RESTORE_PATH), nullptr, TRUE);
   restorable_ = false;
   SetButtons(PSWIZB_BACK);
   SetItemText(IDC_RESTORE_COMMENT, Text());
   SetItemText(IDC_CREATED_DATE, Text());
   ::KillTimer(Window(), kCheckTimer);
-  if (!IsExistingFile(path)) {
-    ShowError(path.empty() ? Text() : platform::LoadText(IDS_NO_SUCH_FILE), true);
-    return;
+  if (path.empty()) {
+    // With the icon: a note without one is the check that runs.
+    reason_.Show(Window(), platform::LoadText(IDS_RESTORE_TYPE_PATH), true);
+  } else if (platform::IsExistingFolder(path)) {
+    reason_.Show(Window(), platform::LoadText(IDS_RESTORE_IS_FOLDER), true);
+  } else if (!IsExistingFile(path)) {
+    reason_.Show(Window(), platform::LoadText(IDS_RESTORE_NO_FILE), true);
+  } else {
+    reason_.Show(Window(), platform::LoadText(IDS_CHECKING_BACKUP), false);
+    ::SetTimer(Window(), kCheckTimer, kCheckDelayMs, nullptr);
   }
-  ShowError(platform::LoadText(IDS_CHECKING_BACKUP), false);
-  ::SetTimer(Window(), kCheckTimer, kCheckDelayMs, nullptr);
 }
 
 void RestoreLocationPage::StartCheck() {
   if (checker_.joinable()) return;  // the path is checked again when the running check ends
   check_ = std::make_unique<Check>();
-  check_->path = ItemText(IDC_RESTORE_PATH);
+  check_->path = FullPath();
   check_->dataFolder = Request().DataFolder;
   check_->favoritesFolder = Request().FavoritesFolder;
   Check* check = check_.get();
@@ -264,13 +328,13 @@ void RestoreLocationPage::StartCheck() {
   });
 }
 
-// The check of "/verify": only a sound backup lets the restore go on; a damaged or foreign file
-// is named as such, beside the error icon.
+// The check of "/verify": only a sound backup lets the restore go on. The note says what is wrong
+// with any other file, and what to do about it.
 void RestoreLocationPage::CheckEnded() {
   if (!checker_.joinable()) return;
   checker_.join();
   const std::unique_ptr<Check> check = std::move(check_);
-  const Text path = ItemText(IDC_RESTORE_PATH);
+  const Text path = FullPath();
   if (check->path != path) {
     // Typed on meanwhile. A pending timer starts that path's check; one that fired found this running.
     if (!IsExistingFile(path)) return;
@@ -284,14 +348,8 @@ void RestoreLocationPage::CheckEnded() {
   const VerifyReport& report = check->report;
   restorable_ = report.state == ArchiveState::Sound;
   SetItemText(IDC_CREATED_DATE, report.created.empty() ? Text() : CreatedText(report.created));
-  switch (report.state) {
-    case ArchiveState::Sound:
-      SetItemText(IDC_RESTORE_COMMENT, report.comment);
-      ShowError(Text(), false);
-      break;
-    case ArchiveState::Damaged: ShowError(platform::LoadText(IDS_RESTORE_ARCHIVE_DAMAGED), true); break;
-    case ArchiveState::Unreadable: ShowError(FormatText(platform::LoadText(IDS_NOT_A_BACKUP), {path}), true); break;
-  }
+  if (restorable_) SetItemText(IDC_RESTORE_COMMENT, report.comment);
+  reason_.Show(Window(), restorable_ ? Text() : CheckFailureText(report), true);
   // A check that ends after the user went Back leaves the buttons to the page now shown.
   if (::IsWindowVisible(Window())) SetButtons(restorable_ ? PSWIZB_BACK | PSWIZB_NEXT : PSWIZB_BACK);
 }
@@ -306,7 +364,7 @@ void RestoreLocationPage::OnCommand(int id, int code) {
 
 void RestoreLocationPage::Browse() {
   Text chosen;
-  if (ChooseFile(Window(), false, ItemText(IDC_RESTORE_PATH), chosen)) SetItemText(IDC_RESTORE_PATH, chosen);
+  if (ChooseFile(Window(), false, FullPath(), defaultFolder_, chosen)) SetItemText(IDC_RESTORE_PATH, chosen);
 }
 
 bool RestoreLocationPage::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, INT_PTR& answer) {
@@ -323,7 +381,8 @@ bool RestoreLocationPage::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, 
   }
   if (message != WM_CTLCOLOREDIT) return false;
   const bool isPath = reinterpret_cast<HWND>(lParam) == Item(IDC_RESTORE_PATH);
-  answer = ColourEdit(reinterpret_cast<HDC>(wParam), !isPath || FileExists());
+  const Text path = isPath ? FullPath() : Text();
+  answer = ColourEdit(reinterpret_cast<HDC>(wParam), path.empty() || IsExistingFile(path));
   return true;
 }
 

@@ -104,8 +104,13 @@ BOOL DetailsPage::OnInit() {
   return TRUE;
 }
 
-// An operation on nothing would report a success it did not have: Next waits for a ticked box.
-void DetailsPage::OnSetActive() { SetButtons(Request().GetSelection() != 0 ? PSWIZB_BACK | PSWIZB_NEXT : PSWIZB_BACK); }
+// An operation on nothing would report a success it did not have: Next waits for a ticked box,
+// and the page says so.
+void DetailsPage::OnSetActive() {
+  const bool chosen = Request().GetSelection() != 0;
+  nothingChosen_.Show(Window(), chosen ? Text() : platform::LoadText(IDS_NOTHING_CHOSEN), true);
+  SetButtons(chosen ? PSWIZB_BACK | PSWIZB_NEXT : PSWIZB_BACK);
+}
 
 int DetailsPage::OnWizNext() {
   switch (Request().GetMode()) {

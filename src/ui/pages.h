@@ -8,6 +8,7 @@
 #include "operations/restore/verify.h"
 
 #include "res/resource.h"
+#include "ui/field_notes.h"
 #include "ui/gdi_owners.h"
 #include "ui/wizard_page.h"
 #include "ui/wizard_sheet.h"
@@ -59,7 +60,13 @@ class DataFoldersPage : public WizardPage {
   void OnCommand(int id, int code) override;
 
  private:
+  // Whether the operation may go on with this folder; the note beside it says why not, or that a
+  // restore will make it.
+  bool CheckFolder(int field, int explore, int description, FieldNote& note);
   UniqueIcon exploreIcon_;
+  ButtonTips tips_;
+  FieldNote dataNote_{IDC_DATA_STATUS, IDC_DATA_STATUS_ICON};
+  FieldNote favoritesNote_{IDC_FAVORITES_STATUS, IDC_FAVORITES_STATUS_ICON};
 };
 
 class DetailsPage : public WizardPage {
@@ -73,6 +80,9 @@ class DetailsPage : public WizardPage {
   int OnWizBack() override;
   void OnCommand(int id, int code) override;
   HWND FirstFocus() const override { return Item(IDC_INCLUDE_DATA); }
+
+ private:
+  FieldNote nothingChosen_{IDC_DETAILS_REASON, IDC_DETAILS_REASON_ICON};
 };
 
 class BackupLocationPage : public WizardPage {
@@ -90,20 +100,21 @@ class BackupLocationPage : public WizardPage {
   HWND FirstFocus() const override { return Item(IDC_BACKUP_PATH); }
 
  private:
-  // The typed path made absolute (a relative one lies in the default backup folder), with ".zip"
-  // added to a name without an extension.
+  // The typed path as the backup writes it.
   Text FullPath() const;
-  // Stores the full path in the request, shows it under the field and tells whether a backup may
-  // go there, and if not, why.
+  // Stores the full path in the request, shows it under the field, and judges whether a backup may
+  // go there; if not, the note says why, and offers to create a missing folder.
   void StorePath();
   void Browse();
+  void CreateFolder();
   // Asks before an existing file is replaced, unless the Browse dialog asked for that path already.
   bool MayReplace(const Text& path) const;
-  UniqueIcon browseIcon_, errorIcon_;
+  UniqueIcon browseIcon_;
+  ButtonTips tips_;
+  FieldNote reason_{IDC_BACKUP_ERROR, IDC_BACKUP_ERROR_ICON};
   Text defaultFolder_;  // where a relative path lies
   Text replaceConfirmed_;
-  bool usable_ = false;   // the folder is there and the rule takes the path
-  bool refused_ = false;  // the rule refuses the path: Next stays off, the page says why
+  bool usable_ = false;  // a backup may be written at the path
 };
 
 class RestoreLocationPage : public WizardPage {
@@ -124,15 +135,17 @@ class RestoreLocationPage : public WizardPage {
   HWND FirstFocus() const override { return Item(IDC_RESTORE_PATH); }
 
  private:
-  bool FileExists() const;
+  // The typed path as the restore reads it: resolved as the backup page resolves a path.
+  Text FullPath() const;
   void PathChanged();
   // Reads the whole archive, so it runs beside the page: the page takes input meanwhile.
   void StartCheck();
   void CheckEnded();
-  void ShowError(const Text& text, bool icon);
   void Browse();
   UniqueIcon browseIcon_;
-  UniqueIcon errorIcon_;
+  ButtonTips tips_;
+  FieldNote reason_{IDC_RESTORE_ERROR, IDC_RESTORE_ERROR_ICON};
+  Text defaultFolder_;  // where a relative path lies, and where Browse starts without one
 
   struct Check {
     Text path, dataFolder, favoritesFolder;

@@ -78,7 +78,7 @@ class VerifyE2E : public ClientRegistryTest {
 
 TEST_F(VerifyE2E, ReportsWhatARestoreWouldDoAndChangesNothing) {
   const Text good = archives / u"good.zip", damaged = archives / u"damaged.zip", foreign = archives / u"foreign.zip",
-             notZip = archives / u"not a zip.zip";
+             notZip = archives / u"not a zip.zip", truncated = archives / u"truncated.zip";
   ASSERT_EQ(Tool(L"/backup \"" + Wide(good) + L"\"").exitCode, 0u);
   ASSERT_TRUE(WriteBytes(damaged, ReadBytes(good)));
   DamageEntry(damaged, "history.dat");
@@ -89,6 +89,10 @@ TEST_F(VerifyE2E, ReportsWhatARestoreWouldDoAndChangesNothing) {
     ASSERT_TRUE(writer.Close());
   }
   ASSERT_TRUE(WriteText(notZip, "just some text"));
+  {
+    const std::vector<uint8_t> whole = ReadBytes(good);  // a copy that stopped short
+    ASSERT_TRUE(WriteBytes(truncated, std::vector<uint8_t>(whole.begin(), whole.begin() + whole.size() * 6 / 10)));
+  }
 
   struct Case {
     Text archive;
@@ -110,6 +114,10 @@ TEST_F(VerifyE2E, ReportsWhatARestoreWouldDoAndChangesNothing) {
       {foreign, 1,
        {"problem\t\"" + Utf8(foreign) + "\" is not a valid Kestrove backup file!", "result\tfailed"}},
       {notZip, 1, {"problem\tThe file \"" + Utf8(notZip) + "\" is not a zip file, so it is no backup of this tool.", "result\tfailed"}},
+      {truncated, 1,
+       {"problem\tThe backup file \"" + Utf8(truncated) +
+            "\" is damaged or incomplete, perhaps the copy was interrupted: its end is missing.",
+        "result\tfailed"}},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(Utf8(c.archive));

@@ -62,10 +62,18 @@ TEST_P(ScreenshotTest, PagesBeforeTheOperation) {
   wizard.Press(WizardButton::Next);
   ASSERT_TRUE(wizard.WaitForPage(IDD_DETAILS));
   Save(wizard, L"4-details");
+  wizard.Click(IDC_INCLUDE_DATA);
+  wizard.Click(IDC_INCLUDE_SETTINGS);
+  Save(wizard, L"4-details-nothing-chosen");
+  wizard.Click(IDC_INCLUDE_DATA);
+  wizard.Click(IDC_INCLUDE_SETTINGS);
   wizard.Press(WizardButton::Next);
   ASSERT_TRUE(wizard.WaitForPage(IDD_BACKUP_LOCATION));
   wizard.SetText(IDC_BACKUP_COMMENT, L"Before moving to the new laptop");
   Save(wizard, L"5-backup-location");
+  const std::wstring proposed = wizard.Text(IDC_BACKUP_PATH);
+  wizard.SetText(IDC_BACKUP_PATH, Wide(platform::FolderOf(Narrow(proposed))) + L"\\Kestrove\\Backup.zip");
+  Save(wizard, L"5-backup-location-missing-folder");
   EXPECT_EQ(wizard.CancelAndConfirm(), 0u);
 }
 
@@ -97,6 +105,14 @@ TEST_P(ScreenshotTest, LocationsAndResults) {
     wizard.Press(WizardButton::Next);
     ASSERT_TRUE(wizard.WaitForPage(IDD_RESTORE_LOCATION));
     Save(wizard, L"6-restore-location");
+    // A copy that stopped short.
+    const std::vector<uint8_t> whole = ReadBytes(archive);
+    const Text cut = archive + u".part.zip";
+    ASSERT_TRUE(WriteBytes(cut, std::vector<uint8_t>(whole.begin(), whole.begin() + whole.size() / 2)));
+    wizard.SetText(IDC_RESTORE_PATH, Wide(cut));
+    Save(wizard, L"6-restore-location-damaged");
+    static_cast<void>(platform::RemoveFile(cut));
+    wizard.SetText(IDC_RESTORE_PATH, Wide(archive));
     // Today's profile differs from the backup's: the preview has something to tell.
     ASSERT_TRUE(WriteText(data_ + u"\\history.dat", "today's history"));
     SeedString(u"Software\\Kestrove\\Connection Data", u"Host", u"ftp.example.org");
@@ -110,7 +126,7 @@ TEST_P(ScreenshotTest, LocationsAndResults) {
   }
   static_cast<void>(platform::RemoveFile(archive));  // the journey may have written none
   {
-    // A folder where the archive should be: the backup fails and says why.
+    // A file another program holds where the archive should be: the backup fails and says why.
     WizardSession wizard(GetParam().arguments);
     ASSERT_TRUE(wizard.Started());
     for (int page : {IDD_OPERATION, IDD_DATA_FOLDERS, IDD_DETAILS, IDD_BACKUP_LOCATION}) {
@@ -121,9 +137,17 @@ TEST_P(ScreenshotTest, LocationsAndResults) {
     wizard.SetText(IDC_BACKUP_PATH, Wide(data_ + u"\\history.dat"));
     EXPECT_EQ(wizard.EnabledButtons(), L"Back");
     Save(wizard, L"5-backup-location-refused");
-    wizard.SetText(IDC_BACKUP_PATH, Wide(platform::FolderOf(archive)));
+    const std::wstring heldPath = Wide(archive);
+    HANDLE held = ::CreateFileW(heldPath.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    ASSERT_NE(held, INVALID_HANDLE_VALUE);
+    wizard.SetText(IDC_BACKUP_PATH, heldPath);
     wizard.Press(WizardButton::Next);
-    ASSERT_TRUE(wizard.WaitForPage(IDD_COMPLETION, 60000));
+    MessageBoxSeen replace;
+    if (wizard.WaitForMessageBox(replace)) wizard.Answer(replace, IDYES);
+    const bool failed = wizard.WaitForPage(IDD_COMPLETION, 60000);
+    ::CloseHandle(held);
+    static_cast<void>(platform::RemoveFile(archive));
+    ASSERT_TRUE(failed);
     Save(wizard, L"7-complete-failed");
     wizard.Press(WizardButton::Finish);
     EXPECT_EQ(wizard.WaitForExit(), 0u);

@@ -204,6 +204,40 @@ TEST_F(OperationsTest, RestoreBringsTheProfileBack) {
   EXPECT_EQ(wizard.WaitForExit(), 0u);
 }
 
+// A machine the client never ran on: no client key, so the data folder is the default one, which
+// does not exist yet. The restore makes it, and nothing before the last page does.
+TEST_F(OperationsTest, RestoreOntoANewMachineMakesTheDataFolderAtTheEnd) {
+  const Text archive = MakeBackup(backups / u"backup.zip");
+  Text fresh;
+  ASSERT_TRUE(platform::GetAppDataFolder(fresh));
+  platform::AppendPath(fresh, names::kDataFolderName);
+  ASSERT_FALSE(platform::IsExistingFolder(fresh)) << "the prefix already has the default data folder";
+  const struct Cleanup {
+    Text folder;
+    ~Cleanup() { RemoveTree(folder); }
+  } cleanup{fresh};
+  DeleteKey(names::kClientKey);
+  WizardSession wizard;
+  ASSERT_TRUE(wizard.Started());
+  ChooseMode(wizard, IDC_MODE_RESTORE);
+  NextUntil(wizard, {IDD_RESTORE_LOCATION});
+  wizard.SetText(IDC_RESTORE_PATH, Wide(archive));
+  NextUntil(wizard, {IDD_DATA_FOLDERS});
+  EXPECT_EQ(wizard.Text(IDC_DATA_FOLDER), Wide(fresh));
+  EXPECT_EQ(wizard.EnabledButtons(), L"Back Next");
+  EXPECT_EQ(wizard.Text(IDC_DATA_STATUS), L"This folder does not exist yet. The restore will create it.");
+  EXPECT_FALSE(wizard.Visible(IDC_DATA_STATUS_ICON)) << "no fault";
+  EXPECT_FALSE(wizard.Enabled(IDC_EXPLORE_DATA));
+  NextUntil(wizard, {IDD_DETAILS, IDD_RESTORE_PREVIEW});
+  EXPECT_FALSE(platform::IsExistingFolder(fresh)) << "made before the last page";
+  NextUntil(wizard, {IDD_COMPLETION});
+  EXPECT_TRUE(CompletedSuccessfully(wizard));
+  EXPECT_EQ(ReadBytes(fresh + u"\\history.dat"), std::vector<uint8_t>({'h', 'i', 's', 't', 'o', 'r', 'y', ' ', 'b', 'y',
+                                                                        't', 'e', 's'}));
+  wizard.Press(WizardButton::Finish);
+  EXPECT_EQ(wizard.WaitForExit(), 0u);
+}
+
 TEST_F(OperationsTest, TheUndoLinkTakesTheRestoreBackRightThere) {
   const Text archive = MakeBackup(backups / u"backup.zip");
   ASSERT_TRUE(WriteText(data / u"history.dat", "today's history"));
@@ -341,14 +375,36 @@ TEST_F(OperationsTest, BackupLocationChecksThePathAsItIsTyped) {
     return shot.Count(kInvalidRed, RectWithin(wizard.Control(IDC_BACKUP_PATH), wizard.Sheet()));
   };
   EXPECT_EQ(redPixels(), 0);
-  wizard.SetText(IDC_BACKUP_PATH, Wide(backups / u"missing\\backup.zip"));
-  EXPECT_EQ(wizard.EnabledButtons(), L"Back");
-  EXPECT_GT(redPixels(), 10) << "a path in a missing folder is red";
+  EXPECT_FALSE(wizard.Visible(IDC_BACKUP_ERROR));
+  // Each path the backup would fail on is refused here, with its reason beside the field.
+  auto reason = [&wizard] { return wizard.Visible(IDC_BACKUP_ERROR_ICON) ? wizard.Text(IDC_BACKUP_ERROR) : L"(no icon)"; };
+  const Text missing = backups / u"missing";
+  const std::pair<Text, std::wstring> refused[] = {
+      {backups / u"a?b.zip", L"The name \"a?b.zip\" contains \"?\", which no file or folder name can contain. Please remove it."},
+      {backups / u"nul.zip", L"\"nul.zip\" is a name Windows keeps for a device, so no file can have it. Please choose another name."},
+      {backups.Path(), L"\"" + Wide(backups.Path()) + L"\" is a folder. Add a file name to it, or choose the file with Browse."},
+      {missing + u"\\backup.zip", L"The folder \"" + Wide(missing) + L"\" does not exist. Create it, or choose another folder."},
+  };
+  for (const auto& [path, why] : refused) {
+    wizard.SetText(IDC_BACKUP_PATH, Wide(path));
+    EXPECT_EQ(wizard.EnabledButtons(), L"Back") << ToUtf8(path);
+    EXPECT_EQ(reason(), why);
+    EXPECT_GT(redPixels(), 10) << ToUtf8(path);
+    EXPECT_EQ(wizard.Visible(IDC_CREATE_FOLDER), path == missing + u"\\backup.zip") << ToUtf8(path);
+  }
+  // The missing folder is made on request, and the path is then taken.
+  wizard.Click(IDC_CREATE_FOLDER);
+  EXPECT_TRUE(platform::IsExistingFolder(missing));
+  EXPECT_EQ(wizard.EnabledButtons(), L"Back Next");
+  EXPECT_FALSE(wizard.Visible(IDC_BACKUP_ERROR));
+  EXPECT_FALSE(wizard.Visible(IDC_CREATE_FOLDER));
+  EXPECT_EQ(wizard.FocusId(), IDC_BACKUP_PATH) << "the focus leaves the button that went";
   wizard.SetText(IDC_BACKUP_PATH, Wide(backups / u"backup.zip"));
   EXPECT_EQ(wizard.EnabledButtons(), L"Back Next");
   EXPECT_EQ(redPixels(), 0);
   wizard.SetText(IDC_BACKUP_PATH, L"");
   EXPECT_EQ(wizard.EnabledButtons(), L"Back");
+  EXPECT_EQ(wizard.Text(IDC_BACKUP_ERROR), L"Type the name of the backup file, or choose where it goes with Browse.");
   // A relative name lies in the documents folder, and the page says so; ".." is resolved.
   Text documents;
   ASSERT_TRUE(platform::GetDocumentsFolder(documents));
@@ -364,13 +420,14 @@ TEST_F(OperationsTest, BackupLocationChecksThePathAsItIsTyped) {
   // The comment takes 128 characters at most.
   wizard.Type(IDC_BACKUP_COMMENT, std::wstring(129, L'c'));
   EXPECT_EQ(wizard.Text(IDC_BACKUP_COMMENT), std::wstring(128, L'c'));
-  // Going back and returning enables Next again, whatever the path.
+  // Going back and returning judges the path again.
   wizard.SetText(IDC_BACKUP_PATH, L"missing\\backup.zip");
   wizard.Press(WizardButton::Back);
   ASSERT_TRUE(wizard.WaitForPage(IDD_DETAILS));
   wizard.Press(WizardButton::Next);
   ASSERT_TRUE(wizard.WaitForPage(IDD_BACKUP_LOCATION));
-  EXPECT_EQ(wizard.EnabledButtons(), L"Back Next");
+  EXPECT_EQ(wizard.EnabledButtons(), L"Back");
+  EXPECT_TRUE(wizard.Visible(IDC_CREATE_FOLDER));
   EXPECT_EQ(wizard.Text(IDC_BACKUP_PATH), L"missing\\backup.zip") << "the texts survive going back and forth";
 }
 
@@ -408,11 +465,13 @@ TEST_F(OperationsTest, RestoreLocationAcceptsOnlyBackupsOfThisTool) {
   EXPECT_FALSE(wizard.Visible(IDC_RESTORE_ERROR));
   wizard.SetText(IDC_RESTORE_PATH, Wide(foreign));
   EXPECT_EQ(wizard.EnabledButtons(), L"Back");
-  EXPECT_EQ(error(), L"\"" + Wide(foreign) + L"\" is not a valid Kestrove backup file!");
+  EXPECT_EQ(error(), L"This zip file was not written by the Kestrove Client Backup Tool, so it cannot be restored. "
+                     L"Please choose a backup file.");
   EXPECT_EQ(wizard.Text(IDC_CREATED_DATE), L"");
   wizard.SetText(IDC_RESTORE_PATH, Wide(damaged));
   EXPECT_EQ(wizard.EnabledButtons(), L"Back");
-  EXPECT_EQ(error(), L"The backup file is damaged and cannot be restored.");
+  EXPECT_EQ(error(), L"This backup file is damaged or incomplete, perhaps the copy was interrupted: its entry "
+                     L"\"settings.reg\" cannot be read. Copy it again from where it was made, or choose another backup file.");
   EXPECT_EQ(wizard.Text(IDC_CREATED_DATE), created) << "a damaged backup still tells when it was made";
   wizard.Press(WizardButton::Back);
   ASSERT_TRUE(wizard.WaitForPage(IDD_OPERATION));
@@ -423,25 +482,37 @@ TEST_F(OperationsTest, RestoreLocationAcceptsOnlyBackupsOfThisTool) {
   wizard.SetText(IDC_RESTORE_PATH, Wide(data.Path()));
   EXPECT_EQ(wizard.EnabledButtons(), L"Back");
   EXPECT_GT(redPixels(), 10) << "a folder is no file";
-  EXPECT_EQ(error(), L"There is no file at this path.");
+  EXPECT_EQ(error(), L"This is a folder. Choose the backup file in it with Browse.");
   wizard.SetText(IDC_RESTORE_PATH, Wide(backup));
   EXPECT_EQ(wizard.EnabledButtons(), L"Back Next");
   EXPECT_EQ(wizard.Text(IDC_CREATED_DATE), created) << "a valid archive fills the fields again";
   EXPECT_EQ(redPixels(), 0);
+  EXPECT_FALSE(wizard.Visible(IDC_RESTORE_FULL_PATH)) << "the path read is the path typed";
+  // A bare name lies where the backup page puts it: beside the last backup, ".zip" added.
+  wizard.SetText(IDC_RESTORE_PATH, L"good");
+  EXPECT_EQ(wizard.EnabledButtons(), L"Back Next");
+  EXPECT_EQ(wizard.Text(IDC_CREATED_DATE), created);
+  EXPECT_EQ(wizard.Text(IDC_RESTORE_FULL_PATH), L"The backup file read: " + Wide(backup));
 }
 
 TEST_F(OperationsTest, FailedBackupShowsTheMessagesUnderTheErrorIcon) {
   WizardSession wizard;
   ASSERT_TRUE(wizard.Started());
   NextUntil(wizard, {IDD_OPERATION, IDD_DATA_FOLDERS, IDD_DETAILS, IDD_BACKUP_LOCATION});
-  // The folder part exists, so the page lets it pass; but a folder cannot become an archive. Its
-  // long name makes the message far wider than the list.
-  const Text folder = backups / u"a folder whose name is much longer than the list of failures is wide";
-  ASSERT_EQ(platform::MakeDirectory(folder), platform::kSuccess);
-  const std::wstring path = Wide(folder);
+  // The page lets the path pass, but another program holds the file, so the backup cannot replace
+  // it. Its long name makes the message far wider than the list.
+  const std::wstring path = Wide(Archive(backups / u"a file whose name is much longer than the list of failures is wide.zip"));
+  const struct Held {
+    HANDLE file;
+    ~Held() { ::CloseHandle(file); }
+  } held{::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr)};
+  ASSERT_NE(held.file, INVALID_HANDLE_VALUE);
   wizard.SetText(IDC_BACKUP_PATH, path);
   ASSERT_EQ(wizard.EnabledButtons(), L"Back Next");
   wizard.Press(WizardButton::Next);
+  MessageBoxSeen replace;
+  ASSERT_TRUE(wizard.WaitForMessageBox(replace));
+  wizard.Answer(replace, IDYES);
   ASSERT_TRUE(wizard.WaitForPage(IDD_COMPLETION, 60000));
   EXPECT_EQ(wizard.EnabledButtons(), L"Finish");
   EXPECT_EQ(wizard.Text(IDC_RESULT_TEXT), L"Operation could not be completed without error.");

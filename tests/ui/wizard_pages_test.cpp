@@ -187,11 +187,16 @@ TEST_F(WizardTest, DetailsPageWaitsForATickedBox) {
   }
   EXPECT_TRUE(wizard.Checked(IDC_INCLUDE_DATA)) << "both kinds of data by default";
   EXPECT_TRUE(wizard.Checked(IDC_INCLUDE_SETTINGS));
+  EXPECT_FALSE(wizard.Visible(IDC_DETAILS_REASON));
   wizard.Click(IDC_INCLUDE_DATA);
   wizard.Click(IDC_INCLUDE_SETTINGS);
   EXPECT_EQ(wizard.EnabledButtons(), L"Back") << "an operation on nothing cannot start";
+  EXPECT_TRUE(wizard.Visible(IDC_DETAILS_REASON_ICON));
+  EXPECT_EQ(wizard.Text(IDC_DETAILS_REASON),
+            L"Nothing is chosen. Tick the application data, the settings or both to go on.");
   wizard.Click(IDC_INCLUDE_SETTINGS);
   EXPECT_EQ(wizard.EnabledButtons(), L"Back Next");
+  EXPECT_FALSE(wizard.Visible(IDC_DETAILS_REASON));
   wizard.Press(WizardButton::Next);
   EXPECT_TRUE(wizard.WaitForPage(IDD_BACKUP_LOCATION));
   wizard.Press(WizardButton::Back);
@@ -226,6 +231,12 @@ TEST_F(WizardTest, MissingFavoritesFolderDisablesNextAndItsExploreButtonOnly) {
   EXPECT_EQ(wizard.EnabledButtons(), L"Back");
   EXPECT_TRUE(wizard.Enabled(IDC_EXPLORE_DATA));
   EXPECT_FALSE(wizard.Enabled(IDC_EXPLORE_FAVORITES));
+  // Why, beside the folder, where its description was.
+  EXPECT_FALSE(wizard.Visible(IDC_DATA_STATUS));
+  EXPECT_TRUE(wizard.Visible(IDC_FAVORITES_STATUS_ICON));
+  EXPECT_FALSE(wizard.Visible(IDC_FAVORITES_DESCRIPTION));
+  EXPECT_EQ(wizard.Text(IDC_FAVORITES_STATUS).rfind(L"This folder does not exist, so there is nothing in it to back up", 0), 0u)
+      << wizard.Text(IDC_FAVORITES_STATUS).c_str();
   // A folder created meanwhile counts on the next visit.
   ASSERT_EQ(platform::MakeDirectory(missing), platform::kSuccess);
   wizard.Press(WizardButton::Back);
@@ -234,6 +245,8 @@ TEST_F(WizardTest, MissingFavoritesFolderDisablesNextAndItsExploreButtonOnly) {
   ASSERT_TRUE(wizard.WaitForPage(IDD_DATA_FOLDERS));
   EXPECT_EQ(wizard.EnabledButtons(), L"Back Next");
   EXPECT_TRUE(wizard.Enabled(IDC_EXPLORE_FAVORITES));
+  EXPECT_FALSE(wizard.Visible(IDC_FAVORITES_STATUS));
+  EXPECT_TRUE(wizard.Visible(IDC_FAVORITES_DESCRIPTION));
 }
 
 TEST_F(WizardTest, WelcomePageShowsTheVersionAndBothLinks) {

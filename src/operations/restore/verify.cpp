@@ -53,6 +53,14 @@ class Report {
   VerifyReport& report_;
 };
 
+// The local header's signature: what every zip file written front to back starts with.
+bool StartsAsZip(File& file) {
+  unsigned char head[4] = {};
+  size_t read = 0;
+  return file.Read(head, sizeof head, &read) && read == sizeof head && head[0] == 'P' && head[1] == 'K' &&
+         head[2] == 3 && head[3] == 4;
+}
+
 // Every entry read to its end; names that a restore could confuse are problems.
 bool CheckEntries(BackupArchiveReader& archive, Report& report, VerifyReport& result) {
   bool whole = true;
@@ -73,6 +81,7 @@ bool CheckEntries(BackupArchiveReader& archive, Report& report, VerifyReport& re
     report.Line(u"entry", {info.name, DecimalText(info.size), good ? u"ok" : u"damaged"});
     if (!good) {
       report.Problem(IDS_VERIFY_ENTRY_DAMAGED, info.name);
+      if (result.damagedEntry.empty()) result.damagedEntry = info.name;
       whole = false;
     }
     const Text folded = LowerAsciiText(info.name);
@@ -110,23 +119,35 @@ VerifyReport VerifyArchive(const Text& archivePath, const Text& dataFolder, cons
   BackupIdentity identity;
   BackupArchiveReader archive;
   if (archivePath.empty()) {
+    result.fault = ArchiveFault::NoPath;
     report.Problem(IDS_VERIFY_NO_PATH);
     return finish();
   }
   if (!archive.Open(archivePath)) {
-    // A file that reads but does not open as a zip file is something else altogether.
+    // A file that reads but does not open as a zip file is something else altogether, unless it
+    // starts as one: then its end is missing, as when a copy stops short.
     File file;
     if (file.Open(archivePath, FileMode::ReadShared)) {
-      report.Problem(IDS_VERIFY_NOT_ZIP, archivePath);
+      if (StartsAsZip(file)) {
+        result.state = ArchiveState::Damaged;
+        result.fault = ArchiveFault::Incomplete;
+        report.Problem(IDS_ARCHIVE_INCOMPLETE, archivePath);
+      } else {
+        result.fault = ArchiveFault::NotZip;
+        report.Problem(IDS_VERIFY_NOT_ZIP, archivePath);
+      }
       return finish();
     }
+    result.fault = ArchiveFault::CannotOpen;
     Text problem = FormatText(LoadText(IDS_ARCHIVE_OPEN_FAILED), {archivePath});
     const Text why = ErrorText(LastError());
     if (!why.empty()) problem += u' ' + why;
+    result.systemReason = why;
     report.Problem(problem);
     return finish();
   }
   if (!ReadBackupIdentity(archivePath, identity)) {
+    result.fault = ArchiveFault::NotBackup;
     report.Problem(IDS_NOT_A_BACKUP, archivePath);
     return finish();
   }
@@ -154,14 +175,21 @@ VerifyReport VerifyArchive(const Text& archivePath, const Text& dataFolder, cons
   }
 
   result.state = ArchiveState::Sound;
-  if (!CheckEntries(archive, report, result)) result.state = ArchiveState::Damaged;
+  if (!CheckEntries(archive, report, result)) {
+    result.state = ArchiveState::Damaged;
+    result.fault = ArchiveFault::Damaged;
+  }
 
   // The one plan the restore carries out.
   RestorePlan plan;
   if (!PlanRestore(archive, dataFolder, favoritesFolder, DataSelection::Settings | DataSelection::ApplicationData,
                    plan)) {
     for (const Text& refusal : plan.refusals) report.Problem(refusal);
-    if (plan.settingsUnreadable) result.state = ArchiveState::Damaged;
+    if (plan.settingsUnreadable) {
+      result.state = ArchiveState::Damaged;
+      result.fault = ArchiveFault::Damaged;
+      if (result.damagedEntry.empty()) result.damagedEntry = names::kSettingsFile;
+    }
     if (plan.settingsRefused) return finish();
   }
   ReportSettings(plan, report, result);

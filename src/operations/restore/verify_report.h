@@ -14,8 +14,24 @@ enum class ArchiveState {
   Sound
 };
 
+// Why an archive is not sound, for a message that says what to do about it.
+enum class ArchiveFault {
+  None,
+  NoPath,
+  CannotOpen,  // the file is there but cannot be read: problems name the system's reason
+  NotZip,
+  NotBackup,   // a zip file, but none of ours
+  Incomplete,  // a zip file cut short: its directory at the end is missing
+  Damaged      // a backup whose directory, an entry or its settings cannot be read whole
+};
+
 struct VerifyReport {
   ArchiveState state = ArchiveState::Unreadable;
+  ArchiveFault fault = ArchiveFault::None;
+  // The first entry that cannot be read whole, when one was found.
+  Text damagedEntry;
+  // Why a file that is there could not be opened, as the system says it.
+  Text systemReason;
   // True when a restore would succeed completely.
   bool restorable = false;
   Text comment, created;  // the backup's identity, when it is one
