@@ -12,7 +12,12 @@ namespace kbt::ui {
 void FieldNote::Show(HWND page, const Text& text, bool fault) {
   HWND icon = ::GetDlgItem(page, iconId_);
   if (fault && !icon_) {
-    icon_ = LoadSmallIcon(reinterpret_cast<HINSTANCE>(::GetWindowLongPtrW(page, GWLP_HINSTANCE)), IDI_FAILURE);
+    // Small icon size at the screen's DPI: 16 pixels at 96.
+    HDC screen = ::GetDC(nullptr);
+    const int size = screen ? ::MulDiv(16, ::GetDeviceCaps(screen, LOGPIXELSY), 96) : 16;
+    if (screen) ::ReleaseDC(nullptr, screen);
+    icon_ = UniqueIcon(static_cast<HICON>(::LoadImageW(reinterpret_cast<HINSTANCE>(::GetWindowLongPtrW(page, GWLP_HINSTANCE)),
+                                                      MAKEINTRESOURCEW(IDI_FAILURE), IMAGE_ICON, size, size, 0)));
     ::SendMessageW(icon, STM_SETICON, reinterpret_cast<WPARAM>(icon_.Get()), 0);
   }
   shown_ = !text.empty();
