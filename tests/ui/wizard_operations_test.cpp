@@ -59,6 +59,18 @@ std::wstring ButtonText(HWND sheet, int id) {
   return ::testing::AssertionFailure() << differ << " pixels differ from a full repaint (stale-parts.png)";
 }
 
+// A file another program holds open: the location page takes it, but a backup cannot replace it.
+struct HeldFile {
+  explicit HeldFile(const std::wstring& path)
+      : handle(::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr)) {}
+  ~HeldFile() {
+    if (handle != INVALID_HANDLE_VALUE) ::CloseHandle(handle);
+  }
+  HeldFile(const HeldFile&) = delete;
+  HeldFile& operator=(const HeldFile&) = delete;
+  HANDLE handle;
+};
+
 int CountPixels(const Capture& shot, const RECT& area, bool (*test)(uint32_t)) {
   int found = 0;
   for (int y = area.top; y < area.bottom && y < shot.height; ++y) {
@@ -502,11 +514,8 @@ TEST_F(OperationsTest, FailedBackupShowsTheMessagesUnderTheErrorIcon) {
   // The page lets the path pass, but another program holds the file, so the backup cannot replace
   // it. Its long name makes the message far wider than the list.
   const std::wstring path = Wide(Archive(backups / u"a file whose name is much longer than the list of failures is wide.zip"));
-  const struct Held {
-    HANDLE file;
-    ~Held() { ::CloseHandle(file); }
-  } held{::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr)};
-  ASSERT_NE(held.file, INVALID_HANDLE_VALUE);
+  const HeldFile held(path);
+  ASSERT_NE(held.handle, INVALID_HANDLE_VALUE);
   wizard.SetText(IDC_BACKUP_PATH, path);
   ASSERT_EQ(wizard.EnabledButtons(), L"Back Next");
   wizard.Press(WizardButton::Next);
@@ -743,8 +752,14 @@ TEST_F(OperationsTest, GermanWizardReportsInGerman) {
   WizardSession wizard(L"/language=1031");
   ASSERT_TRUE(wizard.Started());
   NextUntil(wizard, {IDD_OPERATION, IDD_DATA_FOLDERS, IDD_DETAILS, IDD_BACKUP_LOCATION});
-  wizard.SetText(IDC_BACKUP_PATH, Wide(backups.Path()));
+  const std::wstring path = Wide(Archive(backups / u"held.zip"));
+  const HeldFile held(path);
+  ASSERT_NE(held.handle, INVALID_HANDLE_VALUE);
+  wizard.SetText(IDC_BACKUP_PATH, path);
   wizard.Press(WizardButton::Next);
+  MessageBoxSeen replace;
+  ASSERT_TRUE(wizard.WaitForMessageBox(replace));
+  wizard.Answer(replace, IDYES);
   ASSERT_TRUE(wizard.WaitForPage(IDD_COMPLETION, 60000));
   EXPECT_EQ(wizard.Caption(), L"Kestrove Client Datensicherung - Vorgang abgeschlossen");
   EXPECT_EQ(wizard.Text(IDC_RESULT_TEXT), L"Der Vorgang konnte nicht vollkommen fehlerfrei ausgef\u00fchrt werden.");
