@@ -90,12 +90,29 @@ class TextFit : public ::testing::Test {
       const std::pair<int, int> shown[] = {
           {IDC_PREVIEW_SETTINGS, IDS_PREVIEW_SETTINGS}, {IDC_PREVIEW_FILES, IDS_PREVIEW_FILES},
           {IDC_PREVIEW_UNDO, IDS_PREVIEW_UNDO},         {IDC_PREVIEW_UNDO, IDS_PREVIEW_NO_UNDO},
-          {IDC_RESTORE_ERROR, IDS_RESTORE_ARCHIVE_DAMAGED}, {IDC_RESTORE_ERROR, IDS_CHECKING_BACKUP},
-          {IDC_RESTORE_ERROR, IDS_NO_SUCH_FILE}};
+          {IDC_RESTORE_ERROR, IDS_RESTORE_DAMAGED_ENTRY}, {IDC_RESTORE_ERROR, IDS_CHECKING_BACKUP},
+          {IDC_RESTORE_ERROR, IDS_RESTORE_NOT_BACKUP},    {IDC_RESTORE_ERROR, IDS_RESTORE_NO_FILE},
+          {IDC_RESTORE_ERROR, IDS_RESTORE_TYPE_PATH},     {IDC_RESTORE_ERROR, IDS_RESTORE_CANNOT_OPEN}};
       for (const auto& [id, text] : shown) {
         if (id != control) continue;
         std::wstring filled = ModuleString(module_, text, language);
         for (size_t at = filled.find(L"%s"); at != std::wstring::npos; at = filled.find(L"%s")) filled.replace(at, 2, L"1000");
+        texts.push_back(filled);
+      }
+    } else if (control == IDC_DATA_STATUS || control == IDC_FAVORITES_STATUS || control == IDC_DETAILS_REASON ||
+               control == IDC_BACKUP_ERROR) {
+      // Why a page holds Next back, with a usual path where one is named.
+      const int notes[] = {IDS_FOLDER_NOT_THERE, IDS_NOTHING_CHOSEN, IDS_BACKUP_IN_CLIENT_FOLDER, IDS_FOLDER_MISSING,
+                           IDS_NAME_BAD_CHARACTER, IDS_NAME_RESERVED};
+      for (int note : notes) {
+        if ((note == IDS_NOTHING_CHOSEN) != (control == IDC_DETAILS_REASON) ||
+            (note == IDS_FOLDER_NOT_THERE) != (control == IDC_DATA_STATUS || control == IDC_FAVORITES_STATUS)) {
+          continue;
+        }
+        std::wstring filled = ModuleString(module_, note, language);
+        for (size_t at = filled.find(L"%s"); at != std::wstring::npos; at = filled.find(L"%s")) {
+          filled.replace(at, 2, L"C:\\users\\wineuser\\AppData\\Roaming\\Kestrove");
+        }
         texts.push_back(filled);
       }
     } else if (page == IDD_WELCOME && control == IDC_VERSION) {

@@ -504,7 +504,7 @@ TEST_F(OperationsTest, RestoreLocationAcceptsOnlyBackupsOfThisTool) {
   wizard.SetText(IDC_RESTORE_PATH, L"good");
   EXPECT_EQ(wizard.EnabledButtons(), L"Back Next");
   EXPECT_EQ(wizard.Text(IDC_CREATED_DATE), created);
-  EXPECT_EQ(wizard.Text(IDC_RESTORE_FULL_PATH), L"The backup file read: " + Wide(backup));
+  EXPECT_EQ(wizard.Text(IDC_RESTORE_FULL_PATH), L"The restore reads: " + Wide(backup));
 }
 
 TEST_F(OperationsTest, FailedBackupShowsTheMessagesUnderTheErrorIcon) {
