@@ -198,7 +198,15 @@ void CompletionPage::ShowResult(bool succeeded) {
   SetItemText(IDC_RESULT_TEXT, Headline(succeeded));
   // A cancel is the user's choice, told as plainly as a success.
   const bool failed = !succeeded && !summary.cancelled;
-  resultIcon_ = LoadSmallIcon(Sheet().Instance(), failed ? IDI_FAILURE : IDI_SUCCESS_MARK);
+  // As large as the headline's text at this DPI, not the 16 pixels of 96 DPI.
+  int size = 16;
+  if (HDC screen = ::GetDC(nullptr)) {
+    size = ::MulDiv(16, ::GetDeviceCaps(screen, LOGPIXELSY), 96);
+    ::ReleaseDC(nullptr, screen);
+  }
+  resultIcon_ = UniqueIcon(static_cast<HICON>(::LoadImageW(Sheet().Instance(),
+                                                             MAKEINTRESOURCEW(failed ? IDI_FAILURE : IDI_SUCCESS_MARK),
+                                                             IMAGE_ICON, size, size, 0)));
   HWND icon = Item(IDC_RESULT_ICON);
   ::SendMessageW(icon, STM_SETICON, reinterpret_cast<WPARAM>(resultIcon_.Get()), 0);
   ::ShowWindow(icon, SW_SHOW);
