@@ -229,6 +229,8 @@ TEST_F(OperationsTest, RestoreOntoANewMachineMakesTheDataFolderAtTheEnd) {
   Text fresh;
   ASSERT_TRUE(platform::GetAppDataFolder(fresh));
   platform::AppendPath(fresh, names::kDataFolderName);
+  // An empty one left by an earlier run stands for no folder.
+  if (FolderIsEmpty(fresh)) RemoveTree(fresh);
   ASSERT_FALSE(platform::IsExistingFolder(fresh)) << "the prefix already has the default data folder";
   const struct Cleanup {
     Text folder;
