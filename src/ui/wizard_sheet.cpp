@@ -146,10 +146,12 @@ void WizardSheet::ScaleWatermark() {
       ::LoadImageW(instance_, MAKEINTRESOURCEW(look_.watermarkBitmap), IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION)));
   BITMAP size{};
   if (dpi > 96 && original && ::GetObjectW(original.Get(), sizeof size, &size) != 0) {
-    // The panel grows in height only: the picture grows by the DPI and keeps its middle.
+    // The panel grows in height only, so the picture keeps its width: growing it by the DPI would
+    // cut the emblem's arrowheads off at the sides. The emblem stays as drawn; the rows below it,
+    // which hold only the gradient, stretch to the new height.
     const int width = size.bmWidth;
     const int height = ::MulDiv(size.bmHeight, dpi, 96);
-    const int scaledWidth = ::MulDiv(size.bmWidth, dpi, 96);
+    const int belowEmblem = size.bmHeight * 2 / 3;
     HDC from = ::CreateCompatibleDC(screen);
     HDC to = ::CreateCompatibleDC(screen);
     UniqueBitmap scaled(::CreateCompatibleBitmap(screen, width, height));
@@ -158,8 +160,9 @@ void WizardSheet::ScaleWatermark() {
       HGDIOBJ oldTo = ::SelectObject(to, scaled.Get());
       ::SetStretchBltMode(to, HALFTONE);
       ::SetBrushOrgEx(to, 0, 0, nullptr);
-      const bool drawn = ::StretchBlt(to, (width - scaledWidth) / 2, 0, scaledWidth, height, from, 0, 0, size.bmWidth,
-                                      size.bmHeight, SRCCOPY) != FALSE;
+      const bool drawn = ::BitBlt(to, 0, 0, width, belowEmblem, from, 0, 0, SRCCOPY) != FALSE &&
+                         ::StretchBlt(to, 0, belowEmblem, width, height - belowEmblem, from, 0, belowEmblem, width,
+                                      size.bmHeight - belowEmblem, SRCCOPY) != FALSE;
       ::SelectObject(from, oldFrom);
       ::SelectObject(to, oldTo);
       if (drawn) watermark_ = std::move(scaled);

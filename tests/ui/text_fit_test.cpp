@@ -217,6 +217,20 @@ TEST_F(TextFit, EveryHeaderTextFitsTheHeader) {
   for (LANGID language : kLanguages) {
     WizardSession wizard(language == 1031 ? L"/language=1031" : L"");
     ASSERT_TRUE(wizard.Started());
+    if (language == 1033) {
+      // The welcome page's picture keeps its emblem whole: white arrows, none at the panel's sides.
+      const Capture welcome = wizard.Screenshot();
+      POINT origin{0, 0};
+      ::ClientToScreen(wizard.Sheet(), &origin);
+      RECT frame{};
+      ::GetWindowRect(wizard.Sheet(), &frame);
+      const int left = origin.x - frame.left, top = origin.y - frame.top;
+      const RECT panel{left, top, left + 160, top + scaled(200)};  // the picture is 165 px wide
+      const RECT sides[] = {{panel.left, panel.top, panel.left + 8, panel.bottom},
+                            {panel.right - 8, panel.top, panel.right, panel.bottom}};
+      EXPECT_GT(welcome.Count(0xFFFFFF, panel), 1000) << "no emblem in the welcome picture";
+      for (const RECT& side : sides) EXPECT_EQ(welcome.Count(0xFFFFFF, side), 0) << "the emblem is cut at a side";
+    }
     wizard.Press(WizardButton::Next);
     ASSERT_TRUE(wizard.WaitForPage(IDD_OPERATION));
     RECT line{};
