@@ -96,6 +96,9 @@ void CompletionPage::RunOperation() {
   cancelled_ = false;
   const bool succeeded = RunWithUndoPoint();
   running_ = false;
+  // The password has done its work; only whether there was one is still needed below.
+  const bool hadPassword = !Request().Password.empty();
+  Wipe(Request().Password);
   Request().Progress = nullptr;
   ::EnableWindow(::GetDlgItem(SheetWindow(), IDCANCEL), TRUE);
   ::SetCursor(previous);
@@ -108,6 +111,10 @@ void CompletionPage::RunOperation() {
     SetItemText(IDC_RESULT_TEXT, undo ? platform::LoadText(IDS_UNDO_DONE) : successText_);
     resultIcon_ = LoadSmallIcon(Sheet().Instance(), IDI_SUCCESS_MARK);
     if (Request().GetMode() == OperationMode::Backup) ShowBackupSaved();
+    if (Request().GetMode() == OperationMode::Backup && hadPassword) {
+      SetItemText(IDC_BACKUP_PROTECTED, platform::LoadText(IDS_BACKUP_PROTECTED_DONE));
+      ::ShowWindow(Item(IDC_BACKUP_PROTECTED), SW_SHOW);
+    }
     // What a run found and put right on its way (an earlier operation cut short) is told too.
     if (Request().Log.Size() > firstMessage_) ShowFailures();
   } else if (cancelled_) {

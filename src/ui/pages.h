@@ -99,11 +99,18 @@ class BackupLocationPage : public WizardPage {
   void Browse();
   // Asks before an existing file is replaced, unless the Browse dialog asked for that path already.
   bool MayReplace(const Text& path) const;
+  // Whether the two password fields agree, and if not, why, beside them.
+  void CheckPasswords();
+  // The password fields while the box is ticked; a refused path's reason takes their place.
+  void ShowPasswordFields();
+  void UpdateButtons();
   UniqueIcon browseIcon_, errorIcon_;
   Text defaultFolder_;  // where a relative path lies
   Text replaceConfirmed_;
   bool usable_ = false;   // the folder is there and the rule takes the path
   bool refused_ = false;  // the rule refuses the path: Next stays off, the page says why
+  bool protect_ = false;  // "Protect with a password" is ticked
+  Text passwordProblem_;  // empty when the ticked fields agree
 };
 
 class RestoreLocationPage : public WizardPage {
@@ -130,17 +137,23 @@ class RestoreLocationPage : public WizardPage {
   void StartCheck();
   void CheckEnded();
   void ShowError(const Text& text, bool icon);
+  // The password field of a protected archive, with why the password was refused beside it.
+  void ShowPasswordField(bool shown, const Text& reason);
+  void ForgetPassword();
+  void PasswordChanged();
   void Browse();
   UniqueIcon browseIcon_;
   UniqueIcon errorIcon_;
 
   struct Check {
-    Text path, dataFolder, favoritesFolder;
+    Text path, dataFolder, favoritesFolder, password;
     VerifyReport report;
+    ~Check() { Wipe(password); }
   };
   std::thread checker_;
   std::unique_ptr<Check> check_;  // the checker's, until it has ended
   bool restorable_ = false;  // the path names a sound backup
+  bool protected_ = false;   // and a protected one: the check takes the typed password
 };
 
 class RestorePreviewPage : public WizardPage {

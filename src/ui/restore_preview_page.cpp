@@ -108,7 +108,8 @@ void RestorePreviewPage::OnSetActive() {
   const uint32_t selection = request.GetSelection();
   RestorePreview preview;
   const bool startable =
-      PreviewRestore(request.ArchivePath, request.DataFolder, request.FavoritesFolder, selection, preview);
+      PreviewRestore(request.ArchivePath, request.DataFolder, request.FavoritesFolder, selection, preview,
+                     request.Password);
   ::SetCursor(previous);
 
   std::vector<Text> kinds = Parts(IDS_PREVIEW_KINDS);

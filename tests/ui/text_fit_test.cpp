@@ -78,6 +78,13 @@ class TextFit : public ::testing::Test {
   // Texts the pages set at run time, in the font they draw them with.
   std::vector<std::wstring> RunTimeTexts(int page, int control, LANGID language) const {
     std::vector<std::wstring> texts;
+    const std::pair<int, int> passwordTexts[] = {{IDC_PASSWORD_REASON, IDS_PASSWORD_MISSING},
+                                                 {IDC_PASSWORD_REASON, IDS_PASSWORDS_DIFFER},
+                                                 {IDC_RESTORE_PASSWORD_REASON, IDS_PASSWORD_WRONG},
+                                                 {IDC_BACKUP_PROTECTED, IDS_BACKUP_PROTECTED_DONE}};
+    for (const auto& [id, text] : passwordTexts) {
+      if (id == control) texts.push_back(ModuleString(module_, text, language));
+    }
     if (page == IDD_COMPLETION && control == IDC_RESULT_TEXT) {
       texts = {ModuleString(module_, IDS_OPERATION_FAILED, language),
                ModuleString(module_, IDS_OPERATION_RUNNING, language)};

@@ -14,8 +14,12 @@ enum class ArchiveState {
   Sound
 };
 
+// The password of a protected backup, as the check found it.
+enum class PasswordCheck { NotNeeded, Missing, Wrong, Right };
+
 struct VerifyReport {
   ArchiveState state = ArchiveState::Unreadable;
+  PasswordCheck password = PasswordCheck::NotNeeded;
   // True when a restore would succeed completely.
   bool restorable = false;
   Text comment, created;  // the backup's identity, when it is one
