@@ -8,20 +8,42 @@ namespace kbt::testing {
 namespace {
 
 const std::wstring kEnglishUsage =
-    L"Usage: BackupTool.exe <operation> [<options>]\r\n\r\nOperations:\r\n"
-    L"/backup <Path>\tBacks up settings and data files into <Path>.\r\n"
-    L"/restore <Path>\tRestores settings and data files from <Path>.\r\n"
-    L"/reset\t\tDeletes the client's settings and data files.\r\n"
-    L"/verify <Path>\tChecks a backup file and changes nothing.\r\n"
-    L"/undo\t\tGoes back to the newest undo point.\r\n"
-    L"/backup or /restore without <Path> opens the wizard.\r\n\r\nOptions:\r\n"
-    L"/noundo\t\tWrites no undo point before the operation.\r\n"
-    L"/ignoreinterrupted\r\n\t\tGoes on although an interrupted operation\r\n\t\tleft a damaged undo point.\r\n"
-    L"/passwordfile <Path>\r\n\t\tTakes the backup's password from the first\r\n\t\tline of the file <Path>.\r\n"
-    L"/log <Path>\tWrites the record of the run into <Path>.\r\n"
-    L"/language=<Language>\r\n\t\ten or de (or 1033, 1031): English or German texts.\r\n"
-    L"/?\t\tShows this help.\r\n\r\n"
-    L"Example:\r\nBackupTool /backup \"C:\\Document and Settings\\Administrator\\Desktop\\Backup.zip\"";
+    L"Usage: BackupTool.exe <operation> [<options>]\r\n"
+    L"\r\n"
+    L"Operations:\r\n"
+    L"/backup <Path>\tBacks up settings and\r\n"
+    L"\t\tdata files into <Path>.\r\n"
+    L"/restore <Path>\tRestores settings and\r\n"
+    L"\t\tdata files from <Path>.\r\n"
+    L"/reset\t\tDeletes the client's\r\n"
+    L"\t\tsettings and data files.\r\n"
+    L"/verify <Path>\tChecks a backup file\r\n"
+    L"\t\tand changes nothing.\r\n"
+    L"/undo\t\tGoes back to the newest\r\n"
+    L"\t\tundo point.\r\n"
+    L"/backup or /restore without <Path>\r\n"
+    L"opens the wizard.\r\n"
+    L"\r\n"
+    L"Options:\r\n"
+    L"/noundo\t\tWrites no undo point\r\n"
+    L"\t\tbefore the operation.\r\n"
+    L"/ignoreinterrupted\r\n"
+    L"\t\tGoes on even though an\r\n"
+    L"\t\tinterrupted operation left\r\n"
+    L"\t\ta damaged undo point.\r\n"
+    L"/passwordfile <Path>\r\n"
+    L"\t\tTakes the backup's\r\n"
+    L"\t\tpassword from the first\r\n"
+    L"\t\tline of the file <Path>.\r\n"
+    L"/log <Path>\tWrites the record of the\r\n"
+    L"\t\trun into <Path>.\r\n"
+    L"/language=<Language>\r\n"
+    L"\t\ten or de (or 1033, 1031):\r\n"
+    L"\t\tEnglish or German texts.\r\n"
+    L"/?\t\tShows this help.\r\n"
+    L"\r\n"
+    L"Example:\r\n"
+    L"BackupTool /backup \"D:\\Backups\\Kestrove.zip\"";
 
 TEST(CommandLineE2E, QuestionMarkShowsTheUsageBoxAndRunsNothing) {
   const ToolRun run = RunTool(L"/? /backup C:\\nowhere\\never.zip");
@@ -30,6 +52,7 @@ TEST(CommandLineE2E, QuestionMarkShowsTheUsageBoxAndRunsNothing) {
   ASSERT_EQ(run.boxes.size(), 1u);
   EXPECT_EQ(run.boxes[0].caption, L"Usage of command line commands");
   EXPECT_EQ(run.boxes[0].text, kEnglishUsage);
+  EXPECT_EQ(run.boxes[0].wrappedLine, L"") << "the box breaks a line of the usage";
   EXPECT_EQ(::GetFileAttributesW(L"C:\\nowhere\\never.zip"), INVALID_FILE_ATTRIBUTES);
 }
 
@@ -43,8 +66,9 @@ TEST(CommandLineE2E, LanguageOptionBeforeTheQuestionMarkGivesGerman) {
   const ToolRun german = RunTool(L"/language=1031 /?");
   ASSERT_EQ(german.boxes.size(), 1u);
   EXPECT_EQ(german.boxes[0].caption, L"Verwendung der Kommandozeilenparameter");
-  EXPECT_EQ(german.boxes[0].text.substr(0, 51), L"Verwendung: BackupTool.exe <Vorgang> [<Optionen>]\r\n");
+  EXPECT_EQ(german.boxes[0].text.substr(0, 52), L"Verwendung:\r\nBackupTool.exe <Vorgang> [<Optionen>]\r\n");
   EXPECT_NE(german.boxes[0].text.find(L"/language=<Sprache>"), std::wstring::npos);
+  EXPECT_EQ(german.boxes[0].wrappedLine, L"") << "the box breaks a line of the usage";
 
   const ToolRun after = RunTool(L"/? /language=0x407");
   ASSERT_EQ(after.boxes.size(), 1u);
@@ -102,7 +126,7 @@ TEST(CommandLineE2E, AnUnknownSwitchShowsTheUsageAndExitsTwo) {
   EXPECT_EQ(redirected.exitCode, 2u);
   EXPECT_TRUE(redirected.boxes.empty());
   EXPECT_EQ(redirected.standardError.rfind("Die Sprache \xE2\x80\x9E" "fr\xE2\x80\x9C ist unbekannt: m\xC3\xB6glich sind en und de.\r\n\r\n"
-                                           "Verwendung: BackupTool.exe <Vorgang>", 0),
+                                           "Verwendung:\r\nBackupTool.exe <Vorgang>", 0),
             0u)
       << redirected.standardError;
 }

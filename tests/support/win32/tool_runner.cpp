@@ -46,6 +46,36 @@ LRESULT CALLBACK ClientProc(HWND window, UINT message, WPARAM wParam, LPARAM lPa
   return ::DefWindowProcW(window, message, wParam, lParam);
 }
 
+// The first line of its text that the box breaks: measured with the message font that boxes use,
+// against the width of the box's text control.
+std::wstring WrappedLine(HWND box, const std::wstring& text) {
+  RECT area{};
+  HWND control = ::GetDlgItem(box, 0xFFFF);
+  NONCLIENTMETRICSW metrics{};
+  metrics.cbSize = sizeof metrics;
+  if (!control || !::GetClientRect(control, &area) ||
+      !::SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0)) {
+    return L"(the box cannot be measured)";
+  }
+  HFONT font = ::CreateFontIndirectW(&metrics.lfMessageFont);
+  HDC dc = ::GetDC(nullptr);
+  HGDIOBJ old = ::SelectObject(dc, font);
+  std::wstring wrapped;
+  for (size_t start = 0; start <= text.size() && wrapped.empty();) {
+    const size_t end = std::min(text.find(L"\r\n", start), text.size());
+    const std::wstring line = text.substr(start, end - start);
+    RECT broken = area, whole = area;
+    ::DrawTextW(dc, line.c_str(), -1, &broken, DT_CALCRECT | DT_WORDBREAK | DT_EXPANDTABS | DT_NOPREFIX);
+    ::DrawTextW(dc, line.c_str(), -1, &whole, DT_CALCRECT | DT_EXPANDTABS | DT_NOPREFIX);
+    if (broken.bottom - broken.top > whole.bottom - whole.top) wrapped = line;
+    start = end + 2;
+  }
+  ::SelectObject(dc, old);
+  ::ReleaseDC(nullptr, dc);
+  ::DeleteObject(font);
+  return wrapped;
+}
+
 }  // namespace
 
 std::wstring ControlText(HWND dialog, int id) {
@@ -118,6 +148,7 @@ ToolRun RunTool(const std::wstring& arguments, const ToolOptions& options) {
       ::GetWindowTextW(box, caption, 1024);
       seen.caption = caption;
       seen.text = ControlText(box, 0xFFFF);
+      seen.wrappedLine = WrappedLine(box, seen.text);
       seen.owner = ::GetWindow(box, GW_OWNER);
       run.boxes.push_back(seen);
       answered.insert(box);

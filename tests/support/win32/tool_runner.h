@@ -13,6 +13,7 @@ struct SeenBox {
   std::wstring text;
   HWND owner = nullptr;
   UINT icon = 0;  // MB_ICON* guessed from the box's icon control, 0 when unknown
+  std::wstring wrappedLine;  // the first line of the text that the box breaks, if any
 };
 
 struct ToolRun {
