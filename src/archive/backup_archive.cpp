@@ -146,6 +146,12 @@ bool BackupArchiveWriter::FailTarget() {
   return false;
 }
 
+void BackupArchiveWriter::ExpectFile(const Text& sourcePath) {
+  platform::File source;
+  uint64_t size = 0;
+  if (source.Open(sourcePath, platform::FileMode::ReadShared) && source.Size(&size)) expected_ += size;
+}
+
 bool BackupArchiveWriter::AddFile(const Text& sourcePath, const Text& entryName, int level,
                                   const Text* entryComment) {
   if (targetFailed_ || cancelled_) return false;
@@ -221,7 +227,9 @@ bool BackupArchiveWriter::AddFile(const Text& sourcePath, const Text& entryName,
   bool copied = true;
   try {
     for (bool last = false; copied && !last;) {
-      if (Progress && !Progress(sourcePath, total, size)) {
+      const bool whole = expected_ != 0;
+      if (Progress && !Progress(sourcePath, whole ? added_ + total : total,
+                                whole ? std::max(expected_, added_ + size) : size)) {
         cancelled_ = true;
         copied = false;
         break;
@@ -247,6 +255,7 @@ bool BackupArchiveWriter::AddFile(const Text& sourcePath, const Text& entryName,
   } catch (const std::bad_alloc&) {
     copied = false;  // no memory for a piece: the entry ends with what was written
   }
+  added_ += std::max(size, total);
   // The entry holds what reached the stream, with its own size and CRC, even after a failure.
   if (deflated) copied = deflater.Finish() && copied;
   if (encrypted) {

@@ -46,6 +46,9 @@ class BackupArchiveWriter {
   ProgressCallback Progress;
   // The progress callback asked to stop.
   bool Cancelled() const { return cancelled_; }
+  // Once a file is expected, Progress counts over the whole archive: the bytes of the files added
+  // so far against those of all expected files, so that it never goes back between files.
+  void ExpectFile(const Text& sourcePath);
   // Threads that compress one file's pieces side by side.
   unsigned CompressionThreads = ParallelDeflater::DefaultThreads();
 
@@ -77,6 +80,7 @@ class BackupArchiveWriter {
   long failure_ = 0;
   bool targetFailed_ = false;
   bool cancelled_ = false;
+  uint64_t expected_ = 0, added_ = 0;
 };
 
 // Whether an archive's entries are encrypted: all of them or none, never a mix.

@@ -1,3 +1,5 @@
+#include <algorithm>
+
 #include "archive/backup_archive.h"
 #include "operations/client/client_items.h"
 #include "operations/client/client_places.h"
@@ -12,25 +14,19 @@
 namespace kbt {
 using namespace platform;
 
-bool OperationRequest::BackupApplicationData(BackupArchiveWriter& archive) {
+std::vector<std::pair<Text, Text>> OperationRequest::BackupDataSources(std::vector<Text>* refusals) const {
   const ClientPlaces places(DataFolder);
-  bool result = true;
+  std::vector<std::pair<Text, Text>> sources;
   auto add = [&](const Text& path, const Text& entryName) {
-    if (!IsExistingFile(path) || archive.TargetFailed()) return;
-    if (!archive.AddFile(path, entryName, -1)) {
-      if (!archive.TargetFailed() && !archive.Cancelled()) Log.AddFailure(archive.LastFailure(), IDS_BACKUP_FILE_FAILED, entryName);
-      result = false;
-    }
+    if (IsExistingFile(path)) sources.emplace_back(path, entryName);
   };
   // A folder that is set but refused leaves its files out of the archive: the backup says so.
-  Text refused;
   auto usable = [&](const Text& folder) {
     const ClientPlaces::Verdict verdict = places.Judge(folder);
     if (verdict == ClientPlaces::Verdict::Accepted) return true;
-    if (!folder.empty() && folder != refused) {
-      Log.Add(ClientPlaces::RefusalText(folder, verdict));
-      refused = folder;
-      result = false;
+    if (!folder.empty() && refusals) {
+      const Text refusal = ClientPlaces::RefusalText(folder, verdict);
+      if (std::find(refusals->begin(), refusals->end(), refusal) == refusals->end()) refusals->push_back(refusal);
     }
     return false;
   };
@@ -50,6 +46,21 @@ bool OperationRequest::BackupApplicationData(BackupArchiveWriter& archive) {
         if (today.named[row] && places.AcceptsQueue(*today.named[row])) add(*today.named[row], FileNamePart(*today.named[row]));
         break;
       case ItemKind::Bitmap: break;  // with the settings
+    }
+  }
+  return sources;
+}
+
+bool OperationRequest::BackupApplicationData(BackupArchiveWriter& archive) {
+  std::vector<Text> refusals;
+  const std::vector<std::pair<Text, Text>> sources = BackupDataSources(&refusals);
+  bool result = refusals.empty();
+  for (const Text& refusal : refusals) Log.Add(refusal);
+  for (const auto& [path, entryName] : sources) {
+    if (archive.TargetFailed()) break;
+    if (!archive.AddFile(path, entryName, -1)) {
+      if (!archive.TargetFailed() && !archive.Cancelled()) Log.AddFailure(archive.LastFailure(), IDS_BACKUP_FILE_FAILED, entryName);
+      result = false;
     }
   }
   return result;

@@ -11,6 +11,7 @@ OperationRequest::OperationRequest(OperationMode mode) : mode_(mode) {}
 OperationRequest::~OperationRequest() = default;
 
 bool OperationRequest::Run() {
+  Summary = RunSummary();
   if (!PasswordFile.empty() && !ReadPasswordFile(PasswordFile, Password)) {
     Log.Add(IDS_PASSWORD_FILE_UNREADABLE, PasswordFile);
     return false;

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <utility>
 #include <vector>
 
 #include "archive/progress.h"
@@ -27,6 +28,19 @@ namespace DataSelection {
 constexpr uint32_t ApplicationData = 1;
 constexpr uint32_t Settings = 2;
 }  // namespace DataSelection
+
+// What the last run did, for a front end that tells the user.
+struct RunSummary {
+  // A backup: its archive is complete at ArchivePath, with this many bytes.
+  bool archiveWritten = false;
+  uint64_t archiveBytes = 0;
+  // The user stopped the backup through Progress; nothing was changed.
+  bool cancelled = false;
+  // The backup's reset began its changes (its undo point is UndoPointPath).
+  bool resetAfterBackup = false;
+  // A restore: the values its settings file imported and the files now as the backup holds them.
+  size_t restoredValues = 0, restoredFiles = 0;
+};
 
 class OperationRequest {
  public:
@@ -64,6 +78,8 @@ class OperationRequest {
   std::function<bool(const Text& question)> ConfirmDamagedInterrupted;
   // The undo point of the last restore, reset or undo; empty when none was written.
   Text UndoPointPath;
+  // Filled by Run.
+  RunSummary Summary;
   // How long an operation waits for another run that holds the lock of one run at a time.
   uint32_t OtherRunWaitMilliseconds = 5000;
 
@@ -93,9 +109,13 @@ class OperationRequest {
   // 'refusals' gets the message for each folder that is set but refused.
   std::vector<Text> ResettableDataFiles(std::vector<Text>* refusals = nullptr) const;
   [[nodiscard]] bool ResetSettings();
+  // Adds the settings and the bitmaps; the archive expects their bytes besides those it expects already.
   [[nodiscard]] bool BackupSettings(BackupArchiveWriter& archive);
   [[nodiscard]] bool RestoreSettings(BackupArchiveReader& archive, const RestorePlan& plan);
   [[nodiscard]] bool BackupApplicationData(BackupArchiveWriter& archive);
+  // The data files a backup takes, with their entry names; 'refusals' gets the message for each
+  // folder that is set but refused.
+  std::vector<std::pair<Text, Text>> BackupDataSources(std::vector<Text>* refusals = nullptr) const;
   [[nodiscard]] bool RestoreApplicationData(BackupArchiveReader& archive, const RestorePlan& plan);
 
  private:

@@ -27,10 +27,36 @@ bool TemporarySettingsPath(Text& path) {
   return GetTempFolder(folder) && CreateTempFile(folder, path, placeholder) && placeholder.Close();
 }
 
+// The bitmaps the display settings name, one per entry name so that a restore finds the right
+// bytes; 'clashes' gets the others of a name that two different files share.
+std::vector<Text> BitmapSources(const Text& dataFolder, std::vector<Text>* clashes) {
+  const ClientPlaces places(dataFolder);
+  const RestoreValues today = ReadRestoreValues();
+  std::vector<Text> added;
+  for (size_t row = 0; row < kClientItemCount; ++row) {
+    if (kClientItems[row].kind != ItemKind::Bitmap || !today.named[row]) continue;
+    const Text& bitmap = *today.named[row];
+    // A value that names anything but a bitmap of the client's never brings that file into an archive.
+    if (!IsExistingFile(bitmap) || !places.AcceptsBitmap(bitmap)) continue;
+    const Text name = FileNamePart(bitmap);
+    const auto same = std::find_if(added.begin(), added.end(),
+                                   [&](const Text& path) { return EqualsIgnoreAsciiCase(FileNamePart(path), name); });
+    if (same == added.end()) {
+      added.push_back(bitmap);
+    } else if (!EqualsIgnoreAsciiCase(*same, bitmap) && clashes) {  // else one file behind two values
+      clashes->push_back(bitmap);
+    }
+  }
+  return added;
+}
+
 }  // namespace
 
 bool OperationRequest::BackupSettings(BackupArchiveWriter& archive) {
   bool result = true;
+  std::vector<Text> clashes;
+  const std::vector<Text> bitmaps = BitmapSources(DataFolder, &clashes);
+  for (const Text& bitmap : bitmaps) archive.ExpectFile(bitmap);
   Text settingsFile;
   // Without a temporary folder there is no settings file: the archive would silently lack the settings.
   if (!TemporarySettingsPath(settingsFile)) {
@@ -41,7 +67,10 @@ bool OperationRequest::BackupSettings(BackupArchiveWriter& archive) {
     for (const Text& key : SettingsKeys) {
       if (!ExportKeyToFile(RegRoot::CurrentUser, key, settingsFile, true, true, &leftOut)) result = false;
     }
-    if (result && !archive.AddFile(settingsFile, names::kSettingsFile, -1)) result = false;
+    if (result) {
+      archive.ExpectFile(settingsFile);
+      if (!archive.AddFile(settingsFile, names::kSettingsFile, -1)) result = false;
+    }
     static_cast<void>(RemoveFile(settingsFile));  // the tool's own temporary name: the next run removes what stays
     // Everything else is in the archive; what could not be is named and fails the step.
     for (const Text& value : leftOut.values) Log.Add(IDS_VALUE_NAME_LINE_BREAK, value);
@@ -49,30 +78,14 @@ bool OperationRequest::BackupSettings(BackupArchiveWriter& archive) {
     if (!leftOut.values.empty() || !leftOut.keys.empty()) result = false;
   }
 
-  const ClientPlaces places(DataFolder);
-  const RestoreValues today = ReadRestoreValues();
-  std::vector<Text> added;  // bitmap paths by entry name: one entry per name, so a restore finds the right bytes
-  for (size_t row = 0; row < kClientItemCount; ++row) {
-    if (kClientItems[row].kind != ItemKind::Bitmap || !today.named[row]) continue;
-    const Text& bitmap = *today.named[row];
-    // A value that names anything but a bitmap of the client's never brings that file into an archive.
-    if (!IsExistingFile(bitmap) || !places.AcceptsBitmap(bitmap)) continue;
-    const Text name = FileNamePart(bitmap);
-    const auto same = std::find_if(added.begin(), added.end(),
-                                   [&](const Text& path) { return EqualsIgnoreAsciiCase(FileNamePart(path), name); });
-    if (same != added.end()) {
-      if (EqualsIgnoreAsciiCase(*same, bitmap)) continue;  // one file behind two values
-      Log.Add(IDS_BACKUP_FILE_FAILED, bitmap);
-      result = false;
-      continue;
-    }
+  for (const Text& bitmap : clashes) Log.Add(IDS_BACKUP_FILE_FAILED, bitmap);
+  if (!clashes.empty()) result = false;
+  for (const Text& bitmap : bitmaps) {
     if (archive.TargetFailed()) break;
-    if (!archive.AddFile(bitmap, name, -1)) {
+    if (!archive.AddFile(bitmap, FileNamePart(bitmap), -1)) {
       if (!archive.TargetFailed() && !archive.Cancelled()) Log.AddFailure(archive.LastFailure(), IDS_BACKUP_FILE_FAILED, bitmap);
       result = false;
-      continue;
     }
-    added.push_back(bitmap);
   }
   return result;
 }

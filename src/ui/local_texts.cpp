@@ -8,22 +8,26 @@
 
 namespace kbt::ui {
 
-Text DateTimeText(const SYSTEMTIME& time) {
+namespace {
+Text FormattedTime(const SYSTEMTIME& time, DWORD timeFlags) {
   wchar_t date[80] = {}, clock[80] = {};
-  if (!::GetDateFormatW(LOCALE_USER_DEFAULT, DATE_SHORTDATE, &time, nullptr, date, 80) ||
-      !::GetTimeFormatW(LOCALE_USER_DEFAULT, 0, &time, nullptr, clock, 80))
+  if (!::GetDateFormatEx(LOCALE_NAME_USER_DEFAULT, DATE_SHORTDATE, &time, nullptr, date, 80, nullptr) ||
+      !::GetTimeFormatEx(LOCALE_NAME_USER_DEFAULT, timeFlags, &time, nullptr, clock, 80))
     return Text();
   return win32::FromW(date) + u' ' + win32::FromW(clock);
 }
+}  // namespace
 
-Text DosDateText(uint32_t dosTime) {
+Text DateTimeText(const SYSTEMTIME& time) { return FormattedTime(time, 0); }
+
+Text DosDateTimeText(uint32_t dosTime) {
   FILETIME file{};
   SYSTEMTIME time{};
   if (dosTime == 0 || !::DosDateTimeToFileTime(HIWORD(dosTime), LOWORD(dosTime), &file) ||
       !::FileTimeToSystemTime(&file, &time))
     return Text();
-  wchar_t date[80] = {};
-  return ::GetDateFormatW(LOCALE_USER_DEFAULT, DATE_SHORTDATE, &time, nullptr, date, 80) ? win32::FromW(date) : Text();
+  // A DOS time counts in steps of two seconds: the minute tells enough.
+  return FormattedTime(time, TIME_NOSECONDS);
 }
 
 Text CreatedText(const Text& stored) {

@@ -10,8 +10,8 @@ namespace kbt::ui {
 
 // The user's short date and time; empty when the time is none.
 Text DateTimeText(const SYSTEMTIME& time);
-// The date of a file's DOS date and time; empty for 0.
-Text DosDateText(uint32_t dosTime);
+// A file's DOS date and time (local time) to the minute; empty for 0.
+Text DosDateTimeText(uint32_t dosTime);
 // A backup's creation time from its comment; the stored text when it is not of our format.
 Text CreatedText(const Text& stored);
 // "12.3 KB" and the like.

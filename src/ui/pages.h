@@ -5,6 +5,7 @@
 #include <thread>
 #include <vector>
 
+#include "operations/restore/restore_preview.h"
 #include "operations/restore/verify.h"
 
 #include "res/resource.h"
@@ -22,6 +23,8 @@ class WelcomePage : public WizardPage {
   BOOL OnInit() override;
   void OnSetActive() override;
   bool OnNotify(const NMHDR& header, LRESULT& result) override;
+  // Nothing is chosen yet.
+  bool ClosingLosesChoices() const override { return false; }
 };
 
 class OperationPage : public WizardPage {
@@ -159,6 +162,7 @@ class RestoreLocationPage : public WizardPage {
 class RestorePreviewPage : public WizardPage {
  public:
   using WizardPage::WizardPage;
+  ~RestorePreviewPage() override;
 
  protected:
   BOOL OnInit() override;
@@ -167,12 +171,34 @@ class RestorePreviewPage : public WizardPage {
   int OnWizBack() override { return IDD_DETAILS; }
   void OnCommand(int id, int code) override;
   bool OnNotify(const NMHDR& header, LRESULT& result) override;
+  bool OnMessage(UINT message, WPARAM wParam, LPARAM lParam, INT_PTR& answer) override;
 
  private:
+  struct Plan {
+    Text archive, dataFolder, favoritesFolder, password;
+    uint32_t selection = 0;
+    RestorePreview preview;
+    bool startable = false;
+    ~Plan() { Wipe(password); }
+  };
+  // Reads the existing files to compare them, so it runs beside the page: the page takes input meanwhile.
+  void StartPlan();
+  void PlanEnded();
+  void ShowPlan(const Plan& plan);
+  void SetLine(int id, const Text& text);
   void AddRow(const std::vector<Text>& cells, const Text& tip = Text());
   void FitColumns();
+  void Layout();
+  // Next, which says Restore here, as wide as its text needs; Back moves aside for it.
+  void WidenNext();
+  void RestoreButtons();
   Text nextText_;  // the sheet's own text of Next
+  RECT nextBounds_{}, backBounds_{};  // as the sheet placed them, while Next is widened
+  bool widened_ = false;
   std::vector<Text> tips_;  // by row: the whole values of a setting, shown where the row is pointed at
+  std::thread planner_;
+  std::unique_ptr<Plan> plan_;  // the planner's, until it has ended
+  bool again_ = false;  // the page was shown anew while a plan ran: that one is out of date
 };
 
 class CompletionPage : public WizardPage {
@@ -182,25 +208,37 @@ class CompletionPage : public WizardPage {
  protected:
   BOOL OnInit() override;
   void OnSetActive() override;
+  // Back only after a backup that wrote nothing, to try another place.
+  int OnWizBack() override;
   bool OnNotify(const NMHDR& header, LRESULT& result) override;
   bool OnMessage(UINT message, WPARAM wParam, LPARAM lParam, INT_PTR& answer) override;
 
  private:
+  // Hides the last result and shows the page working; the run follows once the page is painted.
+  void StartRun();
   void RunOperation();
   // The operation after its undo point; asks whether to go on when the undo point failed.
   bool RunWithUndoPoint();
+  // The headline, the summaries, the undo point and the messages of the run that ended.
+  void ShowResult(bool succeeded);
+  Text Headline(bool succeeded);
+  // What the run changed: the restored backup or what a reset deleted.
+  Text ChangesSummary(bool succeeded);
   // Where the undo point is, and the link that undoes the operation.
-  void ShowUndoPoint();
+  void ShowUndoPoint(bool succeeded);
   void StartUndo();
   // False once the user has cancelled a backup.
   bool ShowProgress(const Text& file, uint64_t done, uint64_t total);
-  void ShowFailures();
+  void ShowMessages(bool failures);
   // Where the backup went and how large it is, with the link that shows it in its folder.
   void ShowBackupSaved();
   void ShowBackupInFolder();
+  // Puts the shown texts one below the other, the messages in the room that is left.
+  void Layout();
+  // Back after a backup that changed nothing, Finish always; Cancel is off, as nothing is lost.
+  void SetFinalButtons();
   UniqueImageList images_;
   UniqueIcon resultIcon_;
-  Text successText_;
   Text progressFile_;
   int progressPosition_ = -1;
   // The first of the log's messages that belongs to the operation shown.
@@ -208,6 +246,10 @@ class CompletionPage : public WizardPage {
   bool ran_ = false;
   bool running_ = false;
   bool cancelled_ = false;  // the user cancelled the backup that runs
+  bool mayGoBack_ = false;  // the backup wrote nothing: another place may be tried
+  bool protectedBackup_ = false;  // the backup that ran had a password
+  // What the undo puts back: a restore or a reset.
+  OperationMode undone_ = OperationMode::Restore;
 };
 
 }  // namespace kbt::ui

@@ -159,7 +159,7 @@ bool WizardPage::HandleNotify(const NMHDR& header, LRESULT& result) {
       return true;
     case PSN_QUERYCANCEL:
       // TRUE keeps the wizard open.
-      result = Confirm(IDS_CONFIRM_CLOSE, IDS_CONFIRM_CLOSE_CAPTION) ? FALSE : TRUE;
+      result = !ClosingLosesChoices() || Confirm(IDS_CONFIRM_CLOSE, IDS_CONFIRM_CLOSE_CAPTION) ? FALSE : TRUE;
       return true;
     case PSN_WIZNEXT:
       result = Navigate(OnWizNext());

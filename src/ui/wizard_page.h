@@ -59,6 +59,9 @@ class WizardPage {
     return false;
   }
 
+  // Whether closing the wizard here throws away what the user chose, and so asks first.
+  virtual bool ClosingLosesChoices() const { return true; }
+
   // The control that takes the keyboard focus each time the page is shown; null gives it to the
   // sheet's default button.
   virtual HWND FirstFocus() const { return nullptr; }

@@ -106,7 +106,11 @@ TEST_P(ScreenshotTest, LocationsAndResults) {
     }
     wizard.Click(IDC_PREVIEW_SHOW_LIST);
     Save(wizard, L"6-restore-preview");
-    EXPECT_EQ(wizard.CancelAndConfirm(), 0u);
+    wizard.Press(WizardButton::Next);
+    ASSERT_TRUE(wizard.WaitForPage(IDD_COMPLETION, 60000));
+    Save(wizard, L"7-complete-restore");
+    wizard.Press(WizardButton::Finish);
+    EXPECT_EQ(wizard.WaitForExit(), 0u);
   }
   static_cast<void>(platform::RemoveFile(archive));  // the journey may have written none
   {
@@ -128,6 +132,31 @@ TEST_P(ScreenshotTest, LocationsAndResults) {
     wizard.Press(WizardButton::Finish);
     EXPECT_EQ(wizard.WaitForExit(), 0u);
   }
+  {
+    // A backup with the reset after it tells both, with the way back from the reset.
+    for (const char16_t* name : {u"\\history.dat", u"\\custom.dat", u"\\folders.dat"}) {
+      ASSERT_TRUE(WriteText(data_ + name, "data"));
+    }
+    ASSERT_TRUE(WriteText(favorites_ + u"\\favorites.dat", "favorites"));
+    WizardSession wizard(GetParam().arguments);
+    ASSERT_TRUE(wizard.Started());
+    wizard.Press(WizardButton::Next);
+    ASSERT_TRUE(wizard.WaitForPage(IDD_OPERATION));
+    wizard.Click(IDC_RESET_AFTER_BACKUP);
+    for (int page : {IDD_DATA_FOLDERS, IDD_DETAILS, IDD_BACKUP_LOCATION}) {
+      wizard.Press(WizardButton::Next);
+      ASSERT_TRUE(wizard.WaitForPage(page));
+    }
+    wizard.SetText(IDC_BACKUP_PATH, Wide(archive));  // written anew, and removed below
+    wizard.Press(WizardButton::Next);
+    MessageBoxSeen box;
+    while (wizard.WaitForMessageBox(box, 2000)) wizard.Answer(box, IDYES);  // the earlier file, the reset
+    ASSERT_TRUE(wizard.WaitForPage(IDD_COMPLETION, 60000));
+    Save(wizard, L"7-complete-backup-reset");
+    wizard.Press(WizardButton::Finish);
+    EXPECT_EQ(wizard.WaitForExit(), 0u);
+  }
+  static_cast<void>(platform::RemoveFile(archive));
 }
 
 TEST_P(ScreenshotTest, ProtectedBackupAndRestore) {

@@ -81,13 +81,21 @@ class TextFit : public ::testing::Test {
     const std::pair<int, int> passwordTexts[] = {{IDC_PASSWORD_REASON, IDS_PASSWORD_MISSING},
                                                  {IDC_PASSWORD_REASON, IDS_PASSWORDS_DIFFER},
                                                  {IDC_RESTORE_PASSWORD_REASON, IDS_PASSWORD_WRONG},
-                                                 {IDC_BACKUP_PROTECTED, IDS_BACKUP_PROTECTED_DONE}};
+                                                 {IDC_CHANGES_SUMMARY, IDS_BACKUP_PROTECTED_DONE}};
     for (const auto& [id, text] : passwordTexts) {
       if (id == control) texts.push_back(ModuleString(module_, text, language));
     }
     if (page == IDD_COMPLETION && control == IDC_RESULT_TEXT) {
-      texts = {ModuleString(module_, IDS_OPERATION_FAILED, language),
-               ModuleString(module_, IDS_OPERATION_RUNNING, language)};
+      for (int id : {IDS_OPERATION_FAILED, IDS_OPERATION_RUNNING, IDS_BACKUP_DONE, IDS_RESTORE_DONE, IDS_RESET_DONE,
+                     IDS_BACKUP_RESET_DONE, IDS_BACKUP_NOT_COMPLETED, IDS_RESTORE_NOT_COMPLETED, IDS_RESET_NOT_COMPLETED,
+                     IDS_BACKUP_DONE_RESET_FAILED, IDS_BACKUP_WITH_PROBLEMS, IDS_BACKUP_CANCELLED_RESULT,
+                     IDS_RESTORE_UNDONE, IDS_RESET_UNDONE, IDS_UNDO_FAILED}) {
+        texts.push_back(ModuleString(module_, id, language));
+      }
+    } else if (page == IDD_COMPLETION && control == IDC_UNDO_TEXT) {
+      for (int id : {IDS_UNDO_SAVED_RESTORE, IDS_UNDO_SAVED_RESET, IDS_UNDO_SAVED_UNDO, IDS_NO_UNDO_POINT_WRITTEN}) {
+        texts.push_back(ModuleString(module_, id, language));
+      }
     } else if (page == IDD_BACKUP_LOCATION && control == IDC_BACKUP_FULL_PATH) {
       std::wstring text = ModuleString(module_, IDS_FULL_BACKUP_PATH, language);
       text.replace(text.find(L"%s"), 2, L"C:\\users\\wineuser\\Documents\\Kestrove Client Backup-20261231-235959.zip");
@@ -97,6 +105,7 @@ class TextFit : public ::testing::Test {
       const std::pair<int, int> shown[] = {
           {IDC_PREVIEW_SETTINGS, IDS_PREVIEW_SETTINGS}, {IDC_PREVIEW_FILES, IDS_PREVIEW_FILES},
           {IDC_PREVIEW_UNDO, IDS_PREVIEW_UNDO},         {IDC_PREVIEW_UNDO, IDS_PREVIEW_NO_UNDO},
+          {IDC_PREVIEW_SETTINGS, IDS_PREVIEW_WORKING},
           {IDC_RESTORE_ERROR, IDS_RESTORE_ARCHIVE_DAMAGED}, {IDC_RESTORE_ERROR, IDS_CHECKING_BACKUP},
           {IDC_RESTORE_ERROR, IDS_NO_SUCH_FILE}};
       for (const auto& [id, text] : shown) {

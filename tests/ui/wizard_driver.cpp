@@ -163,8 +163,12 @@ bool WizardSession::WaitForPage(int dialogId, DWORD timeoutMs) {
   const DWORD start = ::GetTickCount();
   do {
     Settle();
-    // The completion page counts as shown once its operation has ended and Finish is enabled.
-    if (PageId() == dialogId && (dialogId != IDD_COMPLETION || IsEnabled(WizardButton::Finish))) return true;
+    // The completion page counts as shown once its operation has ended and Finish is enabled, the
+    // preview once its plan shows.
+    const bool ready = dialogId == IDD_COMPLETION        ? IsEnabled(WizardButton::Finish)
+                       : dialogId == IDD_RESTORE_PREVIEW ? Visible(IDC_PREVIEW_UNDO)
+                                                         : true;
+    if (PageId() == dialogId && ready) return true;
     ::Sleep(20);
   } while (::GetTickCount() - start < timeoutMs);
   return false;
@@ -443,6 +447,9 @@ DWORD WizardSession::WaitForExit(DWORD timeoutMs) {
 
 DWORD WizardSession::CancelAndConfirm() {
   Press(WizardButton::Cancel);
+  // Where closing loses nothing, the wizard closes without a question.
+  const DWORD closed = WaitForExit(500);
+  if (closed != STILL_ACTIVE) return closed;
   MessageBoxSeen box;
   if (!WaitForMessageBox(box)) return STILL_ACTIVE;
   Answer(box, IDYES);

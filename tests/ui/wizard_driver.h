@@ -81,7 +81,7 @@ class WizardSession {
   static std::vector<std::wstring> ComboItems(HWND combo);
   // Waits for the process to end; STILL_ACTIVE when it did not.
   DWORD WaitForExit(DWORD timeoutMs = 15000);
-  // Cancels the wizard and confirms; the exit code.
+  // Cancels the wizard and confirms where it asks; the exit code.
   DWORD CancelAndConfirm();
 
   Capture Screenshot() const;

@@ -21,6 +21,9 @@ namespace {
 
 constexpr uint32_t kInvalidRed = 0xC80000;  // RGB(200, 0, 0)
 constexpr int kNextButtonId = 0x3024;
+constexpr const wchar_t* kBackupDone = L"The backup was completed.";
+constexpr const wchar_t* kRestoreDone = L"The restore was completed.";
+constexpr const wchar_t* kResetDone = L"The reset was completed.";
 
 bool IsRedPixel(uint32_t p) { return ((p >> 16) & 255) > 170 && ((p >> 8) & 255) < 90 && (p & 255) < 90; }
 bool IsBluePixel(uint32_t p) { return (p & 255) > 150 && ((p >> 16) & 255) < 110; }
@@ -108,9 +111,10 @@ class OperationsTest : public WizardTest {
     EXPECT_TRUE(FileExists(path));
     return Archive(path);
   }
-  bool CompletedSuccessfully(WizardSession& wizard, const wchar_t* text = L"Operation completed successfully.") {
+  bool CompletedSuccessfully(WizardSession& wizard, const wchar_t* text) {
     if (!wizard.WaitForPage(IDD_COMPLETION, 60000)) return false;
     EXPECT_EQ(wizard.EnabledButtons(), L"Finish");
+    EXPECT_FALSE(wizard.IsEnabled(WizardButton::Cancel)) << "Finish closes";
     std::wstring messages;
     for (const std::wstring& row : wizard.ListRows(IDC_RESULT_LIST)) messages += row + L" | ";
     EXPECT_EQ(wizard.Text(IDC_RESULT_TEXT), text) << "messages: " << messages.c_str();
@@ -145,7 +149,7 @@ TEST_F(OperationsTest, BackupWithACommentThenTheRestorePageProposesIt) {
     archive = Archive(Narrow(path));
     wizard.Type(IDC_BACKUP_COMMENT, L"Before the move");
     wizard.Press(WizardButton::Next);
-    ASSERT_TRUE(CompletedSuccessfully(wizard));
+    ASSERT_TRUE(CompletedSuccessfully(wizard, kBackupDone));
     // Where the backup went, how large it is, and the way to it.
     platform::File written;
     uint64_t bytes = 0;
@@ -194,13 +198,15 @@ TEST_F(OperationsTest, RestoreBringsTheProfileBack) {
   wizard.SetText(IDC_RESTORE_PATH, Wide(archive));
   EXPECT_EQ(wizard.EnabledButtons(), L"Back Next");
   NextUntil(wizard, {IDD_DATA_FOLDERS, IDD_DETAILS, IDD_RESTORE_PREVIEW, IDD_COMPLETION});
-  ASSERT_TRUE(CompletedSuccessfully(wizard));
+  ASSERT_TRUE(CompletedSuccessfully(wizard, kRestoreDone));
   EXPECT_EQ(ReadBytes(data / u"history.dat"), std::vector<uint8_t>({'h', 'i', 's', 't', 'o', 'r', 'y', ' ', 'b', 'y',
                                                                      't', 'e', 's'}));
   EXPECT_TRUE(FileExists(favorites / u"favorites.dat"));
   const StoredValue host = ReadValue(u"Software\\Kestrove\\Connection Data", u"Host");
   ASSERT_TRUE(host.exists);
   EXPECT_EQ(host.data, StringBytes(u"ftp.example.com"));
+  EXPECT_EQ(wizard.Text(IDC_CHANGES_SUMMARY),
+            L"The backup \"backup.zip\" was restored.\r\nSettings restored: 4\r\nFiles restored: 4");
   wizard.Press(WizardButton::Finish);
   EXPECT_EQ(wizard.WaitForExit(), 0u);
 }
@@ -216,19 +222,20 @@ TEST_F(OperationsTest, TheUndoLinkTakesTheRestoreBackRightThere) {
   NextUntil(wizard, {IDD_RESTORE_LOCATION});
   wizard.SetText(IDC_RESTORE_PATH, Wide(archive));
   NextUntil(wizard, {IDD_DATA_FOLDERS, IDD_DETAILS, IDD_RESTORE_PREVIEW, IDD_COMPLETION});
-  ASSERT_TRUE(CompletedSuccessfully(wizard));
+  ASSERT_TRUE(CompletedSuccessfully(wizard, kRestoreDone));
   ASSERT_TRUE(ReadValue(u"Software\\Kestrove\\Connection Data", u"Host").exists) << "restored";
   EXPECT_TRUE(wizard.Visible(IDC_UNDO_TEXT));
-  EXPECT_NE(wizard.Text(IDC_UNDO_TEXT).find(Wide(UndoFolder())), std::wstring::npos) << "names where the undo point is";
+  EXPECT_EQ(wizard.Text(IDC_UNDO_TEXT), L"The state before the restore was saved, so that the restore can be undone.");
   ASSERT_TRUE(wizard.Visible(IDC_UNDO_LINK));
+  EXPECT_NE(wizard.Text(IDC_UNDO_LINK).find(L">Undo this restore<"), std::wstring::npos) << "named by what it undoes";
 
   // From the keyboard: Tab reaches the link, and Space follows it.
   for (int i = 0; i < 8 && wizard.FocusId() != IDC_UNDO_LINK; ++i) wizard.Keys({VK_TAB});
   ASSERT_EQ(wizard.FocusId(), IDC_UNDO_LINK);
   wizard.Keys({VK_SPACE});
-  for (int i = 0; i < 600 && wizard.Text(IDC_RESULT_TEXT) != L"The operation was undone."; ++i) ::Sleep(100);
+  for (int i = 0; i < 600 && wizard.Text(IDC_RESULT_TEXT) != L"The restore was undone."; ++i) ::Sleep(100);
   wizard.Settle();
-  EXPECT_EQ(wizard.Text(IDC_RESULT_TEXT), L"The operation was undone.");
+  EXPECT_EQ(wizard.Text(IDC_RESULT_TEXT), L"The restore was undone.");
   EXPECT_EQ(wizard.EnabledButtons(), L"Finish");
   EXPECT_TRUE(ShowsNoStaleParts(wizard)) << "the hidden link is not left drawn";
   EXPECT_FALSE(wizard.Visible(IDC_RESULT_LIST));
@@ -252,15 +259,12 @@ TEST_F(OperationsTest, ResetDeletesAfterTheConfirmation) {
   EXPECT_EQ(box.text, L"Are you sure you want to reset all data and settings?");
   EXPECT_TRUE(FileExists(data / u"history.dat")) << "nothing is deleted before the answer";
   wizard.Answer(box, IDYES);
-  ASSERT_TRUE(CompletedSuccessfully(wizard));
+  ASSERT_TRUE(CompletedSuccessfully(wizard, kResetDone));
   EXPECT_FALSE(FileExists(data / u"history.dat"));
   EXPECT_FALSE(FileExists(favorites / u"favorites.dat"));
   EXPECT_FALSE(ReadValue(u"Software\\Kestrove\\Connection Data", u"Host").exists);
-  // Cancel after the operation still asks.
-  wizard.Press(WizardButton::Cancel);
-  ASSERT_TRUE(wizard.WaitForMessageBox(box));
-  EXPECT_EQ(box.text, L"Do you really want to close this application?");
-  wizard.Answer(box, IDYES);
+  EXPECT_EQ(wizard.Text(IDC_CHANGES_SUMMARY), L"The Kestrove Client's settings and data files were deleted.");
+  wizard.Press(WizardButton::Finish);
   EXPECT_EQ(wizard.WaitForExit(), 0u);
 }
 
@@ -284,9 +288,26 @@ TEST_F(OperationsTest, BackupWithResetAfterItAsksAndNoKeepsEverything) {
   wizard.Press(WizardButton::Next);
   ASSERT_TRUE(wizard.WaitForMessageBox(box));
   wizard.Answer(box, IDYES);
-  ASSERT_TRUE(CompletedSuccessfully(wizard));
+  ASSERT_TRUE(CompletedSuccessfully(wizard, L"The backup and the reset were completed."));
   EXPECT_TRUE(FileExists(archive));
   EXPECT_FALSE(FileExists(data / u"history.dat"));
+  // Both results, and the way back from the reset.
+  EXPECT_TRUE(wizard.Visible(IDC_BACKUP_SAVED));
+  EXPECT_EQ(wizard.Text(IDC_CHANGES_SUMMARY), L"The Kestrove Client's settings and data files were deleted.");
+  EXPECT_EQ(wizard.Text(IDC_UNDO_TEXT), L"The state before the reset was saved, so that the reset can be undone.");
+  ASSERT_TRUE(wizard.Visible(IDC_UNDO_LINK));
+  EXPECT_NE(wizard.Text(IDC_UNDO_LINK).find(L">Undo this reset<"), std::wstring::npos);
+  EXPECT_TRUE(ShowsNoStaleParts(wizard));
+  for (int i = 0; i < 8 && wizard.FocusId() != IDC_UNDO_LINK; ++i) wizard.Keys({VK_TAB});
+  ASSERT_EQ(wizard.FocusId(), IDC_UNDO_LINK);
+  wizard.Keys({VK_SPACE});
+  for (int i = 0; i < 600 && wizard.Text(IDC_RESULT_TEXT) != L"The reset was undone."; ++i) ::Sleep(100);
+  wizard.Settle();
+  EXPECT_EQ(wizard.Text(IDC_RESULT_TEXT), L"The reset was undone.");
+  EXPECT_FALSE(wizard.Visible(IDC_BACKUP_SAVED)) << "the page tells the undo alone";
+  EXPECT_TRUE(FileExists(data / u"history.dat"));
+  wizard.Press(WizardButton::Finish);
+  EXPECT_EQ(wizard.WaitForExit(), 0u);
 }
 
 // The backup page refuses a file the tool backs up beside the field, and asks before it writes over
@@ -318,7 +339,7 @@ TEST_F(OperationsTest, BackupOverAnExistingFileAsksFirst) {
   wizard.Press(WizardButton::Next);
   ASSERT_TRUE(wizard.WaitForMessageBox(box));
   wizard.Answer(box, IDYES);
-  ASSERT_TRUE(CompletedSuccessfully(wizard));
+  ASSERT_TRUE(CompletedSuccessfully(wizard, kBackupDone));
   BackupIdentity identity;
   EXPECT_TRUE(ReadBackupIdentity(archive, identity)) << "Yes writes the backup over it";
 }
@@ -444,8 +465,8 @@ TEST_F(OperationsTest, FailedBackupShowsTheMessagesUnderTheErrorIcon) {
   ASSERT_EQ(wizard.EnabledButtons(), L"Back Next");
   wizard.Press(WizardButton::Next);
   ASSERT_TRUE(wizard.WaitForPage(IDD_COMPLETION, 60000));
-  EXPECT_EQ(wizard.EnabledButtons(), L"Finish");
-  EXPECT_EQ(wizard.Text(IDC_RESULT_TEXT), L"Operation could not be completed without error.");
+  EXPECT_EQ(wizard.EnabledButtons(), L"Back Finish") << "another place may be tried";
+  EXPECT_EQ(wizard.Text(IDC_RESULT_TEXT), L"The backup could not be completed.");
   EXPECT_TRUE(wizard.Visible(IDC_RESULT_LIST));
   EXPECT_TRUE(ShowsNoStaleParts(wizard));
   EXPECT_EQ(wizard.ListHeading(IDC_RESULT_LIST), L"Error Description");
@@ -478,6 +499,42 @@ TEST_F(OperationsTest, FailedBackupShowsTheMessagesUnderTheErrorIcon) {
   const Capture shot = wizard.Screenshot();
   EXPECT_GT(CountPixels(shot, RectWithin(wizard.Control(IDC_RESULT_ICON), wizard.Sheet()), IsRedPixel), 20)
       << "the error icon";
+  wizard.Press(WizardButton::Finish);
+  EXPECT_EQ(wizard.WaitForExit(), 0u);
+}
+
+// A backup that fails on the last page changed nothing: Back leads to its place, and the second
+// run from the same wizard tells only its own result.
+TEST_F(OperationsTest, BackAfterAFailedBackupTriesAnotherPlace) {
+  const Text held = Archive(backups / u"held.zip");
+  ASSERT_TRUE(WriteText(held, "held open"));
+  // Another program holds the file without sharing it: the finished archive cannot take its place.
+  HANDLE holder = ::CreateFileW(Wide(held).c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+  ASSERT_NE(holder, INVALID_HANDLE_VALUE);
+  WizardSession wizard;
+  ASSERT_TRUE(wizard.Started());
+  NextUntil(wizard, {IDD_OPERATION, IDD_DATA_FOLDERS, IDD_DETAILS, IDD_BACKUP_LOCATION});
+  wizard.SetText(IDC_BACKUP_PATH, Wide(held));
+  wizard.Press(WizardButton::Next);
+  MessageBoxSeen box;
+  ASSERT_TRUE(wizard.WaitForMessageBox(box));
+  wizard.Answer(box, IDYES);
+  ASSERT_TRUE(wizard.WaitForPage(IDD_COMPLETION, 60000));
+  ::CloseHandle(holder);
+  EXPECT_EQ(wizard.Text(IDC_RESULT_TEXT), L"The backup could not be completed.");
+  ASSERT_EQ(wizard.EnabledButtons(), L"Back Finish");
+  EXPECT_FALSE(wizard.IsEnabled(WizardButton::Cancel));
+  wizard.Press(WizardButton::Back);
+  ASSERT_TRUE(wizard.WaitForPage(IDD_BACKUP_LOCATION));
+  EXPECT_TRUE(wizard.IsEnabled(WizardButton::Cancel));
+  const Text archive = Archive(backups / u"second.zip");
+  wizard.SetText(IDC_BACKUP_PATH, Wide(archive));
+  wizard.Press(WizardButton::Next);
+  ASSERT_TRUE(CompletedSuccessfully(wizard, kBackupDone)) << "the first run's messages are not the second's";
+  EXPECT_NE(wizard.Text(IDC_BACKUP_SAVED).find(Wide(archive)), std::wstring::npos);
+  BackupIdentity identity;
+  EXPECT_TRUE(ReadBackupIdentity(archive, identity));
+  EXPECT_EQ(ReadValue(names::kToolKey, names::kLastFileValue).data, StringBytes(archive));
   wizard.Press(WizardButton::Finish);
   EXPECT_EQ(wizard.WaitForExit(), 0u);
 }
@@ -526,7 +583,7 @@ TEST_F(OperationsTest, LongBackupMovesTheBarAndKeepsPainting) {
   size_t percents = 0;
   for (const std::wstring& file : files) percents += file.find(L" % - " + Wide(data / u"history.dat")) != std::wstring::npos;
   EXPECT_GE(percents, 2u) << "the file being worked on, and how far";
-  ASSERT_TRUE(CompletedSuccessfully(wizard));
+  ASSERT_TRUE(CompletedSuccessfully(wizard, kBackupDone));
   EXPECT_FALSE(wizard.Visible(IDC_PROGRESS_BAR));
 }
 
@@ -549,7 +606,7 @@ TEST_F(OperationsTest, RestoreRunsOnTheRestorePagesPathAfterTheBackupPageWasVisi
   }
   wizard.Click(IDC_MODE_RESTORE);
   NextUntil(wizard, {IDD_RESTORE_LOCATION, IDD_DATA_FOLDERS, IDD_DETAILS, IDD_RESTORE_PREVIEW, IDD_COMPLETION});
-  ASSERT_TRUE(CompletedSuccessfully(wizard)) << "the restore read the archive the restore page showed";
+  ASSERT_TRUE(CompletedSuccessfully(wizard, kRestoreDone)) << "the restore read the archive the restore page showed";
   EXPECT_TRUE(FileExists(data / u"history.dat"));
 }
 
@@ -572,7 +629,7 @@ TEST_F(OperationsTest, BackupRunsOnTheBackupPagesPathAfterTheRestorePageWasVisit
   ASSERT_TRUE(wizard.WaitForPage(IDD_OPERATION));
   wizard.Click(IDC_MODE_BACKUP);
   NextUntil(wizard, {IDD_DATA_FOLDERS, IDD_DETAILS, IDD_BACKUP_LOCATION, IDD_COMPLETION});
-  ASSERT_TRUE(CompletedSuccessfully(wizard));
+  ASSERT_TRUE(CompletedSuccessfully(wizard, kBackupDone));
   EXPECT_TRUE(FileExists(archive));
   EXPECT_EQ(ReadBytes(earlier), earlierBytes) << "the restore page's archive is never written over";
 }
@@ -580,9 +637,15 @@ TEST_F(OperationsTest, BackupRunsOnTheBackupPagesPathAfterTheRestorePageWasVisit
 TEST_F(OperationsTest, RestorePreviewTellsWhatWillChangeAndItsButtonRestores) {
   const Text archive = MakeBackup(backups / u"preview.zip");
   ASSERT_TRUE(WriteText(data / u"history.dat", "today's longer history"));
+  // Written a day after the backup, whatever the clock's steps.
+  uint32_t written = 0;
+  ASSERT_TRUE(platform::GetLastWriteDosTime(data / u"history.dat", &written));
+  ASSERT_TRUE(platform::SetFileTimesFromDos(data / u"history.dat", written + (1u << 16)));
   ASSERT_TRUE(platform::RemoveFile(favorites / u"favorites.dat"));
   SeedString(u"Software\\Kestrove\\Connection Data", u"Host", u"ftp.example.org");
   DeleteKey(u"Software\\Kestrove\\Transfer");
+  BackupIdentity identity;
+  ASSERT_TRUE(ReadBackupIdentity(archive, identity));
   WizardSession wizard;
   ASSERT_TRUE(wizard.Started());
   ChooseMode(wizard, IDC_MODE_RESTORE);
@@ -593,9 +656,10 @@ TEST_F(OperationsTest, RestorePreviewTellsWhatWillChangeAndItsButtonRestores) {
   NextUntil(wizard, {IDD_RESTORE_PREVIEW});
   const std::wstring settings = wizard.Text(IDC_PREVIEW_SETTINGS);
   // Changed: the host only; the folder values name this machine's folders already.
-  EXPECT_EQ(settings.substr(0, 30), L"Settings: 1 changed, 1 added, ") << settings.c_str();
+  EXPECT_EQ(wizard.Text(IDC_PREVIEW_BACKUP), L"From the backup \"preview.zip\" of " + UsersDateTime(identity.created) + L".");
+  EXPECT_EQ(settings.substr(0, 28), L"Settings: 1 changed, 1 new, ") << settings.c_str();
   EXPECT_EQ(wizard.Text(IDC_PREVIEW_FILES),
-            L"Files: 1 replaced, 1 added (of these, 0 go to the data folder instead of their own place).");
+            L"Files: 1 replaced, 1 new.\r\nFiles on this computer that are newer than their copies in the backup: 1.");
   EXPECT_EQ(wizard.Text(IDC_PREVIEW_UNDO),
             L"An undo point is written before the first change, so that the restore can be undone.");
   EXPECT_EQ(ButtonText(wizard.Sheet(), kNextButtonId), L"&Restore");
@@ -603,7 +667,7 @@ TEST_F(OperationsTest, RestorePreviewTellsWhatWillChangeAndItsButtonRestores) {
   wizard.Click(IDC_PREVIEW_SHOW_LIST);
   EXPECT_TRUE(wizard.Visible(IDC_PREVIEW_LIST));
   const std::vector<std::wstring> kinds = wizard.ListRows(IDC_PREVIEW_LIST);
-  EXPECT_EQ(kinds, (std::vector<std::wstring>{L"Changed", L"Added", L"Replaced", L"New"}));
+  EXPECT_EQ(kinds, (std::vector<std::wstring>{L"Changed", L"New", L"Replaced (newer now)", L"New"}));
   const size_t replaced = 2;
   EXPECT_EQ(wizard.ListRows(IDC_PREVIEW_LIST, 1).at(0), L"Connection Data\\Host");
   EXPECT_EQ(wizard.ListRows(IDC_PREVIEW_LIST, 2).at(0), L"ftp.example.org");
@@ -611,12 +675,13 @@ TEST_F(OperationsTest, RestorePreviewTellsWhatWillChangeAndItsButtonRestores) {
   EXPECT_EQ(wizard.ListRows(IDC_PREVIEW_LIST, 1).at(replaced), L"history.dat");
   EXPECT_EQ(wizard.ListRows(IDC_PREVIEW_LIST, 2).at(replaced).substr(0, SizeText(22).size() + 2), SizeText(22) + L", ");
   EXPECT_EQ(wizard.ListRows(IDC_PREVIEW_LIST, 3).at(replaced).substr(0, SizeText(13).size() + 2), SizeText(13) + L", ");
+  EXPECT_NE(wizard.ListRows(IDC_PREVIEW_LIST, 3).at(replaced).find(L':'), std::wstring::npos) << "with the hour";
   // Back gives Next its own text again; the restore button restores.
   wizard.Press(WizardButton::Back);
   ASSERT_TRUE(wizard.WaitForPage(IDD_DETAILS));
   EXPECT_EQ(ButtonText(wizard.Sheet(), kNextButtonId), next);
   NextUntil(wizard, {IDD_RESTORE_PREVIEW, IDD_COMPLETION});
-  ASSERT_TRUE(CompletedSuccessfully(wizard));
+  ASSERT_TRUE(CompletedSuccessfully(wizard, kRestoreDone));
   EXPECT_EQ(ReadBytes(data / u"history.dat").size(), 13u);
   EXPECT_TRUE(FileExists(favorites / u"favorites.dat"));
 }
@@ -646,9 +711,9 @@ TEST_F(OperationsTest, AProtectedBackupIsRestoredOnceItsPasswordIsRight) {
       EXPECT_EQ(wizard.EnabledButtons(), step.reason[0] ? L"Back" : L"Back Next") << step.confirm;
     }
     wizard.Press(WizardButton::Next);
-    ASSERT_TRUE(CompletedSuccessfully(wizard));
-    EXPECT_TRUE(wizard.Visible(IDC_BACKUP_PROTECTED));
-    EXPECT_EQ(wizard.Text(IDC_BACKUP_PROTECTED),
+    ASSERT_TRUE(CompletedSuccessfully(wizard, kBackupDone));
+    EXPECT_TRUE(wizard.Visible(IDC_CHANGES_SUMMARY));
+    EXPECT_EQ(wizard.Text(IDC_CHANGES_SUMMARY),
               L"The backup is protected with a password. Without it the backup cannot be opened.");
     wizard.Press(WizardButton::Finish);
     EXPECT_EQ(wizard.WaitForExit(), 0u);
@@ -677,11 +742,9 @@ TEST_F(OperationsTest, AProtectedBackupIsRestoredOnceItsPasswordIsRight) {
   EXPECT_FALSE(wizard.Visible(IDC_RESTORE_PASSWORD_REASON));
   EXPECT_EQ(wizard.EnabledButtons(), L"Back Next");
   NextUntil(wizard, {IDD_DATA_FOLDERS, IDD_DETAILS, IDD_RESTORE_PREVIEW});
-  EXPECT_EQ(wizard.Text(IDC_PREVIEW_FILES),
-            L"Files: 0 replaced, 1 added (of these, 0 go to the data folder instead of their own place).")
-      << "the preview read the protected archive";
+  EXPECT_EQ(wizard.Text(IDC_PREVIEW_FILES), L"Files: 0 replaced, 1 new.") << "the preview read the protected archive";
   NextUntil(wizard, {IDD_COMPLETION});
-  ASSERT_TRUE(CompletedSuccessfully(wizard));
+  ASSERT_TRUE(CompletedSuccessfully(wizard, kRestoreDone));
   EXPECT_EQ(ReadBytes(data / u"history.dat"), std::vector<uint8_t>({'h', 'i', 's', 't', 'o', 'r', 'y', ' ', 'b', 'y',
                                                                      't', 'e', 's'}));
 }
@@ -715,9 +778,11 @@ TEST_F(OperationsTest, CancelStopsALongBackupAndKeepsTheEarlierArchive) {
   ::PostMessageW(wizard.Sheet(), PSM_PRESSBUTTON, PSBTN_CANCEL, 0);
   ASSERT_TRUE(wizard.WaitForPage(IDD_COMPLETION, 60000));
   EXPECT_TRUE(wizard.MessageBoxes().empty()) << "cancelling a backup loses nothing: no question";
-  EXPECT_EQ(wizard.Text(IDC_RESULT_TEXT), L"The backup was cancelled.");
-  EXPECT_EQ(wizard.ListRows(IDC_RESULT_LIST),
-            std::vector<std::wstring>{L"The backup was cancelled; nothing was written to \"" + Wide(archive) + L"\"."});
+  // Told as plainly as a success: no error, no list of one.
+  EXPECT_EQ(wizard.Text(IDC_RESULT_TEXT), L"The backup was cancelled. Nothing was changed.");
+  EXPECT_FALSE(wizard.Visible(IDC_RESULT_LIST));
+  EXPECT_EQ(CountPixels(wizard.Screenshot(), RectWithin(wizard.Control(IDC_RESULT_ICON), wizard.Sheet()), IsRedPixel), 0);
+  EXPECT_EQ(wizard.EnabledButtons(), L"Back Finish");
   EXPECT_EQ(ReadBytes(archive), std::vector<uint8_t>({'t', 'h', 'e', ' ', 'e', 'a', 'r', 'l', 'i', 'e', 'r', ' ', 'b',
                                                       'a', 'c', 'k', 'u', 'p'}));
   EXPECT_TRUE(FileExists(data / u"history.dat")) << "no reset after a cancelled backup";
@@ -742,7 +807,7 @@ TEST_F(OperationsTest, GermanWizardReportsInGerman) {
   wizard.Press(WizardButton::Next);
   ASSERT_TRUE(wizard.WaitForPage(IDD_COMPLETION, 60000));
   EXPECT_EQ(wizard.Caption(), L"Kestrove Client Datensicherung - Vorgang abgeschlossen");
-  EXPECT_EQ(wizard.Text(IDC_RESULT_TEXT), L"Der Vorgang konnte nicht vollkommen fehlerfrei ausgef\u00fchrt werden.");
+  EXPECT_EQ(wizard.Text(IDC_RESULT_TEXT), L"Die Sicherung konnte nicht abgeschlossen werden.");
   EXPECT_EQ(wizard.ListHeading(IDC_RESULT_LIST), L"Fehlerbeschreibung");
   wizard.Press(WizardButton::Finish);
   EXPECT_EQ(wizard.WaitForExit(), 0u);
@@ -756,7 +821,7 @@ TEST_F(OperationsTest, GermanWizardReportsInGerman) {
   ASSERT_TRUE(again.WaitForMessageBox(box));
   EXPECT_EQ(box.text, L"Sind Sie sicher, dass Sie alle Daten und Einstellungen zur\u00fccksetzen m\u00f6chten?");
   again.Answer(box, IDYES);
-  EXPECT_TRUE(CompletedSuccessfully(again, L"Der Vorgang wurde erfolgreich abgeschlossen.\n\n"));
+  EXPECT_TRUE(CompletedSuccessfully(again, L"Das Zur\u00fccksetzen wurde erfolgreich abgeschlossen."));
 }
 
 }  // namespace

@@ -70,6 +70,9 @@ TEST_F(BackupRestoreTest, FullCycleBringsEverythingBack) {
   request.ResetAfterBackup = true;
   ASSERT_TRUE(request.Run()) << (request.Log.Size() ? ToUtf8(request.Log.Entries()[0]) : "");
   EXPECT_EQ(request.Log.Size(), 0u);
+  EXPECT_TRUE(request.Summary.archiveWritten);
+  EXPECT_EQ(request.Summary.archiveBytes, ReadBytes(request.ArchivePath).size());
+  EXPECT_TRUE(request.Summary.resetAfterBackup);
   EXPECT_FALSE(FileExists(data / u"history.dat")) << "the reset after the backup ran";
   EXPECT_FALSE(testing::KeyExists(u"Software\\Kestrove\\Transfer"));
   EXPECT_TRUE(ReadValue(u"Software\\Kestrove\\Backup\\1.0", u"Last File").exists);
@@ -81,6 +84,9 @@ TEST_F(BackupRestoreTest, FullCycleBringsEverythingBack) {
 
   request.SetMode(OperationMode::Restore);
   ASSERT_TRUE(request.Run()) << (request.Log.Size() ? ToUtf8(request.Log.Entries()[0]) : "");
+  EXPECT_FALSE(request.Summary.archiveWritten) << "each run tells its own";
+  EXPECT_EQ(request.Summary.restoredValues, 14u) << "every value seeded";
+  EXPECT_EQ(request.Summary.restoredFiles, 6u) << "five data files and the bitmap";
   // The reset leaves the bitmap, which still holds the entry's bytes: it stays where it is.
   EXPECT_EQ(testing::ClientSettingsSnapshot(), before);
   EXPECT_FALSE(FileExists(data / u"list.bmp"));
@@ -107,6 +113,24 @@ TEST_F(BackupRestoreTest, ArchiveHoldsTheEntriesInOrderWithTheComment) {
   ASSERT_TRUE(reader.ReadGlobalComment(comment));
   EXPECT_EQ(comment.substr(0, 35), u"Kestrove Client Backup File\nweekly\n");
   EXPECT_EQ(comment.size(), 35u + 21u);
+}
+
+TEST_F(BackupRestoreTest, ProgressRunsOnceOverTheWholeBackup) {
+  std::vector<Text> files;
+  std::vector<uint64_t> done, totals;
+  request.Progress = [&](const Text& file, uint64_t bytes, uint64_t total) {
+    if (files.empty() || files.back() != file) files.push_back(file);
+    done.push_back(bytes);
+    totals.push_back(total);
+    return true;
+  };
+  ASSERT_TRUE(request.Backup(request.GetSelection()));
+  ASSERT_GE(files.size(), 7u) << "the settings, the bitmap and five data files";
+  EXPECT_EQ(std::count(totals.begin(), totals.end(), totals.front()), static_cast<long>(totals.size())) << "one total";
+  EXPECT_GT(totals.front(), 300000u);
+  EXPECT_TRUE(std::is_sorted(done.begin(), done.end())) << "never back between files";
+  EXPECT_LE(done.back(), totals.front());
+  EXPECT_GE(done.back(), 300000u) << "the last file starts after all the others";
 }
 
 TEST_F(BackupRestoreTest, SelectionZeroWritesOnlyTheComment) {
@@ -364,6 +388,17 @@ TEST_F(BackupRestoreTest, PreviewTellsWhatTheRestoreWillChange) {
   EXPECT_EQ(custom.sizeInArchive, 6u);
   EXPECT_NE(custom.dosTimeInArchive, 0u);
   EXPECT_FALSE(custom.moved);
+  EXPECT_EQ(preview.created.size(), 20u) << "the backup is named with its time";
+  // A file here that is newer than the backup's copy is told; an older one is not.
+  constexpr uint32_t kOneDay = 1u << 16;
+  for (const uint32_t shift : {kOneDay, 0u - kOneDay}) {
+    ASSERT_TRUE(SetFileTimesFromDos(data / u"custom.dat", custom.dosTimeInArchive + shift));
+    RestorePreview again;
+    ASSERT_TRUE(PreviewRestore(request.ArchivePath, data.Path(), favorites.Path(), DataSelection::ApplicationData, again));
+    const bool newer = shift == kOneDay;
+    EXPECT_EQ(again.newerFiles, newer ? 1u : 0u);
+    for (const FileChange& change : again.files) EXPECT_EQ(change.newerNow, newer && change.replaced);
+  }
   // A favorites folder that takes no files: the file goes to the data folder instead.
   ASSERT_TRUE(testing::WriteText(data / u"blocked", "a file"));
   SeedString(u"Software\\Kestrove", u"Favorites Folder", data / u"blocked", kRegExpandSz);

@@ -35,7 +35,7 @@ TEST(ResultLogTest, GermanTableUnderTheSameIds) {
   ResultLog log;
   log.Add(IDS_RESTORE_FILE_FAILED, Text(u"x.bmp"));
   platform::SetThreadLanguage(1033);
-  EXPECT_EQ(log.Entries()[0], u"Wiederherstellung von \"x.bmp\" fehlgeschlagen.");
+  EXPECT_EQ(log.Entries()[0], u"Wiederherstellung von \u201Ex.bmp\u201C fehlgeschlagen.");
 }
 
 TEST(OperationRequestTest, StartsWithBothSelectionBitsAndTwelveKeys) {

@@ -80,6 +80,11 @@ bool OperationRequest::Backup(uint32_t selection) {
     Log.AddFailure(why, IDS_ARCHIVE_CREATE_FAILED, ArchivePath);
     return false;
   }
+  // The bar runs once over the whole backup: the data files are expected before the settings
+  // step adds its own files, which it expects itself.
+  if (selection & DataSelection::ApplicationData) {
+    for (const auto& source : BackupDataSources()) archive.ExpectFile(source.first);
+  }
   // An archive that cannot be written fails every step after it: it is named once, at the end.
   if (selection & DataSelection::Settings) {
     if (!BackupSettings(archive)) {
@@ -99,6 +104,7 @@ bool OperationRequest::Backup(uint32_t selection) {
     static_cast<void>(archive.Close());
     static_cast<void>(RemoveFile(pending));  // the tool's temporary name: the next run removes what stays
     Log.Add(IDS_BACKUP_CANCELLED, ArchivePath);
+    Summary.cancelled = true;
     return false;
   }
   const LocalTime now = GetLocalTime();
@@ -112,10 +118,15 @@ bool OperationRequest::Backup(uint32_t selection) {
     static_cast<void>(RemoveFile(pending));  // as above
     Log.AddFailure(why, IDS_ARCHIVE_COMPLETE_FAILED, ArchivePath);
     result = false;
+  } else {
+    Summary.archiveWritten = true;
+    File written;
+    if (written.Open(ArchivePath, FileMode::ReadShared)) static_cast<void>(written.Size(&Summary.archiveBytes));
   }
   if (ResetAfterBackup) {
     // Data that did not reach the archive must not be deleted.
     if (result) {
+      Summary.resetAfterBackup = true;
       result = Reset(GetSelection()) && result;
     } else {
       Log.Add(IDS_RESET_SKIPPED);

@@ -63,6 +63,10 @@ bool OperationRequest::Restore(uint32_t selection) {
     }
   }
   archive.Close();
+  if (result) {
+    Summary.restoredValues = (selection & DataSelection::Settings) && plan.hasSettings ? plan.values : 0;
+    for (const std::vector<PlannedFile>* files : {&plan.bitmaps, &plan.data}) Summary.restoredFiles += files->size();
+  }
   return EndChanges(result);
 }
 

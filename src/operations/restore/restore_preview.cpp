@@ -4,6 +4,7 @@
 #include <utility>
 
 #include "archive/backup_archive.h"
+#include "archive/backup_identity.h"
 #include "operations/restore/archive_password.h"
 #include "operations/client/file_checks.h"
 #include "operations/restore/folder_values.h"
@@ -93,6 +94,9 @@ void PreviewFiles(BackupArchiveReader& archive, const std::vector<PlannedFile>& 
       File now;
       if (now.Open(file.destination, FileMode::ReadShared)) (void)now.Size(&change.sizeNow);
       (void)GetLastWriteDosTime(file.destination, &change.dosTimeNow);
+      // DOS times compare as numbers: the date lies in the high bits.
+      change.newerNow = change.dosTimeNow != 0 && change.dosTimeInArchive != 0 && change.dosTimeNow > change.dosTimeInArchive;
+      if (change.newerNow) ++preview.newerFiles;
     }
     ++(change.replaced ? preview.replacedFiles : preview.addedFiles);
     if (change.moved) ++preview.movedFiles;
@@ -148,6 +152,11 @@ bool PreviewRestore(const Text& archivePath, const Text& dataFolder, const Text&
   if (!archive.CheckDirectory()) {
     preview.problems.push_back(FormatText(LoadText(IDS_ARCHIVE_DAMAGED), {archivePath}));
     return false;
+  }
+  BackupIdentity identity;
+  if (ReadBackupIdentity(archivePath, identity)) {
+    preview.comment = identity.comment;
+    preview.created = identity.created;
   }
   Text locked;
   if (!UnlockArchive(archive, archivePath, password, locked)) {

@@ -31,13 +31,17 @@ struct FileChange {
   bool moved = false;
   uint64_t sizeNow = 0, sizeInArchive = 0;
   uint32_t dosTimeNow = 0, dosTimeInArchive = 0;  // 0: unknown
+  // The file here was written after the backup's copy: the restore takes the older one.
+  bool newerNow = false;
 };
 
 struct RestorePreview {
+  // The backup's comment and creation time as stored.
+  Text comment, created;
   std::vector<SettingChange> settings;
   size_t changedValues = 0, addedValues = 0, unchangedValues = 0;
   std::vector<FileChange> files;
-  size_t replacedFiles = 0, addedFiles = 0, movedFiles = 0;
+  size_t replacedFiles = 0, addedFiles = 0, movedFiles = 0, newerFiles = 0;
   // Why the restore would not start, or files it could not write.
   std::vector<Text> problems;
 };
