@@ -1,7 +1,8 @@
 // A full backup and a full restore of a client profile through the operations, natively over the
-// in-memory registry. Prints elapsed_ms= for each, as bench/operations_bench.sh reads it.
-//   operations_native_bench backup <data folder> <archive>
-//   operations_native_bench restore <archive> <data folder>
+// in-memory registry. Prints elapsed_ms= for each, as bench/operations_bench.sh reads it. With a
+// password the archive is a protected one.
+//   operations_native_bench backup <data folder> <archive> [password]
+//   operations_native_bench restore <archive> <data folder> [password]
 #include <chrono>
 #include <cstdio>
 #include <string>
@@ -10,8 +11,9 @@
 #include "platform/text.h"
 
 int main(int argc, char** argv) {
-  if (argc != 4) {
-    std::fprintf(stderr, "usage: %s backup <data folder> <archive> | restore <archive> <data folder>\n", argv[0]);
+  if (argc != 4 && argc != 5) {
+    std::fprintf(stderr, "usage: %s backup <data folder> <archive> | restore <archive> <data folder> [password]\n",
+                 argv[0]);
     return 2;
   }
   const std::string verb = argv[1];
@@ -20,6 +22,7 @@ int main(int argc, char** argv) {
   request.DataFolder = kbt::FromUtf8(backup ? argv[2] : argv[3]);
   request.FavoritesFolder = request.DataFolder;
   request.ArchivePath = kbt::FromUtf8(backup ? argv[3] : argv[2]);
+  if (argc == 5) request.Password = kbt::FromUtf8(argv[4]);
   const auto start = std::chrono::steady_clock::now();
   const bool ok = request.Run();
   const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start);

@@ -127,6 +127,9 @@ void CompletionPage::RunOperation() {
   cancelled_ = false;
   const bool succeeded = RunWithUndoPoint();
   running_ = false;
+  // The password has done its work; only whether there was one is still needed below.
+  protectedBackup_ = Request().GetMode() == OperationMode::Backup && !Request().Password.empty();
+  Wipe(Request().Password);
   Request().Progress = nullptr;
   ::SetCursor(previous);
   ::ShowWindow(Item(IDC_PROGRESS_BAR), SW_HIDE);
@@ -211,7 +214,10 @@ void CompletionPage::ShowResult(bool succeeded) {
   ::SendMessageW(icon, STM_SETICON, reinterpret_cast<WPARAM>(resultIcon_.Get()), 0);
   ::ShowWindow(icon, SW_SHOW);
   if (summary.archiveWritten) ShowBackupSaved();
-  const Text changes = ChangesSummary(succeeded);
+  Text changes = ChangesSummary(succeeded);
+  if (summary.archiveWritten && protectedBackup_) {
+    changes += (changes.empty() ? Text() : Text(u"\r\n")) + platform::LoadText(IDS_BACKUP_PROTECTED_DONE);
+  }
   SetItemText(IDC_CHANGES_SUMMARY, changes);
   ::ShowWindow(Item(IDC_CHANGES_SUMMARY), changes.empty() ? SW_HIDE : SW_SHOW);
   ShowUndoPoint(succeeded);

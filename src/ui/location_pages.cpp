@@ -177,12 +177,41 @@ void BackupLocationPage::StorePath() {
   reason_.Show(Window(), reason, true);
   ::ShowWindow(Item(IDC_CREATE_FOLDER), missingFolder ? SW_SHOW : SW_HIDE);
   ::InvalidateRect(Item(IDC_BACKUP_PATH), nullptr, TRUE);
+  ShowPasswordFields();
+}
+
+void BackupLocationPage::CheckPasswords() {
+  passwordProblem_.clear();
+  if (protect_) {
+    Text password = SecretItemText(IDC_PASSWORD), confirm = SecretItemText(IDC_PASSWORD_CONFIRM);
+    if (password.empty() || confirm.empty()) {
+      passwordProblem_ = platform::LoadText(IDS_PASSWORD_MISSING);
+    } else if (password != confirm) {
+      passwordProblem_ = platform::LoadText(IDS_PASSWORDS_DIFFER);
+    }
+    Wipe(password);
+    Wipe(confirm);
+  }
+  SetItemText(IDC_PASSWORD_REASON, passwordProblem_);
+}
+
+// The password rows and the path's reason share their place: the reason comes first.
+void BackupLocationPage::ShowPasswordFields() {
+  const bool shown = protect_ && usable_;
+  for (int id : {IDC_PASSWORD_LABEL, IDC_PASSWORD, IDC_CONFIRM_LABEL, IDC_PASSWORD_CONFIRM, IDC_PASSWORD_NOTE}) {
+    ::ShowWindow(Item(id), shown ? SW_SHOW : SW_HIDE);
+  }
+  ::ShowWindow(Item(IDC_PASSWORD_REASON), shown && !passwordProblem_.empty() ? SW_SHOW : SW_HIDE);
+}
+
+void BackupLocationPage::UpdateButtons() {
+  SetButtons(usable_ && passwordProblem_.empty() ? PSWIZB_BACK | PSWIZB_NEXT : PSWIZB_BACK);
 }
 
 void BackupLocationPage::OnSetActive() {
   // The path shown here is the one a backup writes, whatever another page stored meanwhile.
   StorePath();
-  SetButtons(usable_ ? PSWIZB_BACK | PSWIZB_NEXT : PSWIZB_BACK);
+  UpdateButtons();
 }
 
 bool BackupLocationPage::MayReplace(const Text& path) const {
@@ -192,9 +221,14 @@ bool BackupLocationPage::MayReplace(const Text& path) const {
 
 int BackupLocationPage::OnWizNext() {
   StorePath();
-  if (!usable_ || !MayReplace(Request().ArchivePath)) return kStay;
+  CheckPasswords();
+  if (!usable_ || !passwordProblem_.empty() || !MayReplace(Request().ArchivePath)) return kStay;
   const bool deletes = Request().ResetAfterBackup && Request().GetSelection() != 0;
-  return ConfirmDeletion(deletes) ? IDD_COMPLETION : kStay;
+  if (!ConfirmDeletion(deletes)) return kStay;
+  // Held from here until the backup has run.
+  Wipe(Request().Password);
+  if (protect_) Request().Password = SecretItemText(IDC_PASSWORD);
+  return IDD_COMPLETION;
 }
 
 int BackupLocationPage::OnWizBack() {
@@ -205,13 +239,26 @@ int BackupLocationPage::OnWizBack() {
 void BackupLocationPage::OnCommand(int id, int code) {
   if (id == IDC_BACKUP_PATH && code == EN_CHANGE) {
     StorePath();
-    SetButtons(usable_ ? PSWIZB_BACK | PSWIZB_NEXT : PSWIZB_BACK);
+    UpdateButtons();
   } else if (id == IDC_BACKUP_COMMENT && code == EN_CHANGE) {
     Request().Comment = ItemText(IDC_BACKUP_COMMENT);
   } else if (id == IDC_BROWSE_BACKUP && code == BN_CLICKED) {
     Browse();
   } else if (id == IDC_CREATE_FOLDER && code == BN_CLICKED) {
     CreateFolder();
+  } else if (id == IDC_PROTECT && code == BN_CLICKED) {
+    protect_ = ::IsDlgButtonChecked(Window(), IDC_PROTECT) == BST_CHECKED;
+    if (!protect_) {
+      WipeItem(IDC_PASSWORD);
+      WipeItem(IDC_PASSWORD_CONFIRM);
+    }
+    CheckPasswords();
+    ShowPasswordFields();
+    UpdateButtons();
+  } else if ((id == IDC_PASSWORD || id == IDC_PASSWORD_CONFIRM) && code == EN_CHANGE) {
+    CheckPasswords();
+    ShowPasswordFields();
+    UpdateButtons();
   }
 }
 
@@ -230,7 +277,7 @@ void BackupLocationPage::CreateFolder() {
   // The button goes with the reason it answers: the focus returns to the path.
   ::SendMessageW(Window(), WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(Item(IDC_BACKUP_PATH)), TRUE);
   StorePath();
-  SetButtons(usable_ ? PSWIZB_BACK | PSWIZB_NEXT : PSWIZB_BACK);
+  UpdateButtons();
   if (made != platform::kSuccess && !platform::IsExistingFolder(folder)) {
     Text why = platform::ErrorText(static_cast<long>(made));
     if (why.empty()) why = platform::LoadText(IDS_REASON_UNKNOWN);
@@ -240,6 +287,11 @@ void BackupLocationPage::CreateFolder() {
 }
 
 bool BackupLocationPage::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, INT_PTR& answer) {
+  if (message == WM_DESTROY) {
+    WipeItem(IDC_PASSWORD);
+    WipeItem(IDC_PASSWORD_CONFIRM);
+    return false;
+  }
   if (message != WM_CTLCOLOREDIT) return false;
   const bool isPath = reinterpret_cast<HWND>(lParam) == Item(IDC_BACKUP_PATH);
   answer = ColourEdit(reinterpret_cast<HDC>(wParam), !isPath || usable_ || ItemText(IDC_BACKUP_PATH).empty());
@@ -270,6 +322,7 @@ void RestoreLocationPage::OnSetActive() {
 
 int RestoreLocationPage::OnWizNext() {
   Request().ArchivePath = FullPath();
+  if (!protected_) Wipe(Request().Password);
   return IDD_DATA_FOLDERS;
 }
 
@@ -282,8 +335,25 @@ RestoreLocationPage::~RestoreLocationPage() {
   if (checker_.joinable()) checker_.join();
 }
 
+void RestoreLocationPage::ShowPasswordField(bool shown, const Text& reason) {
+  for (int id : {IDC_RESTORE_PASSWORD_PROMPT, IDC_RESTORE_PASSWORD_LABEL, IDC_RESTORE_PASSWORD}) {
+    ::ShowWindow(Item(id), shown ? SW_SHOW : SW_HIDE);
+  }
+  SetItemText(IDC_RESTORE_PASSWORD_REASON, reason);
+  ::ShowWindow(Item(IDC_RESTORE_PASSWORD_REASON), shown && !reason.empty() ? SW_SHOW : SW_HIDE);
+}
+
+// Another archive: the password typed for the last one is not kept.
+void RestoreLocationPage::ForgetPassword() {
+  protected_ = false;
+  ShowPasswordField(false, Text());
+  WipeItem(IDC_RESTORE_PASSWORD);
+  Wipe(Request().Password);
+}
+
 // Cheap, on every key press: the path is stored, and Next waits for the check of the file.
 void RestoreLocationPage::PathChanged() {
+  ForgetPassword();
   const Text typed = ItemText(IDC_RESTORE_PATH);
   const Text path = FullPath();
   Request().ArchivePath = path;
@@ -316,11 +386,12 @@ void RestoreLocationPage::StartCheck() {
   check_->path = FullPath();
   check_->dataFolder = Request().DataFolder;
   check_->favoritesFolder = Request().FavoritesFolder;
+  if (protected_) check_->password = SecretItemText(IDC_RESTORE_PASSWORD);
   Check* check = check_.get();
   HWND window = Window();
   checker_ = std::thread([check, window] {
     try {
-      check->report = VerifyArchive(check->path, check->dataFolder, check->favoritesFolder);
+      check->report = VerifyArchive(check->path, check->dataFolder, check->favoritesFolder, check->password);
     } catch (...) {
       check->report = VerifyReport();  // a text that cannot be converted: no backup to restore
     }
@@ -335,7 +406,10 @@ void RestoreLocationPage::CheckEnded() {
   checker_.join();
   const std::unique_ptr<Check> check = std::move(check_);
   const Text path = FullPath();
-  if (check->path != path) {
+  Text typed = protected_ ? SecretItemText(IDC_RESTORE_PASSWORD) : Text();
+  const bool stale = check->path != path || typed != check->password;
+  Wipe(typed);
+  if (stale) {
     // Typed on meanwhile. A pending timer starts that path's check; one that fired found this running.
     if (!IsExistingFile(path)) return;
     if (::KillTimer(Window(), kCheckTimer)) {
@@ -348,15 +422,44 @@ void RestoreLocationPage::CheckEnded() {
   const VerifyReport& report = check->report;
   restorable_ = report.state == ArchiveState::Sound;
   SetItemText(IDC_CREATED_DATE, report.created.empty() ? Text() : CreatedText(report.created));
+  // A protected backup is checked whole once its password is right; the verifier tells a wrong
+  // one before any entry is read.
+  if (report.password == PasswordCheck::Missing || report.password == PasswordCheck::Wrong) {
+    protected_ = true;
+    restorable_ = false;
+    SetItemText(IDC_RESTORE_COMMENT, report.comment);
+    reason_.Show(Window(), Text(), false);
+    ShowPasswordField(true, report.password == PasswordCheck::Wrong ? platform::LoadText(IDS_PASSWORD_WRONG) : Text());
+    if (::IsWindowVisible(Window())) SetButtons(PSWIZB_BACK);
+    return;
+  }
+  if (report.password == PasswordCheck::Right) {
+    ShowPasswordField(true, Text());
+    Wipe(Request().Password);
+    if (restorable_) Request().Password = check->password;
+  }
   if (restorable_) SetItemText(IDC_RESTORE_COMMENT, report.comment);
   reason_.Show(Window(), restorable_ ? Text() : CheckFailureText(report), true);
   // A check that ends after the user went Back leaves the buttons to the page now shown.
   if (::IsWindowVisible(Window())) SetButtons(restorable_ ? PSWIZB_BACK | PSWIZB_NEXT : PSWIZB_BACK);
 }
 
+// Each change of the password is checked anew, after the typing stops.
+void RestoreLocationPage::PasswordChanged() {
+  Wipe(Request().Password);
+  restorable_ = false;
+  SetButtons(PSWIZB_BACK);
+  ShowPasswordField(true, Text());
+  ::KillTimer(Window(), kCheckTimer);
+  reason_.Show(Window(), platform::LoadText(IDS_CHECKING_BACKUP), false);
+  ::SetTimer(Window(), kCheckTimer, kCheckDelayMs, nullptr);
+}
+
 void RestoreLocationPage::OnCommand(int id, int code) {
   if (id == IDC_RESTORE_PATH && code == EN_CHANGE) {
     PathChanged();
+  } else if (id == IDC_RESTORE_PASSWORD && code == EN_CHANGE) {
+    if (protected_) PasswordChanged();
   } else if (id == IDC_BROWSE_RESTORE && code == BN_CLICKED) {
     Browse();
   }
@@ -378,6 +481,10 @@ bool RestoreLocationPage::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, 
     CheckEnded();
     answer = TRUE;
     return true;
+  }
+  if (message == WM_DESTROY) {
+    WipeItem(IDC_RESTORE_PASSWORD);
+    return false;
   }
   if (message != WM_CTLCOLOREDIT) return false;
   const bool isPath = reinterpret_cast<HWND>(lParam) == Item(IDC_RESTORE_PATH);

@@ -112,12 +112,20 @@ class BackupLocationPage : public WizardPage {
   void CreateFolder();
   // Asks before an existing file is replaced, unless the Browse dialog asked for that path already.
   bool MayReplace(const Text& path) const;
+  // Whether the two password fields agree, and if not, why, beside them.
+  void CheckPasswords();
+  // The password fields while the box is ticked and the path is usable; a path's reason takes
+  // their place.
+  void ShowPasswordFields();
+  void UpdateButtons();
   UniqueIcon browseIcon_;
   ButtonTips tips_;
   FieldNote reason_{IDC_BACKUP_ERROR, IDC_BACKUP_ERROR_ICON};
   Text defaultFolder_;  // where a relative path lies
   Text replaceConfirmed_;
-  bool usable_ = false;  // a backup may be written at the path
+  bool usable_ = false;   // a backup may be written at the path
+  bool protect_ = false;  // "Protect with a password" is ticked
+  Text passwordProblem_;  // empty when the ticked fields agree
 };
 
 class RestoreLocationPage : public WizardPage {
@@ -144,6 +152,10 @@ class RestoreLocationPage : public WizardPage {
   // Reads the whole archive, so it runs beside the page: the page takes input meanwhile.
   void StartCheck();
   void CheckEnded();
+  // The password field of a protected archive, with why the password was refused beside it.
+  void ShowPasswordField(bool shown, const Text& reason);
+  void ForgetPassword();
+  void PasswordChanged();
   void Browse();
   UniqueIcon browseIcon_;
   ButtonTips tips_;
@@ -151,12 +163,14 @@ class RestoreLocationPage : public WizardPage {
   Text defaultFolder_;  // where a relative path lies, and where Browse starts without one
 
   struct Check {
-    Text path, dataFolder, favoritesFolder;
+    Text path, dataFolder, favoritesFolder, password;
     VerifyReport report;
+    ~Check() { Wipe(password); }
   };
   std::thread checker_;
   std::unique_ptr<Check> check_;  // the checker's, until it has ended
   bool restorable_ = false;  // the path names a sound backup
+  bool protected_ = false;   // and a protected one: the check takes the typed password
 };
 
 class RestorePreviewPage : public WizardPage {
@@ -175,10 +189,11 @@ class RestorePreviewPage : public WizardPage {
 
  private:
   struct Plan {
-    Text archive, dataFolder, favoritesFolder;
+    Text archive, dataFolder, favoritesFolder, password;
     uint32_t selection = 0;
     RestorePreview preview;
     bool startable = false;
+    ~Plan() { Wipe(password); }
   };
   // Reads the existing files to compare them, so it runs beside the page: the page takes input meanwhile.
   void StartPlan();
@@ -246,6 +261,7 @@ class CompletionPage : public WizardPage {
   bool running_ = false;
   bool cancelled_ = false;  // the user cancelled the backup that runs
   bool mayGoBack_ = false;  // the backup wrote nothing: another place may be tried
+  bool protectedBackup_ = false;  // the backup that ran had a password
   // What the undo puts back: a restore or a reset.
   OperationMode undone_ = OperationMode::Restore;
 };

@@ -146,12 +146,13 @@ void RestorePreviewPage::StartPlan() {
   plan_->dataFolder = request.DataFolder;
   plan_->favoritesFolder = request.FavoritesFolder;
   plan_->selection = request.GetSelection();
+  plan_->password = request.Password;
   Plan* plan = plan_.get();
   HWND window = Window();
   planner_ = std::thread([plan, window] {
     try {
       plan->startable = PreviewRestore(plan->archive, plan->dataFolder, plan->favoritesFolder, plan->selection,
-                                       plan->preview);
+                                       plan->preview, plan->password);
     } catch (...) {
       plan->startable = false;  // a text that cannot be converted: nothing to restore from
     }

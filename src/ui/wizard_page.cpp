@@ -70,6 +70,32 @@ Text WizardPage::ItemText(int id) const {
   return win32::FromW(buffer.data(), static_cast<size_t>(got > 0 ? got : 0));
 }
 
+void Wipe(Text& text) {
+  text.resize(text.capacity());
+  if (!text.empty()) ::SecureZeroMemory(text.data(), text.size() * sizeof(char16_t));
+  text.clear();
+}
+
+Text WizardPage::SecretItemText(int id) const {
+  HWND item = Item(id);
+  const int length = item ? ::GetWindowTextLengthW(item) : 0;
+  if (length <= 0) return Text();
+  std::vector<wchar_t> buffer(static_cast<size_t>(length) + 1, L'\0');
+  const int got = ::GetWindowTextW(item, buffer.data(), length + 1);
+  Text text(reinterpret_cast<const char16_t*>(buffer.data()), static_cast<size_t>(got > 0 ? got : 0));
+  ::SecureZeroMemory(buffer.data(), buffer.size() * sizeof(wchar_t));
+  return text;
+}
+
+void WizardPage::WipeItem(int id) const {
+  HWND item = Item(id);
+  const int length = item ? ::GetWindowTextLengthW(item) : 0;
+  if (length <= 0) return;
+  // The same length again reuses the control's buffer, so the characters themselves are overwritten.
+  ::SetWindowTextW(item, std::wstring(static_cast<size_t>(length), L' ').c_str());
+  ::SetWindowTextW(item, L"");
+}
+
 void WizardPage::SetItemText(int id, const Text& text) const { ::SetDlgItemTextW(window_, id, win32::W(text)); }
 
 void WizardPage::SetButtons(DWORD buttons) const {

@@ -12,6 +12,9 @@ namespace kbt::ui {
 
 class WizardSheet;
 
+// Overwrites a password's characters (its whole buffer) before the memory is given back, and empties it.
+void Wipe(Text& text);
+
 // The property sheet's own buttons.
 constexpr int kBackButton = 0x3023;
 constexpr int kNextButton = 0x3024;
@@ -70,6 +73,10 @@ class WizardPage {
   Text SheetCaption() const;
   HWND Item(int id) const { return ::GetDlgItem(window_, id); }
   Text ItemText(int id) const;
+  // The text of a password field, read without leaving a copy behind; Wipe the result after use.
+  Text SecretItemText(int id) const;
+  // Overwrites a password field's text, then empties it.
+  void WipeItem(int id) const;
   void SetItemText(int id, const Text& text) const;
   // Posted, so that of two calls during one event the later wins.
   void SetButtons(DWORD buttons) const;

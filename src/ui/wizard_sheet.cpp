@@ -111,6 +111,8 @@ bool WizardSheet::Run(HWND owner) {
   g_running = this;
   const INT_PTR result = ::PropertySheetW(&header);
   g_running = nullptr;
+  // However the wizard ended (a cancel included), a typed password does not outlive it.
+  Wipe(request_.Password);
   return result >= 0;
 }
 

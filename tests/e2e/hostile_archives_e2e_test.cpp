@@ -5,8 +5,10 @@
 #include <windows.h>
 
 #include <gtest/gtest.h>
+#include <zlib.h>
 
 #include <cstdlib>
+#include <functional>
 #include <set>
 #include <string>
 
@@ -433,6 +435,118 @@ TEST_F(HostileArchiveE2E, AQueueWithANonAnsiNameIsRestoredUnderAnyCodePage) {
   const std::wstring queue = kHostileRoot + L"\\queue\\Warteschlange-\u00e4\u00f6\u00fc.que";
   EXPECT_EQ(ReadBytes(T(queue)), Bytes("queue from the archive"));
   EXPECT_EQ(ReadValue(u"Software\\Kestrove\\Queue", u"Last File").data, StringBytes(T(queue)));
+}
+
+
+// The entry of that name: where its local header and its central header start.
+struct EntryHeaders {
+  size_t local = std::string::npos, central = std::string::npos;
+};
+EntryHeaders FindHeaders(const std::vector<uint8_t>& bytes, const std::string& name) {
+  const std::string text(bytes.begin(), bytes.end());
+  EntryHeaders found;
+  for (size_t at = text.find("PK\x03\x04"); at != std::string::npos; at = text.find("PK\x03\x04", at + 4)) {
+    if (text.compare(at + 30, name.size(), name) == 0) found.local = at;
+  }
+  for (size_t at = text.find("PK\x01\x02"); at != std::string::npos; at = text.find("PK\x01\x02", at + 4)) {
+    if (text.compare(at + 46, name.size(), name) == 0) found.central = at;
+  }
+  return found;
+}
+void Put32(std::vector<uint8_t>& bytes, size_t at, uint32_t value) {
+  for (int i = 0; i < 4; ++i) bytes[at + i] = static_cast<uint8_t>(value >> (8 * i));
+}
+// The encrypted entry's own bytes: behind the local header and its salt and verifier.
+size_t CipherText(const std::vector<uint8_t>& bytes, size_t local) {
+  return local + 30 + (bytes[local + 26] | bytes[local + 27] << 8) + (bytes[local + 28] | bytes[local + 29] << 8) + 18;
+}
+// Every AES extra field of the entry (local and central): its version and strength.
+void SetAesField(std::vector<uint8_t>& bytes, const EntryHeaders& entry, size_t offset, uint8_t value) {
+  const std::string text(bytes.begin(), bytes.end());
+  for (size_t header : {entry.local, entry.central}) {
+    const size_t at = text.find(std::string("\x01\x99\x07\x00", 4), header);
+    bytes[at + 4 + offset] = value;
+  }
+}
+
+// A protected backup as BackupTool writes it, changed after writing, restored with its password
+// or another: what can be refused before any change is, and a damaged entry is never written.
+// (An archive of encrypted and plain entries is refused on the same path as a wrong password.)
+TEST_F(HostileArchiveE2E, AProtectedArchiveIsRefusedBeforeAnyChangeOrByEntry) {
+  SeedDword(u"Software\\Kestrove\\Transfer", u"Retries", 9);
+  ASSERT_TRUE(WriteText(data / u"history.dat", kNewHistory));
+  ASSERT_TRUE(WriteText(data / u"custom.dat", kNewCustom));
+  ScratchFolder out;
+  ASSERT_TRUE(WriteText(out / u"right.txt", "right\r\n"));
+  ASSERT_TRUE(WriteText(out / u"wrong.txt", "wrong\r\n"));
+  const Text locked = out / u"locked.zip";
+  const Text right = out / u"right.txt";
+  const ToolRun backup = Run(L"/backup \"" + std::wstring(locked.begin(), locked.end()) + L"\" /passwordfile \"" +
+                             std::wstring(right.begin(), right.end()) + L"\"");
+  ASSERT_EQ(backup.exitCode, 0u) << backup.standardError;
+  const std::vector<uint8_t> good = ReadBytes(locked);
+
+  const auto history = FindHeaders(good, "history.dat"), custom = FindHeaders(good, "custom.dat");
+  ASSERT_NE(history.local, std::string::npos);
+  ASSERT_NE(custom.central, std::string::npos);
+  const std::string newHistory = kNewHistory, newCustom = kNewCustom;
+  struct Case {
+    const char* what;
+    std::function<void(std::vector<uint8_t>&)> change;  // none: the archive as written
+    const char16_t* password;  // its file
+    std::string message;  // standard error, whole
+    std::string history, custom;  // afterwards
+    bool settings;  // restored
+  };
+  const Case cases[] = {
+      {"wrong password", nullptr, u"wrong.txt", "The password is not correct.\n", kOldHistory, kOldCustom, false},
+      {"ciphertext changed",
+       [&](std::vector<uint8_t>& b) { b[CipherText(b, history.local) + 7] ^= 0x20; }, u"right.txt",
+       "Failed to restore \"history.dat\".\nRestore of application data failed.\n", kOldHistory, newCustom, true},
+      {"AE-1: a CRC that fits and one that does not",
+       [&](std::vector<uint8_t>& b) {
+         SetAesField(b, history, 0, 1);
+         SetAesField(b, custom, 0, 1);
+         const uint32_t crc = static_cast<uint32_t>(
+             crc32(0, reinterpret_cast<const Bytef*>(newHistory.data()), static_cast<uInt>(newHistory.size())));
+         Put32(b, history.local + 14, crc);
+         Put32(b, history.central + 16, crc);
+       },
+       u"right.txt", "Failed to restore \"custom.dat\".\nRestore of application data failed.\n", newHistory,
+       kOldCustom, true},
+      {"unknown strength", [&](std::vector<uint8_t>& b) { SetAesField(b, custom, 4, 4); }, u"right.txt",
+       "The backup file \"" + ToUtf8(locked) + "\" is encrypted in a form this tool cannot read.\n", kOldHistory,
+       kOldCustom, false},
+      {"salt and verifier cut short",
+       [&](std::vector<uint8_t>& b) {
+         Put32(b, custom.local + 18, 17);
+         Put32(b, custom.central + 20, 17);
+       },
+       u"right.txt", "The backup file \"" + ToUtf8(locked) + "\" is damaged.\n", kOldHistory, kOldCustom, false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    SeedDword(u"Software\\Kestrove\\Transfer", u"Retries", 3);
+    ASSERT_TRUE(WriteText(data / u"history.dat", kOldHistory));
+    ASSERT_TRUE(WriteText(data / u"custom.dat", kOldCustom));
+    const RegistrySnapshot before = SettingsWithoutFolders();
+    std::vector<uint8_t> bytes = good;
+    if (c.change) c.change(bytes);
+    ASSERT_TRUE(WriteBytes(locked, bytes));
+    const Text file = out / c.password;
+    const ToolRun run = Run(L"/restore \"" + std::wstring(locked.begin(), locked.end()) + L"\" /passwordfile \"" +
+                            std::wstring(file.begin(), file.end()) + L"\"");
+    EXPECT_EQ(run.exitCode, 1u);
+    EXPECT_EQ(run.standardError, c.message);
+    EXPECT_EQ(ReadBytes(data / u"history.dat"), Bytes(c.history));
+    EXPECT_EQ(ReadBytes(data / u"custom.dat"), Bytes(c.custom));
+    EXPECT_EQ(ReadValue(u"Software\\Kestrove\\Transfer", u"Retries").data,
+              (std::vector<uint8_t>{static_cast<uint8_t>(c.settings ? 9 : 3), 0, 0, 0}));
+    if (!c.settings) {
+      EXPECT_EQ(SettingsWithoutFolders(), before);
+    }
+    ExpectProfileIntact();
+  }
 }
 
 }  // namespace

@@ -1,5 +1,6 @@
 // Arbitrary bytes opened as a backup archive: the global comment read, every fixed entry name
-// located and extracted into a scratch folder, the backup identity read. Beyond not crashing: a
+// located and extracted into a scratch folder (protected entries with the seeds' password), the
+// backup identity read. Beyond not crashing: a
 // failed extraction leaves the file it would have replaced as it was, and nothing but the named
 // destinations is ever created (no temporary file left behind, no path taken from an entry name).
 // An archive whose directory check passes has every walked entry found by its name.
@@ -44,6 +45,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   {
     BackupArchiveReader reader;
     if (reader.Open(archive)) {
+      // Protected entries are read with the seeds' password; plain ones ignore it. A plain archive
+      // has no verifier to fail.
+      const ArchiveProtection protection = reader.Protection();
+      reader.SetPassword(fuzz::kArchivePassword);
+      if (protection == ArchiveProtection::Plain) KBT_FUZZ_CHECK(reader.CheckPassword() == EntryProblem::None);
       Text comment = u"unchanged";
       if (!reader.ReadGlobalComment(comment)) KBT_FUZZ_CHECK(comment == u"unchanged");
       for (const char16_t* entry : kEntries) {

@@ -12,6 +12,9 @@
 
 namespace kbt::fuzz {
 
+// The password of the protected seed archives, which the archive target reads with.
+inline constexpr char16_t kArchivePassword[] = u"fuzz p\u00e4ss";
+
 // One folder per process, emptied by Clear() and removed at exit.
 class Scratch {
  public:

@@ -97,6 +97,7 @@ struct ArchiveSeed {
   std::vector<Text> entries;  // files of the scratch folder, in order
   int level;
   const char16_t* comment;  // nullptr: none
+  const char16_t* password = nullptr;
 };
 
 }  // namespace
@@ -150,7 +151,7 @@ int main(int argc, char** argv) {
   }
 
   // Archives: the backup's own entries with its comment, compressed and stored; the same name
-  // twice; an archive with only the comment; one without a comment.
+  // twice; an archive with only the comment; one without a comment; protected ones.
   const Text files[] = {names::kHistoryFile, names::kCustomFile, names::kFoldersFile, names::kFavoritesFile,
                         u"my.que", u"list.bmp"};
   int fileIndex = 0;
@@ -169,12 +170,16 @@ int main(int argc, char** argv) {
        comment.c_str()},
       {"stored.zip", {names::kSettingsFile, names::kFavoritesFile}, 0, comment.c_str()},
       {"twice.zip", {names::kHistoryFile, names::kHistoryFile, u"list.bmp"}, 9, nullptr},
-      {"comment-only.zip", {}, -1, comment.c_str()}};
+      {"comment-only.zip", {}, -1, comment.c_str()},
+      {"protected.zip", {names::kSettingsFile, names::kHistoryFile, u"list.bmp"}, -1, comment.c_str(),
+       fuzz::kArchivePassword},
+      {"protected-stored.zip", {names::kCustomFile}, 0, comment.c_str(), fuzz::kArchivePassword}};
   for (const ArchiveSeed& seed : archives) {
     const Text path = scratch / u"seed.zip";
     {
       BackupArchiveWriter writer;
       if (!writer.Open(path, 0)) fuzz::Fail("cannot create an archive");
+      if (seed.password) writer.Password = seed.password;
       for (const Text& entry : seed.entries) {
         if (!writer.AddFile(scratch / entry, entry, seed.level)) fuzz::Fail("cannot add a file");
       }

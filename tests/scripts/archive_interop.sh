@@ -10,7 +10,10 @@
 #  4. entries deflated in pieces on several threads (none, one byte, exactly one piece, a piece and
 #     a byte, many pieces) pass `unzip -t`, Python's zipfile, 7-Zip's test, our reader and
 #     BackupTool's /verify, in both builds;
-#  5. natively, a source of more than 4 GiB reaches the archive intact (zip64).
+#  5. a protected backup by BackupTool.exe passes 7-Zip's test and extraction with its password,
+#     with the same bytes, and is refused with a wrong one; BackupTool verifies and restores an
+#     archive 7-Zip encrypted with AES-256 once the backup's comment is on it;
+#  6. natively, a source of more than 4 GiB reaches the archive intact (zip64).
 # Runs under scripts/test with WINEPREFIX, DISPLAY and a wine server already set up.
 set -euo pipefail
 ROOT=$(cd "$(dirname "$0")/../.." && pwd)
@@ -237,6 +240,48 @@ EOF
       { cat "$WORK/verify.out"; fail "$side: /verify does not find $n whole"; }
   done
 done
+
+# Our password holds a letter outside ASCII: WinZip AES keys are derived from its UTF-8 bytes, and
+# 7-Zip reads them so in a UTF-8 locale (it writes only ASCII passwords into zip archives).
+echo "== windows: a protected backup and 7-Zip"
+export LC_ALL=C.UTF-8
+L=$WORK/locked; mkdir -p "$L/data" "$L/7z"
+LOCKED_NAMES=(history.dat custom.dat folders.dat favorites.dat)
+for n in "${LOCKED_NAMES[@]}"; do cp "$SRC/$n" "$L/data/"; done
+PASSWORD='right p€ss'
+THEIR_PASSWORD='right pass'
+printf '\xef\xbb\xbf%s\r\n' "$PASSWORD" >"$L/password.txt"
+printf '%s\n' "$THEIR_PASSWORD" >"$L/their-password.txt"
+reg_set() { wine reg add 'HKCU\Software\Kestrove' /v "$1" /t REG_EXPAND_SZ /d "$2" /f </dev/null >/dev/null 2>&1; }
+trap 'wine reg delete "HKCU\Software\Kestrove" /f </dev/null >/dev/null 2>&1; rm -rf "$WORK"' EXIT
+reg_set 'Data Path' "$(win "$L/data")"
+reg_set 'Favorites Folder' "$(win "$L/data")"
+backup_tool() { wine "$BACKUPTOOL" "$@" </dev/null >"$WORK/tool.out" 2>&1; }
+backup_tool /backup "$(win "$L/ours.zip")" /passwordfile "$(win "$L/password.txt")" ||
+  { cat "$WORK/tool.out"; fail "protected backup"; }
+7zz t -p"$PASSWORD" "$L/ours.zip" >"$WORK/7z.out" 2>&1 || { cat "$WORK/7z.out"; fail "7-Zip's test of a protected backup"; }
+grep -q '^Everything is Ok' "$WORK/7z.out" || { cat "$WORK/7z.out"; fail "7-Zip did not say ok"; }
+! 7zz t -p'right pess' "$L/ours.zip" >"$WORK/7z.out" 2>&1 || fail "7-Zip opened a protected backup with a wrong password"
+grep -q 'Wrong password' "$WORK/7z.out" || { cat "$WORK/7z.out"; fail "7-Zip names no wrong password"; }
+7zz x -y -p"$PASSWORD" -o"$L/7z" "$L/ours.zip" >"$WORK/7z.out" 2>&1 || { cat "$WORK/7z.out"; fail "7-Zip's extraction"; }
+for n in "${LOCKED_NAMES[@]}"; do cmp -s "$SRC/$n" "$L/7z/$n" || fail "7-Zip extracted other bytes for $n"; done
+tool windows extract "$L/ours.zip" "$L" --password "$PASSWORD" settings.reg || { cat "$WORK/tool.out"; fail "our reader"; }
+cmp -s "$L/settings.reg" "$L/7z/settings.reg" || fail "7-Zip and our reader disagree on settings.reg"
+
+echo "== windows: BackupTool restores what 7-Zip encrypted"
+T=$L/theirs; mkdir -p "$T"
+cp "$L/7z/settings.reg" "$T/"
+for n in "${LOCKED_NAMES[@]}"; do tr a-z A-Z <"$SRC/$n" >"$T/$n"; done
+(cd "$T" && 7zz a -tzip -mem=AES256 -p"$THEIR_PASSWORD" "$L/7z.zip" settings.reg "${LOCKED_NAMES[@]}" >"$WORK/7z.out" 2>&1) ||
+  { cat "$WORK/7z.out"; fail "7-Zip's protected archive"; }
+printf '%s' "$MAGIC" | zip -q -z "$L/7z.zip" || fail "zip -z on 7-Zip's protected archive"
+python3 -c 'import sys, zipfile; sys.exit(any(i.compress_type != 99 for i in zipfile.ZipFile(sys.argv[1]).infolist()))' \
+  "$L/7z.zip" || fail "7-Zip wrote entries without AES"
+backup_tool /verify "$(win "$L/7z.zip")" /passwordfile "$(win "$L/their-password.txt")" ||
+  { cat "$WORK/tool.out"; fail "/verify of 7-Zip's protected archive"; }
+backup_tool /noundo /restore "$(win "$L/7z.zip")" /passwordfile "$(win "$L/their-password.txt")" ||
+  { cat "$WORK/tool.out"; fail "/restore of 7-Zip's protected archive"; }
+for n in "${LOCKED_NAMES[@]}"; do cmp -s "$T/$n" "$L/data/$n" || fail "the restore of 7-Zip's archive wrote other bytes for $n"; done
 
 echo "== native: a source of more than 4 GiB (zip64)"
 BIG=$WORK/big.dat

@@ -17,5 +17,5 @@ KBT_HOSTILE_ARCHIVES=$(winepath -w "$ARCHIVES") \
 rc=$?
 cat "$LOG"
 # Every case must have run and passed; a skipped or missing case is a failure here.
-grep -aq '^\[  PASSED  \] 20 tests' "$LOG" || { echo "expected 20 passed cases"; exit 1; }
+grep -aq '^\[  PASSED  \] 21 tests' "$LOG" || { echo "expected 21 passed cases"; exit 1; }
 exit $rc

@@ -183,6 +183,42 @@ TEST_P(ScreenshotTest, LocationsAndResults) {
   static_cast<void>(platform::RemoveFile(archive));
 }
 
+TEST_P(ScreenshotTest, ProtectedBackupAndRestore) {
+  Text archive;
+  {
+    WizardSession wizard(GetParam().arguments);
+    ASSERT_TRUE(wizard.Started());
+    for (int page : {IDD_OPERATION, IDD_DATA_FOLDERS, IDD_DETAILS, IDD_BACKUP_LOCATION}) {
+      wizard.Press(WizardButton::Next);
+      ASSERT_TRUE(wizard.WaitForPage(page));
+    }
+    archive = Narrow(wizard.Text(IDC_BACKUP_PATH));
+    wizard.Click(IDC_PROTECT);
+    wizard.SetText(IDC_PASSWORD, L"secret");
+    wizard.SetText(IDC_PASSWORD_CONFIRM, L"secre");
+    Save(wizard, L"5-backup-location-protected");
+    wizard.SetText(IDC_PASSWORD_CONFIRM, L"secret");
+    wizard.Press(WizardButton::Next);
+    ASSERT_TRUE(wizard.WaitForPage(IDD_COMPLETION, 60000));
+    Save(wizard, L"7-complete-protected");
+    wizard.Press(WizardButton::Finish);
+    EXPECT_EQ(wizard.WaitForExit(), 0u);
+  }
+  {
+    WizardSession wizard(GetParam().arguments);
+    ASSERT_TRUE(wizard.Started());
+    wizard.Press(WizardButton::Next);
+    ASSERT_TRUE(wizard.WaitForPage(IDD_OPERATION));
+    wizard.Click(IDC_MODE_RESTORE);
+    wizard.Press(WizardButton::Next);
+    ASSERT_TRUE(wizard.WaitForPage(IDD_RESTORE_LOCATION));
+    wizard.SetText(IDC_RESTORE_PASSWORD, L"secre");
+    Save(wizard, L"6-restore-location-password");
+    EXPECT_EQ(wizard.CancelAndConfirm(), 0u);
+  }
+  static_cast<void>(platform::RemoveFile(archive));
+}
+
 INSTANTIATE_TEST_SUITE_P(Languages, ScreenshotTest,
                          ::testing::Values(Language{L"", L"en"}, Language{L"/language=1031", L"de"}),
                          [](const ::testing::TestParamInfo<Language>& info) {

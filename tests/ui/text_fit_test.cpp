@@ -78,6 +78,13 @@ class TextFit : public ::testing::Test {
   // Texts the pages set at run time, in the font they draw them with.
   std::vector<std::wstring> RunTimeTexts(int page, int control, LANGID language) const {
     std::vector<std::wstring> texts;
+    const std::pair<int, int> passwordTexts[] = {{IDC_PASSWORD_REASON, IDS_PASSWORD_MISSING},
+                                                 {IDC_PASSWORD_REASON, IDS_PASSWORDS_DIFFER},
+                                                 {IDC_RESTORE_PASSWORD_REASON, IDS_PASSWORD_WRONG},
+                                                 {IDC_CHANGES_SUMMARY, IDS_BACKUP_PROTECTED_DONE}};
+    for (const auto& [id, text] : passwordTexts) {
+      if (id == control) texts.push_back(ModuleString(module_, text, language));
+    }
     if (page == IDD_COMPLETION && control == IDC_RESULT_TEXT) {
       for (int id : {IDS_OPERATION_FAILED, IDS_OPERATION_RUNNING, IDS_BACKUP_DONE, IDS_RESTORE_DONE, IDS_RESET_DONE,
                      IDS_BACKUP_RESET_DONE, IDS_BACKUP_NOT_COMPLETED, IDS_RESTORE_NOT_COMPLETED, IDS_RESET_NOT_COMPLETED,

@@ -7,6 +7,7 @@
 #include <cstring>
 #include <set>
 
+#include "archive/backup_archive.h"
 #include "archive/backup_identity.h"
 #include "platform/files.h"
 #include "platform/paths.h"
@@ -765,6 +766,69 @@ TEST_F(OperationsTest, RestorePreviewTellsWhatWillChangeAndItsButtonRestores) {
   ASSERT_TRUE(CompletedSuccessfully(wizard, kRestoreDone));
   EXPECT_EQ(ReadBytes(data / u"history.dat").size(), 13u);
   EXPECT_TRUE(FileExists(favorites / u"favorites.dat"));
+}
+
+// A protected backup made in the wizard, then restored there: a wrong password first, which is
+// named beside its field and changes nothing.
+TEST_F(OperationsTest, AProtectedBackupIsRestoredOnceItsPasswordIsRight) {
+  const Text archive = Archive(backups / u"locked.zip");
+  {
+    WizardSession wizard;
+    ASSERT_TRUE(wizard.Started());
+    NextUntil(wizard, {IDD_OPERATION, IDD_DATA_FOLDERS, IDD_DETAILS, IDD_BACKUP_LOCATION});
+    wizard.SetText(IDC_BACKUP_PATH, Wide(archive));
+    EXPECT_FALSE(wizard.Visible(IDC_PASSWORD));
+    wizard.Click(IDC_PROTECT);
+    EXPECT_TRUE(wizard.Visible(IDC_PASSWORD) && wizard.Visible(IDC_PASSWORD_CONFIRM) && wizard.Visible(IDC_PASSWORD_NOTE));
+    const struct {
+      const wchar_t *password, *confirm, *reason;
+    } steps[] = {{L"", L"", L"Type the password in both fields."},
+                 {L"p\u00e4ss word", L"", L"Type the password in both fields."},
+                 {L"p\u00e4ss word", L"p\u00e4ss wort", L"The two passwords differ."},
+                 {L"p\u00e4ss word", L"p\u00e4ss word", L""}};
+    for (const auto& step : steps) {
+      wizard.SetText(IDC_PASSWORD, step.password);
+      wizard.SetText(IDC_PASSWORD_CONFIRM, step.confirm);
+      EXPECT_EQ(wizard.Visible(IDC_PASSWORD_REASON) ? wizard.Text(IDC_PASSWORD_REASON) : L"", step.reason);
+      EXPECT_EQ(wizard.EnabledButtons(), step.reason[0] ? L"Back" : L"Back Next") << step.confirm;
+    }
+    wizard.Press(WizardButton::Next);
+    ASSERT_TRUE(CompletedSuccessfully(wizard, kBackupDone));
+    EXPECT_TRUE(wizard.Visible(IDC_CHANGES_SUMMARY));
+    EXPECT_EQ(wizard.Text(IDC_CHANGES_SUMMARY),
+              L"The backup is protected with a password. Without it the backup cannot be opened.");
+    wizard.Press(WizardButton::Finish);
+    EXPECT_EQ(wizard.WaitForExit(), 0u);
+  }
+  BackupArchiveReader reader;
+  ASSERT_TRUE(reader.Open(archive));
+  EXPECT_EQ(reader.Protection(), ArchiveProtection::Protected);
+  reader.Close();
+
+  ASSERT_TRUE(platform::RemoveFile(data / u"history.dat"));
+  WizardSession wizard;
+  ASSERT_TRUE(wizard.Started());
+  ChooseMode(wizard, IDC_MODE_RESTORE);
+  NextUntil(wizard, {IDD_RESTORE_LOCATION});
+  wizard.SetText(IDC_RESTORE_PATH, Wide(archive));
+  EXPECT_TRUE(wizard.Visible(IDC_RESTORE_PASSWORD_PROMPT) && wizard.Visible(IDC_RESTORE_PASSWORD));
+  EXPECT_FALSE(wizard.Visible(IDC_RESTORE_ERROR)) << "a protected backup is no damaged one";
+  EXPECT_EQ(wizard.EnabledButtons(), L"Back");
+  wizard.SetText(IDC_RESTORE_PASSWORD, L"p\u00e4ss wort");
+  EXPECT_TRUE(wizard.Visible(IDC_RESTORE_PASSWORD_REASON));
+  EXPECT_EQ(wizard.Text(IDC_RESTORE_PASSWORD_REASON), L"The password is not correct.");
+  EXPECT_FALSE(wizard.Visible(IDC_RESTORE_ERROR));
+  EXPECT_EQ(wizard.EnabledButtons(), L"Back");
+  EXPECT_FALSE(FileExists(data / u"history.dat"));
+  wizard.SetText(IDC_RESTORE_PASSWORD, L"p\u00e4ss word");
+  EXPECT_FALSE(wizard.Visible(IDC_RESTORE_PASSWORD_REASON));
+  EXPECT_EQ(wizard.EnabledButtons(), L"Back Next");
+  NextUntil(wizard, {IDD_DATA_FOLDERS, IDD_DETAILS, IDD_RESTORE_PREVIEW});
+  EXPECT_EQ(wizard.Text(IDC_PREVIEW_FILES), L"Files: 0 replaced, 1 new.") << "the preview read the protected archive";
+  NextUntil(wizard, {IDD_COMPLETION});
+  ASSERT_TRUE(CompletedSuccessfully(wizard, kRestoreDone));
+  EXPECT_EQ(ReadBytes(data / u"history.dat"), std::vector<uint8_t>({'h', 'i', 's', 't', 'o', 'r', 'y', ' ', 'b', 'y',
+                                                                     't', 'e', 's'}));
 }
 
 TEST_F(OperationsTest, CancelStopsALongBackupAndKeepsTheEarlierArchive) {

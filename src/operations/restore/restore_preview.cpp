@@ -143,7 +143,7 @@ Text ValueText(uint32_t type, const std::vector<uint8_t>& data, size_t limit) {
 }
 
 bool PreviewRestore(const Text& archivePath, const Text& dataFolder, const Text& favoritesFolder,
-                    uint32_t selection, RestorePreview& preview) {
+                    uint32_t selection, RestorePreview& preview, const Text& password) {
   BackupArchiveReader archive;
   if (archivePath.empty() || !archive.Open(archivePath)) {
     preview.problems.push_back(FormatText(LoadText(IDS_ARCHIVE_OPEN_FAILED), {archivePath}));
@@ -158,9 +158,8 @@ bool PreviewRestore(const Text& archivePath, const Text& dataFolder, const Text&
     preview.comment = identity.comment;
     preview.created = identity.created;
   }
-  // The wizard asks for no password yet: a protected archive is named as such.
   Text locked;
-  if (!UnlockArchive(archive, archivePath, Text(), locked)) {
+  if (!UnlockArchive(archive, archivePath, password, locked)) {
     preview.problems.push_back(locked);
     return false;
   }

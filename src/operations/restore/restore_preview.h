@@ -46,8 +46,9 @@ struct RestorePreview {
   std::vector<Text> problems;
 };
 
-// False when the restore would not start (problems say why). 'selection': DataSelection bits.
+// False when the restore would not start (problems say why). 'selection': DataSelection bits;
+// 'password': a protected archive's.
 bool PreviewRestore(const Text& archivePath, const Text& dataFolder, const Text& favoritesFolder,
-                    uint32_t selection, RestorePreview& preview);
+                    uint32_t selection, RestorePreview& preview, const Text& password = Text());
 
 }  // namespace kbt

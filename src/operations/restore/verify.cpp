@@ -166,13 +166,20 @@ VerifyReport VerifyArchive(const Text& archivePath, const Text& dataFolder, cons
     }
     report.Line(u"protected", {});
     report.Problem(IDS_ARCHIVE_PROTECTED, archivePath);
+    result.password = PasswordCheck::Missing;
     return finish();
   }
   Text locked;
   if (!UnlockArchive(archive, archivePath, password, locked)) {
+    // A wrong password says nothing about the archive: it is no damage.
+    if (archive.LastProblem() == EntryProblem::WrongPassword) {
+      result.state = ArchiveState::Sound;
+      result.password = PasswordCheck::Wrong;
+    }
     report.Problem(locked);
     return finish();
   }
+  if (archive.Protection() == ArchiveProtection::Protected) result.password = PasswordCheck::Right;
 
   result.state = ArchiveState::Sound;
   if (!CheckEntries(archive, report, result)) {

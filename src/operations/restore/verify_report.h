@@ -25,9 +25,13 @@ enum class ArchiveFault {
   Damaged      // a backup whose directory, an entry or its settings cannot be read whole
 };
 
+// The password of a protected backup, as the check found it.
+enum class PasswordCheck { NotNeeded, Missing, Wrong, Right };
+
 struct VerifyReport {
   ArchiveState state = ArchiveState::Unreadable;
   ArchiveFault fault = ArchiveFault::None;
+  PasswordCheck password = PasswordCheck::NotNeeded;
   // The first entry that cannot be read whole, when one was found.
   Text damagedEntry;
   // Why a file that is there could not be opened, as the system says it.
