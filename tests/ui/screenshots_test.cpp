@@ -99,11 +99,7 @@ TEST_P(ScreenshotTest, LocationsAndResults) {
   {
     WizardSession wizard(GetParam().arguments);
     ASSERT_TRUE(wizard.Started());
-    wizard.Press(WizardButton::Next);
-    ASSERT_TRUE(wizard.WaitForPage(IDD_OPERATION));
-    wizard.Click(IDC_MODE_RESTORE);
-    wizard.Press(WizardButton::Next);
-    ASSERT_TRUE(wizard.WaitForPage(IDD_RESTORE_LOCATION));
+    ASSERT_TRUE(wizard.OpenRestoreLocation());
     Save(wizard, L"6-restore-location");
     // A copy that stopped short.
     const std::vector<uint8_t> whole = ReadBytes(archive);
@@ -207,11 +203,7 @@ TEST_P(ScreenshotTest, ProtectedBackupAndRestore) {
   {
     WizardSession wizard(GetParam().arguments);
     ASSERT_TRUE(wizard.Started());
-    wizard.Press(WizardButton::Next);
-    ASSERT_TRUE(wizard.WaitForPage(IDD_OPERATION));
-    wizard.Click(IDC_MODE_RESTORE);
-    wizard.Press(WizardButton::Next);
-    ASSERT_TRUE(wizard.WaitForPage(IDD_RESTORE_LOCATION));
+    ASSERT_TRUE(wizard.OpenRestoreLocation());
     wizard.SetText(IDC_RESTORE_PASSWORD, L"secre");
     Save(wizard, L"6-restore-location-password");
     EXPECT_EQ(wizard.CancelAndConfirm(), 0u);

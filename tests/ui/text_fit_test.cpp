@@ -25,6 +25,15 @@ constexpr int kPages[] = {IDD_WELCOME,         IDD_OPERATION,        IDD_DATA_FO
                           IDD_BACKUP_LOCATION, IDD_RESTORE_LOCATION, IDD_RESTORE_PREVIEW, IDD_COMPLETION};
 constexpr int kSunkenLineHeader = 0x3027;  // the line under the sheet's header
 
+// Where a window's client area starts in a picture of the window with its frame.
+POINT ClientOffset(HWND window) {
+  POINT client{0, 0};
+  ::ClientToScreen(window, &client);
+  RECT frame{};
+  ::GetWindowRect(window, &frame);
+  return {client.x - frame.left, client.y - frame.top};
+}
+
 std::wstring ModuleString(HMODULE module, unsigned id, LANGID language) {
   HRSRC block = ::FindResourceExW(module, RT_STRING, MAKEINTRESOURCEW(id / 16 + 1), language);
   const auto* p = block ? static_cast<const wchar_t*>(::LockResource(::LoadResource(module, block))) : nullptr;
@@ -253,11 +262,8 @@ TEST_F(TextFit, EveryHeaderTextFitsTheHeader) {
     if (language == 1033) {
       // The welcome page's picture keeps its emblem whole: white arrows, none at the panel's sides.
       const Capture welcome = wizard.Screenshot();
-      POINT origin{0, 0};
-      ::ClientToScreen(wizard.Sheet(), &origin);
-      RECT frame{};
-      ::GetWindowRect(wizard.Sheet(), &frame);
-      const int left = origin.x - frame.left, top = origin.y - frame.top;
+      const POINT client = ClientOffset(wizard.Sheet());
+      const int left = client.x, top = client.y;
       const RECT panel{left, top, left + 160, top + scaled(200)};  // the picture is 165 px wide
       const RECT sides[] = {{panel.left, panel.top, panel.left + 8, panel.bottom},
                             {panel.right - 8, panel.top, panel.right, panel.bottom}};
@@ -292,11 +298,8 @@ TEST_F(TextFit, EveryHeaderTextFitsTheHeader) {
     }
     // As drawn: the title in bold, and a free line between it and the subtitle.
     const Capture shot = wizard.Screenshot();
-    POINT client{0, 0};
-    ::ClientToScreen(wizard.Sheet(), &client);
-    RECT frame{};
-    ::GetWindowRect(wizard.Sheet(), &frame);
-    const int dx = client.x - frame.left, dy = client.y - frame.top;
+    const POINT client = ClientOffset(wizard.Sheet());
+    const int dx = client.x, dy = client.y;
     std::vector<int> rowInk;
     for (int y = dy; y < dy + bottom; ++y) {
       int ink = 0;

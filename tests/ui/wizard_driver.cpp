@@ -475,6 +475,14 @@ Capture WizardSession::AsShown() const {
   return CaptureWindow(sheet_);
 }
 
+bool WizardSession::OpenRestoreLocation() {
+  Press(WizardButton::Next);
+  if (!WaitForPage(IDD_OPERATION)) return false;
+  Click(IDC_MODE_RESTORE);
+  Press(WizardButton::Next);
+  return WaitForPage(IDD_RESTORE_LOCATION);
+}
+
 bool WizardSession::SaveScreenshot(const std::wstring& name) const {
   return SavePng(Screenshot(), ScreenshotFolder() + L"\\" + name + L".png");
 }

@@ -41,6 +41,8 @@ class WizardSession {
   int PageId() const;
   // Waits until the page with this dialog id is shown and the wizard is idle.
   bool WaitForPage(int dialogId, DWORD timeoutMs = 10000);
+  // From the welcome page to the restore location page.
+  bool OpenRestoreLocation();
   std::wstring Caption() const;
 
   // Posted, so that a message box it opens does not block the driver; then waits until idle.

@@ -973,11 +973,7 @@ TEST_F(WizardTest, RestoreBrowseTakesTheChosenFileInGerman) {
   ASSERT_TRUE(WriteText(archive, "not a zip"));
   WizardSession wizard(L"/language=1031");
   ASSERT_TRUE(wizard.Started());
-  wizard.Press(WizardButton::Next);
-  ASSERT_TRUE(wizard.WaitForPage(IDD_OPERATION));
-  wizard.Click(IDC_MODE_RESTORE);
-  wizard.Press(WizardButton::Next);
-  ASSERT_TRUE(wizard.WaitForPage(IDD_RESTORE_LOCATION));
+  ASSERT_TRUE(wizard.OpenRestoreLocation());
   wizard.PostClick(IDC_BROWSE_RESTORE);
   HWND dialog = wizard.WaitForFileDialog();
   ASSERT_NE(dialog, nullptr);
